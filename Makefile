@@ -1,0 +1,64 @@
+# DeviDudi: build, test and demo on Debian. `make test` and `make demo` work on
+# a fresh machine as root: they install what is missing first.
+
+SHELL := /bin/bash
+.DEFAULT_GOAL := build
+
+PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
+            wine wine64 xvfb xauth googletest
+
+# Wine ignores read-only attributes and folder permissions for root, so the
+# tests run as this unprivileged user. As root, the sources are staged into a
+# folder that user owns: CI may clone into a folder the user cannot enter.
+TEST_USER  := devidudi-test
+STAGE_ROOT := /var/tmp/devidudi-test
+STAGE_DIR  := $(STAGE_ROOT)/$(shell printf '%s' '$(CURDIR)' | md5sum | cut -c1-12)
+
+BUILD_DIR  := build
+XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
+JOBS       := $(shell nproc)
+
+.PHONY: build deps test check demo clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'install ok installed' || echo "$$p"; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" != 0 ]; then \
+	    echo "missing packages: $$missing (run 'make $(MAKECMDGOALS)' as root once to install them)" >&2; exit 1; \
+	  fi; \
+	  echo "installing:" $$missing; \
+	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build:
+	cmake --preset x64 -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD_DIR)/x64 -j $(JOBS)
+	cmake --preset x86 -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD_DIR)/x86 -j $(JOBS)
+
+# Builds both architectures and runs the x64 tests; must not run as root.
+check: build
+	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/wineprefix" $(XVFB) tools/run-tests $(BUILD_DIR)/x64
+
+test: deps
+ifeq ($(shell id -u),0)
+	@id -u $(TEST_USER) >/dev/null 2>&1 || \
+	  useradd --system --create-home --home-dir /var/lib/$(TEST_USER) --shell /bin/sh $(TEST_USER)
+	@mkdir -p $(STAGE_ROOT) && chmod 755 $(STAGE_ROOT)
+	@install -d -o $(TEST_USER) -g $(TEST_USER) $(STAGE_DIR)
+	@echo "staging the sources in $(STAGE_DIR) for $(TEST_USER)"
+	@runuser -u $(TEST_USER) -- rm -rf $(STAGE_DIR)/src
+	@runuser -u $(TEST_USER) -- mkdir $(STAGE_DIR)/src
+	@tar -C '$(CURDIR)' --exclude=./$(BUILD_DIR) --exclude=./.git -cf - . | \
+	  runuser -u $(TEST_USER) -- tar -C $(STAGE_DIR)/src -xf -
+	@runuser -u $(TEST_USER) -- mkdir -p $(STAGE_DIR)/build
+	@runuser -u $(TEST_USER) -- ln -sfn $(STAGE_DIR)/build $(STAGE_DIR)/src/$(BUILD_DIR)
+	runuser -u $(TEST_USER) -- env HOME=/var/lib/$(TEST_USER) $(MAKE) --no-print-directory -C $(STAGE_DIR)/src check
+else
+	$(MAKE) --no-print-directory check
+endif
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,47 @@
+#pragma once
+// One line of an update script. This header and its .cpp hold the whole line
+// grammar and use no Windows header, so the grammar also builds natively.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a line asks for, told by its first three bytes alone.
+enum class CommandKind : std::int32_t {
+  Copy = 0,  // "COP": copy Arguments[0] (source) over Arguments[1] (target)
+  Run = 1,   // "RUN": start Arguments[0] as a command line
+  // Any other keyword, and any line too short to carry one argument. Such a
+  // command keeps its one argument, is passed over by the checks and is never
+  // executed, so a stray line cannot make the updater do something.
+  Unrecognized = 2,
+};
+
+// A parsed script line. A value: copies own their argument texts, and nothing
+// changes a FileCommand after construction. Consumers read the fields directly.
+class FileCommand {
+ public:
+  // Parses one line, given without its line end. Never fails: every line
+  // gives a command. A "COP" line gives two arguments when a separator
+  // follows the keyword and none otherwise; every other line gives one.
+  explicit FileCommand(std::string line);
+
+  FileCommand(const FileCommand&) = default;
+  FileCommand& operator=(const FileCommand&) = default;
+  FileCommand(FileCommand&&) noexcept = default;
+  FileCommand& operator=(FileCommand&&) noexcept = default;
+  virtual ~FileCommand() = default;
+
+  // Copies Arguments[0] over Arguments[1] and carries the source's file times
+  // over. Returns 0 on success, or the Windows error code of the failed copy.
+  // Defined in exec/execute_copy.cpp.
+  std::int32_t ExecuteCopy() const;
+
+  // Starts Arguments[0] as a process and does not wait for it. Always returns
+  // 0: a program that cannot be started is passed over without a word.
+  // Defined in exec/execute_run.cpp.
+  std::int32_t ExecuteRun() const;
+
+  CommandKind Kind;
+  // Narrow script bytes exactly as they stood in the line, NUL bytes included.
+  std::vector<std::string> Arguments;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// Real files for tests: a private temporary folder per test, and small helpers
+// to write, read and inspect files by their Windows paths.
+
+#include <windows.h>
+
+#include <string>
+
+// A fresh folder under %TEMP%, removed with everything in it (read-only files
+// included) when the owner goes out of scope.
+class TempFolder {
+ public:
+  TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+
+  const std::wstring& Path() const { return path_; }
+  // Path() + "\" + name.
+  std::wstring File(const std::wstring& name) const;
+
+ private:
+  std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+void SetReadOnly(const std::wstring& path, bool readOnly);
+// Deletes a folder and everything under it; read-only files too.
+void RemoveTree(const std::wstring& path);
+
+// Narrow script text for an ASCII or Latin-1 wide text (the inverse of
+// WidenText for code units below 0x100).
+std::string Narrow(const std::wstring& wide);
+
+// A folder prepared by the host before the tests run (tests/fixtures).
+std::wstring FixturePath(const std::wstring& name);
