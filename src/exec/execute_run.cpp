@@ -1,0 +1,45 @@
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/scoped_handle.h"
+#include "script/file_command.h"
+#include "script/widen_text.h"
+
+namespace {
+
+// The command line travels in a buffer of this many code units, terminator
+// included. A longer line is not started at all: a shortened one would start
+// a different program, or the right one with the wrong arguments.
+constexpr std::size_t kCommandLineBufferUnits = 256;
+
+}  // namespace
+
+std::int32_t FileCommand::ExecuteRun() const {
+  if (Arguments.empty()) return 0;
+  // A NUL byte would end the command line early and start something else.
+  const std::optional<std::wstring> commandLine = WidenForSystem(Arguments[0]);
+  if (!commandLine || commandLine->size() >= kCommandLineBufferUnits) return 0;
+
+  // CreateProcessW may write into the command line it is given, so it gets a
+  // writable copy rather than the string's own storage.
+  const auto buffer = std::make_unique<wchar_t[]>(kCommandLineBufferUnits);
+  std::memcpy(buffer.get(), commandLine->c_str(),
+              (commandLine->size() + 1) * sizeof(wchar_t));
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(nullptr, buffer.get(), nullptr, nullptr,
+                     /*bInheritHandles=*/FALSE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    // Started programs run on by themselves: both handles are closed at
+    // once, and nothing waits for the process.
+    const ScopedHandle thread(process.hThread);
+    const ScopedHandle started(process.hProcess);
+  }
+  return 0;
+}
