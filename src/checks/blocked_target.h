@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "script/file_command.h"
+
+// Opens the file for writing with no sharing, creating it empty (with normal
+// attributes) when it does not exist; no folder is ever created. Returns 1
+// when that fails for any reason, 0 otherwise. A created file stays in place.
+// A name holding a NUL byte gives 1 without a system call.
+std::int32_t TargetAccessCode(std::string name);
+
+using TargetAccessTest = std::function<std::int32_t(const std::string&)>;
+
+// FindBlockedTarget over a list, with the per-file test given: lets a test
+// decide what the file system would say on each call. A failing target is
+// tested a second time and that second code is the one reported.
+std::string FindBlockedTargetIn(const std::vector<FileCommand>& commands,
+                                const TargetAccessTest& accessCode,
+                                std::int32_t& reportedCode);

@@ -1,0 +1,25 @@
+#include "checks/missing_source.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <optional>
+
+#include "checks/reported_name.h"
+#include "script/file_command_collection.h"
+#include "script/widen_text.h"
+
+bool SourceExists(std::string name) {
+  const std::optional<std::wstring> path = WidenForSystem(name);
+  return path && PathFileExistsW(path->c_str());
+}
+
+std::string FileCommandCollection::FindMissingSource() const {
+  for (const FileCommand& command : Commands) {
+    if (command.Kind != CommandKind::Copy) continue;
+    if (command.Arguments.size() != 2) return ReportedSource(command);
+    // Existence only: whether the source can be read shows in the copy.
+    if (!SourceExists(command.Arguments[0])) return ReportedSource(command);
+  }
+  return {};
+}

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "checks/check_fixture.h"
+#include "checks/missing_source.h"
+#include "checks/reported_name.h"
+#include "support/peer_process.h"
+
+namespace {
+
+TEST(FindMissingSource, NothingToTest) {
+  CheckFolder folder;
+  EXPECT_EQ(folder.Load({})->FindMissingSource(), "");
+  EXPECT_EQ(folder.Load({"RUN a.exe", "Cop missing x"})->FindMissingSource(), "");
+}
+
+TEST(FindMissingSource, SourcesThatExistPassWhateverTheirState) {
+  CheckFolder folder;
+  WriteBytes(folder.WidePath(L"locked.bin"), "new");
+  WriteBytes(folder.WidePath(L"plain.bin"), "new");
+  ASSERT_TRUE(CreateDirectoryW(folder.WidePath(L"a folder").c_str(), nullptr));
+  const auto collection = folder.Load({
+      "COP " + folder.Path(L"locked.bin") + " " + folder.Path(L"t1"),
+      "COP " + folder.Path(L"a folder") + "\t" + folder.Path(L"t2"),
+      // The target plays no part, even in a folder that does not exist.
+      "COP " + folder.Path(L"plain.bin") + " " + folder.Path(L"no\\such\\t3"),
+  });
+  FileHolder holder(folder.WidePath(L"locked.bin"), L"rw", L"-");
+  EXPECT_EQ(collection->FindMissingSource(), "");
+  EXPECT_FALSE(FileExists(folder.WidePath(L"t1"))) << "nothing is created";
+}
+
+TEST(FindMissingSource, TheFirstMissingSourceIsReported) {
+  CheckFolder folder;
+  WriteBytes(folder.WidePath(L"here"), "new");
+  const auto collection = folder.Load({
+      "COP " + folder.Path(L"here") + " t1",
+      "COP " + folder.Path(L"gone-1") + " t2",
+      "COP " + folder.Path(L"gone-2") + " t3",
+  });
+  EXPECT_EQ(collection->FindMissingSource(), folder.Path(L"gone-1"));
+  WriteBytes(folder.WidePath(L"gone-1"), "appeared");
+  EXPECT_EQ(collection->FindMissingSource(), folder.Path(L"gone-2"))
+      << "every call looks at the file system afresh";
+}
+
+TEST(FindMissingSource, CopyLinesWithoutExactlyTwoPaths) {
+  CheckFolder folder;
+  WriteBytes(folder.WidePath(L"exists"), "new");
+  EXPECT_EQ(folder.Load({"COP " + folder.Path(L"exists")})->FindMissingSource(),
+            kCopyWithoutTarget);
+  FileCommand three("COP " + folder.Path(L"exists") + " b");
+  three.Arguments.push_back("c");
+  EXPECT_EQ(folder.With({three})->FindMissingSource(), folder.Path(L"exists"))
+      << "reported untested, though it exists";
+  FileCommand one("COP " + folder.Path(L"exists") + " b");
+  one.Arguments.pop_back();
+  EXPECT_EQ(folder.With({one})->FindMissingSource(), folder.Path(L"exists"));
+}
+
+TEST(FindMissingSource, AnEmptySourceIsNotReportedAsAPass) {
+  CheckFolder folder;
+  // "COPY x": the space at index 4 separates an empty source from the target.
+  EXPECT_EQ(folder.Load({"COPY " + folder.Path(L"t")})->FindMissingSource(),
+            kCopyWithEmptySource);
+}
+
+TEST(FindMissingSource, Latin1NamesReachTheFileSystemAsThatCharacter) {
+  CheckFolder folder;
+  WriteBytes(folder.WidePath(L"d\u00E9j\u00E0.txt"), "new");
+  const std::string source = folder.Path(L"d\u00E9j\u00E0.txt");
+  EXPECT_TRUE(SourceExists(source));
+  EXPECT_EQ(folder.Load({"COP " + source + " t"})->FindMissingSource(), "");
+}
+
+TEST(FindMissingSource, ANulByteNeverCutsTheNameShort) {
+  CheckFolder folder;
+  WriteBytes(folder.WidePath(L"exists"), "new");
+  const std::string source = folder.Path(L"exists") + std::string(1, '\0') + ".bak";
+  EXPECT_FALSE(SourceExists(source));
+  EXPECT_EQ(folder.With({FileCommand("COP " + source + "\tt")})->FindMissingSource(), source);
+}
+
+}  // namespace
