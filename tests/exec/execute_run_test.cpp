@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "checks/busy_target.h"
+#include "script/file_command.h"
+#include "support/peer_process.h"
+#include "support/test_files.h"
+
+namespace {
+
+FileCommand RunLine(const std::wstring& commandLine) {
+  return FileCommand("RUN " + Narrow(commandLine));
+}
+
+std::wstring Padded(const std::wstring& commandLine, std::size_t length) {
+  return commandLine + L" " + std::wstring(length - commandLine.size() - 1, L'p');
+}
+
+// Makes record_command_line.exe, started by ExecuteRun, write into this
+// folder: the settings travel in the environment that the started program
+// inherits, so the command line holds only what the test wrote.
+class CommandLineRecorder {
+ public:
+  CommandLineRecorder() {
+    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", folder_.File(L"record.txt").c_str());
+    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_EVENT", recorded_.Name().c_str());
+  }
+  ~CommandLineRecorder() {
+    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", nullptr);
+    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_EVENT", nullptr);
+  }
+
+  std::wstring Program() const { return L"\"" + HelperPath(L"record_command_line.exe") + L"\""; }
+
+  // The command line the recorder was started with.
+  std::wstring Recorded() {
+    if (WaitForSingleObject(recorded_.Get(), kPeerWaitMs) != WAIT_OBJECT_0) return L"(nothing)";
+    const std::string bytes = ReadBytes(folder_.File(L"record.txt"));
+    std::wstring text(bytes.size() / 2, L'\0');
+    memcpy(text.data(), bytes.data(), text.size() * 2);
+    return text.substr(0, text.size() - 1);  // without the recorder's line feed
+  }
+
+ private:
+  TempFolder folder_;
+  NamedEvent recorded_;
+};
+
+TEST(ExecuteRun, StartsTheCommandLineExactlyAsWritten) {
+  CommandLineRecorder recorder;
+  const std::wstring commandLine = recorder.Program() + L"  /a  \"b c\"\t'd' \u00E9 ";
+  EXPECT_EQ(RunLine(commandLine).ExecuteRun(), 0);
+  EXPECT_EQ(recorder.Recorded(), commandLine);
+}
+
+TEST(ExecuteRun, ACommandLineOf255UnitsStartsInFull) {
+  CommandLineRecorder recorder;
+  const std::wstring commandLine = Padded(recorder.Program(), 255);
+  ASSERT_EQ(commandLine.size(), 255u);
+  EXPECT_EQ(RunLine(commandLine).ExecuteRun(), 0);
+  EXPECT_EQ(recorder.Recorded(), commandLine);
+}
+
+// A started program exists once CreateProcessW has returned, and its image
+// stays in use until it is told to stop; so right after ExecuteRun, a free
+// image proves that nothing was started, without waiting for anything.
+TEST(ExecuteRun, LinesThatWouldBeCutShortStartNothing) {
+  TempFolder folder;
+  RunningProgram program(folder.File(L"app.exe"));
+  const std::string image = Narrow(folder.File(L"app.exe"));
+  {
+    SCOPED_TRACE("256 code units");
+    const std::wstring commandLine = Padded(program.CommandLine(), 256);
+    EXPECT_EQ(RunLine(commandLine).ExecuteRun(), 0);
+    EXPECT_TRUE(CanOpenExclusively(image));
+  }
+  {
+    SCOPED_TRACE("a NUL byte");
+    FileCommand run = RunLine(program.CommandLine());
+    run.Arguments[0] += std::string(1, '\0') + " more";
+    EXPECT_EQ(run.ExecuteRun(), 0);
+    EXPECT_TRUE(CanOpenExclusively(image));
+  }
+  EXPECT_FALSE(program.WaitUntilRunning(0));
+}
+
+TEST(ExecuteRun, ReturnsWhileTheStartedProgramRunsOn) {
+  TempFolder folder;
+  RunningProgram program(folder.File(L"PexaMenu.exe"));
+  EXPECT_EQ(RunLine(program.CommandLine()).ExecuteRun(), 0);
+  // The program cannot end before it is told to stop, which has not happened.
+  EXPECT_FALSE(CanOpenExclusively(Narrow(folder.File(L"PexaMenu.exe"))));
+  EXPECT_TRUE(program.WaitUntilRunning());
+}
+
+TEST(ExecuteRun, AProgramThatCannotStartIsPassedOverSilently) {
+  TempFolder folder;
+  EXPECT_EQ(RunLine(L"\"" + folder.File(L"missing.exe") + L"\" /x").ExecuteRun(), 0);
+  EXPECT_EQ(FileCommand("RUN ").ExecuteRun(), 0);
+}
+
+}  // namespace
