@@ -1,0 +1,22 @@
+#pragma once
+// The texts the update sequence puts to the user, built from script text.
+
+#include <cstdint>
+#include <string>
+
+inline constexpr wchar_t kUpdateCaption[] = L"Failed to copy";
+inline constexpr wchar_t kUpdatingTitle[] = L"Updating PexaMenu, Please wait...";
+
+// The script's folder as the folder messages show it: everything before the
+// last backslash, or the whole path when it holds none. Only a backslash
+// separates; a forward slash is an ordinary character here.
+std::wstring FolderText(const std::wstring& scriptPath);
+
+std::wstring FolderWriteMessage(const std::wstring& scriptPath);
+std::wstring FolderDeleteMessage(const std::wstring& scriptPath);
+
+// Questions naming the file a check reported, as the check reported it.
+std::wstring BusyTargetQuestion(const std::string& name);
+std::wstring MissingSourceQuestion(const std::string& name);
+// Access code 1 means write access is missing; any other, delete access.
+std::wstring BlockedTargetQuestion(const std::string& name, std::int32_t accessCode);

@@ -1,0 +1,61 @@
+#include "app/update_sequence.h"
+
+#include <windows.h>
+
+#include "app/update_messages.h"
+#include "script/file_command_collection.h"
+
+namespace {
+
+enum class ChecksOutcome { Passed, GaveUp };
+
+// Runs passes of the checks until one passes in full or the user answers
+// anything but Yes. Every pass starts again from the first check, because a
+// file the user freed for one check may have become busy for an earlier one.
+// The folder flags were fixed at loading, so only the first pass can stop at
+// them.
+ChecksOutcome CheckUntilReady(const FileCommandCollection& collection,
+                              const std::wstring& scriptPath, UpdateSurface& surface) {
+  for (;;) {
+    if (!collection.FolderWritable) {
+      surface.Tell(FolderWriteMessage(scriptPath));
+      return ChecksOutcome::GaveUp;
+    }
+    if (!collection.FolderDeletable) {
+      surface.Tell(FolderDeleteMessage(scriptPath));
+      return ChecksOutcome::GaveUp;
+    }
+
+    std::wstring question;
+    std::int32_t accessCode = 0;
+    if (const std::string busy = collection.FindBusyTarget(); !busy.empty()) {
+      question = BusyTargetQuestion(busy);
+    } else if (const std::string missing = collection.FindMissingSource(); !missing.empty()) {
+      question = MissingSourceQuestion(missing);
+    } else if (const std::string blocked = collection.FindBlockedTarget(accessCode);
+               !blocked.empty()) {
+      question = BlockedTargetQuestion(blocked, accessCode);
+    } else {
+      return ChecksOutcome::Passed;
+    }
+    if (!surface.AskToRetry(question)) return ChecksOutcome::GaveUp;
+  }
+}
+
+}  // namespace
+
+void RunUpdateSequence(const wchar_t* scriptPath, UpdateSurface& surface,
+                       std::uint32_t waitBeforeChecksMs) {
+  // Loaded once: a retry sees the file system anew, but not a changed script.
+  const FileCommandCollection collection(scriptPath);
+  Sleep(waitBeforeChecksMs);
+
+  if (CheckUntilReady(collection, scriptPath, surface) == ChecksOutcome::Passed) {
+    surface.ShowTitle(kUpdatingTitle);
+    surface.RunCommands(collection.Commands);
+    // Deleted after a failed run as well: the script has done what it could,
+    // and the folder probe proved that deleting it is allowed.
+    DeleteFileW(scriptPath);
+  }
+  surface.Close();
+}
