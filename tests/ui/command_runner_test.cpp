@@ -4,7 +4,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -174,7 +173,7 @@ Events RunAndRecord(std::vector<FileCommand> commands,
   return events;
 }
 
-// What the controls receive before command `source` runs, then its execution.
+// What the controls receive before the Copy of `source` runs.
 void ExpectCopyShown(Events& expected, const std::wstring& source,
                      int percentage) {
   expected.push_back(L"Status: " + source);
@@ -201,20 +200,8 @@ std::vector<FileCommand> Copies(int count) {
   return commands;
 }
 
-// One window for all runs: under Wine without a window manager, each
-// DestroyWindow waits two seconds for the X server.
-class RunCommandsTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { window_ = new TestWindow; }
-  static void TearDownTestSuite() {
-    delete window_;
-    window_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(window_->Created()); }
-
-  static TestWindow* window_;
-};
-TestWindow* RunCommandsTest::window_ = nullptr;
+// One window for all runs.
+class RunCommandsTest : public SharedWindowTest {};
 
 TEST_F(RunCommandsTest, ShowsEachPercentageBeforeItsCommand) {
   std::vector<int> rising;  // 150 commands: step 1, held at 100 from the 101st

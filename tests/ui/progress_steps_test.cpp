@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 
 namespace {
 

@@ -52,20 +52,8 @@ std::string Describe(const RECT& box) {
          std::to_string(box.bottom - box.top);
 }
 
-// One window serves every test that only looks at it: under Wine without a
-// window manager, each DestroyWindow waits two seconds for the X server.
-class ProgressWindowTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { window_ = new TestWindow; }
-  static void TearDownTestSuite() {
-    delete window_;
-    window_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(window_->Created()); }
-
-  static TestWindow* window_;
-};
-TestWindow* ProgressWindowTest::window_ = nullptr;
+// The tests that only look at the window share one.
+class ProgressWindowTest : public SharedWindowTest {};
 
 TEST_F(ProgressWindowTest, ClassIsRegisteredFromTheStringTableWithItsFields) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -3,6 +3,8 @@
 #include "res/resource.h"
 #include "ui/progress_window.h"
 
+TestWindow* SharedWindowTest::window_ = nullptr;
+
 TestWindow::TestWindow() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   LoadStringW(instance, IDS_WINDOW_TITLE, WindowTitle, kWindowTextUnits);

@@ -3,6 +3,7 @@
 // start-up, on the calling thread, which must then pump its messages.
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <optional>
 
@@ -22,6 +23,22 @@ class TestWindow {
 
  private:
   bool created_ = false;
+};
+
+// A fixture whose tests share one window: under Wine without a window
+// manager, each DestroyWindow waits two seconds for the X server. Derive a
+// class per test suite; the window lives as long as that suite.
+class SharedWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { window_ = new TestWindow; }
+  static void TearDownTestSuite() {
+    delete window_;
+    window_ = nullptr;
+  }
+  void SetUp() override { ASSERT_TRUE(window_->Created()); }
+
+ private:
+  static TestWindow* window_;
 };
 
 // Dispatches every message waiting for this thread, sent ones included,

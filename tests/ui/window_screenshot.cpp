@@ -20,8 +20,9 @@ void PumpUntilIdle() {
   }
 }
 
-// Reads the window, frame included, from its own window DC: that needs no
-// screen contents, only what the window and its controls have drawn.
+// Reads the window, frame included, from its own window DC. Under Wine that
+// is the window's own surface, whatever lies above it on the X screen; on
+// Windows a window covered by another may give that window's pixels instead.
 bool SaveWindowPicture(HWND window, const wchar_t* path) {
   RECT box{};
   GetWindowRect(window, &box);
