@@ -116,7 +116,7 @@ struct ControlRow {
   const wchar_t* text;
 };
 
-TEST_F(ProgressWindowTest, MakesItsSixControlsInOrderAsTheTableGives) {
+TEST_F(ProgressWindowTest, MakesItsSixControlsInOrderWithTheirLooks) {
   const HWND top = FindWindowW(L"DEVIDUDI", L"DeviDudi");
   ASSERT_NE(top, nullptr);
 
