@@ -5,7 +5,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := build
 
 PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-            wine wine64 xvfb xauth googletest
+            wine wine64 xvfb xauth googletest python3
 
 # Wine ignores read-only attributes and folder permissions for root, so the
 # tests run as this unprivileged user. As root, the sources are staged into a

@@ -1,0 +1,24 @@
+#pragma once
+// Runs the script's commands on the worker thread while the progress window
+// shows which one is at work and how far the run has got.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "script/file_command.h"
+
+// Carries out one command: 0 for success, otherwise the error code to report.
+using CommandExecutor = std::function<std::int32_t(const FileCommand&)>;
+
+// Runs every command in order, showing progress; reports the first failure in
+// a message box owned by the ProgressWindow and stops there. Nothing done is
+// undone. Call only on a thread other than the window's, while the window's
+// thread pumps messages: every label and bar update is a synchronous send.
+void RunCommands(std::vector<FileCommand> commands);
+
+// RunCommands with the execution step replaced. RunCommands passes one that
+// calls ExecuteCopy for Copy, ExecuteRun for Run and gives 0 for any other
+// kind, which is never executed.
+void RunCommandsWith(std::vector<FileCommand> commands,
+                     const CommandExecutor& execute);
