@@ -9,7 +9,11 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t path[MAX_PATH];
-  if (!GetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", path, MAX_PATH)) return 2;
+  if (!GetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", path, MAX_PATH)) {
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH - 12);
+    if (length == 0 || length >= MAX_PATH - 12) return 2;
+    lstrcpyW(path + length, L".record.txt");
+  }
   const std::wstring record = std::wstring(GetCommandLineW()) + L"\n";
 
   const HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -1,0 +1,378 @@
+// The real devidudi.exe, started with exact command lines, watched and
+// answered through its windows. See scenario.h for how scenarios run.
+#include <gtest/gtest.h>
+
+#include "e2e/scenario.h"
+#include "support/peer_process.h"
+
+namespace {
+
+std::wstring Q(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+
+ULONGLONG WriteTimeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+void SetWriteTime(const std::wstring& path, ULONGLONG value) {
+  const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const FILETIME time{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+}
+
+// A scenario's files: new versions under new\, the installed ones under app\.
+struct Layout {
+  std::shared_ptr<TempFolder> folder = std::make_shared<TempFolder>();
+  Layout() {
+    CreateDirectoryW(New(L"").c_str(), nullptr);
+    CreateDirectoryW(App(L"").c_str(), nullptr);
+  }
+  std::wstring New(const std::wstring& name) const { return folder->File(L"new\\" + name); }
+  std::wstring App(const std::wstring& name) const { return folder->File(L"app\\" + name); }
+  std::wstring Script() const { return folder->File(L"update.txt"); }
+  void WriteScript(const std::vector<std::wstring>& lines) const {
+    std::string text;
+    for (const std::wstring& line : lines) text += Narrow(line) + "\r\n";
+    WriteBytes(Script(), text);
+  }
+  // A copy of the command-line recorder that records beside itself.
+  std::wstring Recorder() const {
+    const std::wstring path = folder->File(L"started.exe");
+    CopyFileW(HelperPath(L"record_command_line.exe").c_str(), path.c_str(), FALSE);
+    return path;
+  }
+};
+
+std::wstring Cop(const std::wstring& source, const std::wstring& target) {
+  return L"COP " + source + L"\t" + target;
+}
+
+std::wstring Recorded(const std::wstring& recorder) {
+  const std::wstring path = recorder + L".record.txt";
+  if (!FileExists(path)) return L"(not started)";
+  const std::string bytes = ReadBytes(path);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+std::vector<int> Buttons(std::initializer_list<int> ids) { return ids; }
+
+constexpr ULONGLONG kOldWriteTime = 127000000000000000ULL;
+
+// --- Exit codes --------------------------------------------------------------
+
+const bool kNoArgument = RegisterScenario("no argument", [] { return RunUpdater(L"", L"", {}); });
+const bool kBlanksOnly =
+    RegisterScenario("blanks only", [] { return RunUpdater(L"   \t  ", L"", {}); });
+const bool kMissingPath = RegisterScenario("missing path", [] {
+  return RunUpdater(L" C:\\no\\such\\folder\\update.txt", L"", {});
+});
+const bool kQuotedPath = RegisterScenario("quoted existing path", [] {
+  Layout layout;
+  layout.WriteScript({});
+  Facts facts = RunUpdater(L" " + Q(layout.Script()), L"", {});
+  facts.folder = layout.folder;
+  return facts;
+});
+
+TEST(ExitCodes, NothingToDoIs99AndANonexistentPathIs100) {
+  const struct {
+    const char* scenario;
+    DWORD exitCode;
+  } cases[] = {{"no argument", 99},
+               {"blanks only", 99},
+               {"missing path", 100},
+               {"quoted existing path", 100}};
+  for (const auto& c : cases) {
+    const Facts& facts = ScenarioFacts(c.scenario);
+    EXPECT_TRUE(facts.started) << c.scenario;
+    EXPECT_EQ(facts.exitCode, c.exitCode) << c.scenario;
+    EXPECT_TRUE(facts.messages.empty()) << c.scenario;
+  }
+  EXPECT_TRUE(FileExists(ScenarioFacts("quoted existing path").folder->File(L"update.txt")))
+      << "the quotes stay part of the path, so nothing was found or touched";
+}
+
+const bool kPathWithBlanks = RegisterScenario("unquoted path with blanks", [] {
+  auto folder = std::make_shared<TempFolder>();
+  CreateDirectoryW(folder->File(L"Pexa Menu 2").c_str(), nullptr);
+  const std::wstring script = folder->File(L"Pexa Menu 2\\update list.txt");
+  WriteBytes(script, "");
+  Facts facts = RunUpdater(L"  " + script, script, {});
+  facts.folder = folder;
+  return facts;
+});
+
+TEST(ExitCodes, AnUnquotedPathWithBlanksIsOneArgument) {
+  const Facts& facts = ScenarioFacts("unquoted path with blanks");
+  EXPECT_EQ(facts.exitCode, 0u);
+  ASSERT_TRUE(facts.lastDisplay);
+  EXPECT_EQ(facts.lastDisplay->title, L"Updating PexaMenu, Please wait...");
+  EXPECT_FALSE(FileExists(facts.folder->File(L"Pexa Menu 2\\update list.txt")));
+}
+
+const bool kFolderAsPath = RegisterScenario("folder as path", [] {
+  auto folder = std::make_shared<TempFolder>();
+  CreateDirectoryW(folder->File(L"sub").c_str(), nullptr);
+  Facts facts = RunUpdater(L" " + folder->File(L"sub"), L"", Buttons({IDOK}));
+  facts.folder = folder;
+  return facts;
+});
+
+TEST(ExitCodes, AFolderAsThePathStartsAndEndsWithTheFolderMessage) {
+  const Facts& facts = ScenarioFacts("folder as path");
+  EXPECT_EQ(facts.exitCode, 0u);
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.messages[0].caption, L"Failed to copy");
+  EXPECT_EQ(facts.messages[0].text, L"Write access to folder missing:\n" + facts.folder->Path());
+  EXPECT_EQ(facts.messages[0].buttons, Buttons({IDOK}));
+}
+
+// --- A whole update ----------------------------------------------------------
+
+const bool kFullUpdate = RegisterScenario("full update", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"PexaMenu.exe"), "PexaMenu 2.0");
+  WriteBytes(layout.New(L"menu data.txt"), "new menu");
+  WriteBytes(layout.App(L"PexaMenu.exe"), "PexaMenu 1.0, a longer old file");
+  SetWriteTime(layout.New(L"PexaMenu.exe"), kOldWriteTime);
+  const std::wstring recorder = layout.Recorder();
+  layout.WriteScript({Cop(layout.New(L"PexaMenu.exe"), layout.App(L"PexaMenu.exe")),
+                      Cop(layout.New(L"menu data.txt"), layout.App(L"menu data.txt")),
+                      L"RUN " + Q(recorder) + L"  /updated \"from 1.0\""});
+  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), {});
+  facts.folder = layout.folder;
+  facts.notes.push_back(Recorded(recorder));
+  return facts;
+});
+
+TEST(FullUpdate, CopiesWithTimesStartsTheProgramDeletesTheScriptAndCloses) {
+  const Facts& facts = ScenarioFacts("full update");
+  const TempFolder& folder = *facts.folder;
+  EXPECT_EQ(facts.exitCode, 0u);
+  EXPECT_FALSE(facts.crashed);
+  EXPECT_TRUE(facts.messages.empty());
+  EXPECT_EQ(facts.waitsBeforeChecks, 1);
+
+  ASSERT_TRUE(facts.lastDisplay) << "held before the script was deleted";
+  EXPECT_EQ(facts.lastDisplay->title, L"Ready, Starting...");
+  EXPECT_EQ(facts.lastDisplay->status, L"Done");
+  EXPECT_EQ(facts.lastDisplay->percent, L"68");
+  EXPECT_EQ(facts.lastDisplay->percentSign, L"%");
+  EXPECT_EQ(facts.lastDisplay->bar, 68);
+
+  EXPECT_EQ(WriteTimeOf(folder.File(L"app\\PexaMenu.exe")), kOldWriteTime);
+  EXPECT_EQ(ReadBytes(folder.File(L"app\\PexaMenu.exe")), "PexaMenu 2.0");
+  EXPECT_EQ(ReadBytes(folder.File(L"app\\menu data.txt")), "new menu") << "created, then copied";
+  ASSERT_EQ(facts.notes.size(), 1u);
+  EXPECT_EQ(facts.notes[0], Q(folder.File(L"started.exe")) + L"  /updated \"from 1.0\"\n");
+  EXPECT_FALSE(FileExists(folder.File(L"update.txt")));
+  EXPECT_FALSE(FileExists(folder.File(L"update.txtcopyFilr.scp")));
+}
+
+const bool kEmptyScript = RegisterScenario("empty script", [] {
+  Layout layout;
+  layout.WriteScript({});
+  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), {});
+  facts.folder = layout.folder;
+  return facts;
+});
+
+TEST(FullUpdate, AnEmptyScriptChangesTheTitleRunsNothingAndIsDeleted) {
+  const Facts& facts = ScenarioFacts("empty script");
+  EXPECT_EQ(facts.exitCode, 0u);
+  EXPECT_TRUE(facts.messages.empty());
+  ASSERT_TRUE(facts.lastDisplay);
+  EXPECT_EQ(facts.lastDisplay->title, L"Updating PexaMenu, Please wait...");
+  EXPECT_EQ(facts.lastDisplay->status, L"Version control");
+  EXPECT_EQ(facts.lastDisplay->percent, L"");
+  EXPECT_EQ(facts.lastDisplay->bar, 0);
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
+}
+
+// --- Folder access -----------------------------------------------------------
+
+const bool kNoWrite = RegisterScenario("folder without write permission", [] {
+  return RunUpdater(L" " + FixturePath(L"nowrite\\upd.txt"), L"", Buttons({IDOK}));
+});
+
+const bool kReadOnlyScript = RegisterScenario("read-only script", [] {
+  Layout layout;
+  layout.WriteScript({L"RUN nothing.exe"});
+  SetReadOnly(layout.Script(), true);
+  Facts facts = RunUpdater(L" " + layout.Script(), L"", Buttons({IDOK}));
+  facts.folder = layout.folder;
+  return facts;
+});
+
+TEST(FolderAccess, OnlyTheWriteMessageForAFolderWithoutWritePermission) {
+  const Facts& facts = ScenarioFacts("folder without write permission");
+  EXPECT_EQ(facts.exitCode, 0u);
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.messages[0].caption, L"Failed to copy");
+  EXPECT_EQ(facts.messages[0].text,
+            L"Write access to folder missing:\n" + FolderOf(FixturePath(L"nowrite\\upd.txt")));
+  EXPECT_TRUE(FileExists(FixturePath(L"nowrite\\upd.txt")));
+}
+
+TEST(FolderAccess, AReadOnlyScriptGivesTheDeleteMessageAndLeavesTheProbe) {
+  const Facts& facts = ScenarioFacts("read-only script");
+  EXPECT_EQ(facts.exitCode, 0u);
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.messages[0].text, L"Delete access to folder missing:\n" + facts.folder->Path());
+  EXPECT_EQ(facts.messages[0].buttons, Buttons({IDOK}));
+  EXPECT_TRUE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_TRUE(FileExists(facts.folder->File(L"update.txtcopyFilr.scp")));
+}
+
+// --- Questions ---------------------------------------------------------------
+
+const bool kBusyRetried = RegisterScenario("busy target, retried until free", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"PexaMenu.exe"), "PexaMenu 2.0");
+  auto running = std::make_shared<RunningProgram>(layout.App(L"PexaMenu.exe"));
+  running->Start();
+  running->WaitUntilRunning();
+  layout.WriteScript({Cop(layout.New(L"PexaMenu.exe"), layout.App(L"PexaMenu.exe"))});
+  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), Buttons({IDYES, IDYES}),
+                           [&](std::size_t asked) {
+                             if (asked == 1) running->Stop();
+                           });
+  facts.folder = layout.folder;
+  return facts;
+});
+
+TEST(Questions, ABusyTargetIsAskedAboutAgainUntilItIsFree) {
+  const Facts& facts = ScenarioFacts("busy target, retried until free");
+  const std::wstring question = L"PexaMenu is already running\n(" +
+                                facts.folder->File(L"app\\PexaMenu.exe") + L")\nTry again?";
+  ASSERT_EQ(facts.messages.size(), 2u);
+  for (const ShownMessage& message : facts.messages) {
+    EXPECT_EQ(message.caption, L"Failed to copy");
+    EXPECT_EQ(message.text, question);
+    EXPECT_EQ(message.buttons, Buttons({IDYES, IDNO}));
+  }
+  EXPECT_EQ(facts.waitsBeforeChecks, 1) << "no further wait before a new pass";
+  EXPECT_EQ(facts.exitCode, 0u);
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\PexaMenu.exe")), "PexaMenu 2.0");
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
+}
+
+const bool kBusyNo = RegisterScenario("busy target, answered No", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"a.dll"), "new a");
+  WriteBytes(layout.New(L"PexaMenu.exe"), "PexaMenu 2.0");
+  WriteBytes(layout.App(L"PexaMenu.exe"), "PexaMenu 1.0");
+  FileHolder holder(layout.App(L"PexaMenu.exe"), L"r", L"r");
+  layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
+                      Cop(layout.New(L"PexaMenu.exe"), layout.App(L"PexaMenu.exe"))});
+  Facts facts = RunUpdater(L" " + layout.Script(), L"", Buttons({IDNO}));
+  facts.folder = layout.folder;
+  return facts;
+});
+
+TEST(Questions, NoLeavesTheScriptAndEveryTargetUntouched) {
+  const Facts& facts = ScenarioFacts("busy target, answered No");
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.exitCode, 0u);
+  EXPECT_TRUE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\PexaMenu.exe")), "PexaMenu 1.0");
+  EXPECT_FALSE(FileExists(facts.folder->File(L"app\\a.dll")));
+}
+
+const bool kMissingSource = RegisterScenario("missing source, then it appears", [] {
+  Layout layout;
+  WriteBytes(layout.App(L"menu.dat"), "old menu");
+  layout.WriteScript({Cop(layout.New(L"menu.dat"), layout.App(L"menu.dat"))});
+  std::unique_ptr<FileHolder> holder;
+  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), Buttons({IDYES, IDYES}),
+                           [&](std::size_t asked) {
+                             if (asked == 0) {
+                               // The source appears, while the target has
+                               // meanwhile been taken by another process.
+                               WriteBytes(layout.New(L"menu.dat"), "new menu");
+                               holder = std::make_unique<FileHolder>(layout.App(L"menu.dat"),
+                                                                     L"r", L"r");
+                             } else {
+                               holder.reset();
+                             }
+                           });
+  facts.folder = layout.folder;
+  return facts;
+});
+
+TEST(Questions, AfterYesToTheSourceQuestionTheBusyCheckRunsFirst) {
+  const Facts& facts = ScenarioFacts("missing source, then it appears");
+  ASSERT_EQ(facts.messages.size(), 2u);
+  EXPECT_EQ(facts.messages[0].text,
+            L"Can't access source files: " + facts.folder->File(L"new\\menu.dat") +
+                L"\nTry again?");
+  EXPECT_EQ(facts.messages[1].text, L"PexaMenu is already running\n(" +
+                                        facts.folder->File(L"app\\menu.dat") + L")\nTry again?");
+  EXPECT_EQ(facts.exitCode, 0u);
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\menu.dat")), "new menu");
+}
+
+// --- A failing copy ----------------------------------------------------------
+
+const bool kFailingCopy = RegisterScenario("failing copy", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"a.dll"), "new a");
+  WriteBytes(layout.New(L"b.dll"), "new b");
+  WriteBytes(layout.App(L"a.dll"), "old a");
+  WriteBytes(layout.App(L"b.dll"), "old b");
+  const std::wstring recorder = layout.Recorder();
+  layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
+                      Cop(layout.New(L"b.dll"), layout.App(L"b.dll")),
+                      L"RUN " + Q(recorder)});
+  // The checks pass (the source exists), but the copy cannot read it.
+  FileHolder holder(layout.New(L"b.dll"), L"rw", L"-");
+  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), Buttons({IDOK}));
+  facts.folder = layout.folder;
+  facts.notes.push_back(Recorded(recorder));
+  return facts;
+});
+
+TEST(FailingCopy, IsReportedLaterCommandsDoNotRunAndTheScriptIsDeleted) {
+  const Facts& facts = ScenarioFacts("failing copy");
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.messages[0].caption, L"Command failed");
+  EXPECT_EQ(facts.messages[0].text, L"Copy failed, error code: 32 command: " +
+                                        facts.folder->File(L"new\\b.dll"));
+  EXPECT_EQ(facts.messages[0].buttons, Buttons({IDOK}));
+  ASSERT_TRUE(facts.lastDisplay);
+  EXPECT_EQ(facts.lastDisplay->status, facts.folder->File(L"new\\b.dll"));
+  EXPECT_EQ(facts.lastDisplay->percent, L"34");
+  EXPECT_EQ(facts.lastDisplay->bar, 34);
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\a.dll")), "new a");
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\b.dll")), "old b");
+  EXPECT_EQ(facts.notes, std::vector<std::wstring>{L"(not started)"});
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_EQ(facts.exitCode, 0u);
+}
+
+TEST(EveryScenario, EndsByItselfWithoutACrash) {
+  for (const char* name :
+       {"no argument", "blanks only", "missing path", "quoted existing path",
+        "unquoted path with blanks", "folder as path", "full update", "empty script",
+        "folder without write permission", "read-only script", "busy target, retried until free",
+        "busy target, answered No", "missing source, then it appears", "failing copy"}) {
+    const Facts& facts = ScenarioFacts(name);
+    EXPECT_TRUE(facts.started) << name;
+    EXPECT_FALSE(facts.crashed) << name;
+    EXPECT_NE(facts.exitCode, static_cast<DWORD>(STILL_ACTIVE)) << name;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  StartAllScenarios();
+  return RUN_ALL_TESTS();
+}

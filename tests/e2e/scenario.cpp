@@ -1,0 +1,63 @@
+#include "e2e/scenario.h"
+
+#include <future>
+#include <map>
+#include <string>
+
+namespace {
+
+std::map<std::string, ScenarioBody>& Bodies() {
+  static std::map<std::string, ScenarioBody> bodies;
+  return bodies;
+}
+
+std::map<std::string, std::shared_future<Facts>>& Futures() {
+  static std::map<std::string, std::shared_future<Facts>> futures;
+  return futures;
+}
+
+}  // namespace
+
+bool RegisterScenario(const char* name, ScenarioBody body) {
+  Bodies()[name] = std::move(body);
+  return true;
+}
+
+void StartAllScenarios() {
+  for (auto& [name, body] : Bodies()) {
+    Futures()[name] = std::async(std::launch::async, body).share();
+  }
+}
+
+const Facts& ScenarioFacts(const char* name) {
+  static const Facts missing;
+  const auto found = Futures().find(name);
+  if (found == Futures().end()) return missing;
+  return found->second.get();
+}
+
+Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
+                 const std::vector<int>& answers,
+                 const std::function<void(std::size_t)>& beforeAnswer) {
+  Facts facts;
+  UpdaterProcess updater(rawTail, scriptToHold);
+  facts.started = updater.Started();
+  if (!facts.started) return facts;
+
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    std::optional<ShownMessage> message =
+        WaitForMessage(updater.ProcessId(), updater.Handle(), kScenarioWaitMs);
+    if (!message) break;
+    facts.messages.push_back(*message);
+    if (beforeAnswer) beforeAnswer(i);
+    if (!Answer(*message, answers[i])) break;
+  }
+  if (!scriptToHold.empty() && updater.WaitUntilHeldBeforeScriptDeletion(kScenarioWaitMs)) {
+    facts.lastDisplay = ReadDisplay(FindProgressWindow(updater.ProcessId()));
+    updater.ReleaseHold();
+  }
+  facts.exitCode = updater.WaitForExit(kScenarioWaitMs);
+  facts.crashed = updater.Crashed();
+  facts.waitsBeforeChecks = updater.SleepCalls(5000);
+  return facts;
+}

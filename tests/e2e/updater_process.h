@@ -1,0 +1,80 @@
+#pragma once
+// Runs the real devidudi.exe for an end-to-end test, as its debugger. Being
+// the debugger lets the test stop the update at exact points instead of
+// racing it: the worker is held right before it deletes the script (when the
+// window shows what the run last set), and calls to Sleep are counted.
+
+#include <windows.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class UpdaterProcess {
+ public:
+  // Starts devidudi.exe with a command line of its quoted path followed by
+  // rawTail exactly (nothing added: pass " C:\x" for one argument). The
+  // update is held before it deletes the file named scriptToHold, if any.
+  UpdaterProcess(const std::wstring& rawTail, const std::wstring& scriptToHold);
+  UpdaterProcess(const UpdaterProcess&) = delete;
+  UpdaterProcess& operator=(const UpdaterProcess&) = delete;
+  ~UpdaterProcess();
+
+  static std::wstring ProgramPath();
+
+  // False when the program could not be started at all.
+  bool Started() const { return started_; }
+  DWORD ProcessId() const { return processId_; }
+  HANDLE Handle() const { return process_; }
+
+  // The exit code, or STILL_ACTIVE if it had not ended within timeoutMs.
+  DWORD WaitForExit(DWORD timeoutMs);
+
+  // Waits until the worker stands right before deleting the script; the
+  // window still answers while it stands there.
+  bool WaitUntilHeldBeforeScriptDeletion(DWORD timeoutMs);
+  void ReleaseHold();
+
+  // How often the program called Sleep with this many milliseconds so far.
+  int SleepCalls(DWORD milliseconds);
+  // True when an exception went unhandled in the program (a crash).
+  bool Crashed() const { return crashed_; }
+
+ private:
+  struct Breakpoint {
+    BYTE* address = nullptr;
+    BYTE original = 0;
+    bool armed = false;
+  };
+
+  void DebugLoop(std::wstring commandLine);
+  void OnBreakpoint(const DEBUG_EVENT& event);
+  void Arm(Breakpoint& breakpoint);
+  void Disarm(Breakpoint& breakpoint);
+  std::wstring ReadWideString(ULONG_PTR address);
+
+  std::wstring scriptToHold_;
+  std::thread debugger_;
+  HANDLE process_ = nullptr;
+  HANDLE exited_ = nullptr;        // set when the debug loop saw the exit
+  HANDLE held_ = nullptr;          // set while the worker is held
+  HANDLE releaseHold_ = nullptr;   // set by the test to let the worker go on
+  HANDLE startAttempted_ = nullptr;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> crashed_{false};
+  std::atomic<DWORD> exitCode_{STILL_ACTIVE};
+  DWORD processId_ = 0;
+
+  // Owned by the debug loop thread.
+  std::map<DWORD, HANDLE> threads_;
+  Breakpoint deleteFile_;
+  Breakpoint sleep_;
+  Breakpoint* rearmAfterStep_ = nullptr;
+  bool loaderBreakpointSeen_ = false;
+  DWORD heldThread_ = 0;
+
+  std::mutex countsLock_;
+  std::map<DWORD, int> sleepCalls_;
+};
