@@ -60,5 +60,9 @@ else
 	$(MAKE) --no-print-directory check
 endif
 
+# Builds and runs the sample update under build/demo (see tools/demo/run).
+demo: deps build
+	tools/demo/run
+
 clean:
 	rm -rf $(BUILD_DIR)

@@ -40,7 +40,9 @@ Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
                  const std::function<void(std::size_t)>& beforeAnswer) {
   Facts facts;
-  UpdaterProcess updater(rawTail, scriptToHold);
+  HoldPoint hold;
+  if (!scriptToHold.empty()) hold = {"DeleteFileW", scriptToHold};
+  UpdaterProcess updater(rawTail, hold);
   facts.started = updater.Started();
   if (!facts.started) return facts;
 
@@ -52,7 +54,7 @@ Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
     if (beforeAnswer) beforeAnswer(i);
     if (!Answer(*message, answers[i])) break;
   }
-  if (!scriptToHold.empty() && updater.WaitUntilHeldBeforeScriptDeletion(kScenarioWaitMs)) {
+  if (!scriptToHold.empty() && updater.WaitUntilHeld(kScenarioWaitMs)) {
     facts.lastDisplay = ReadDisplay(FindProgressWindow(updater.ProcessId()));
     updater.ReleaseHold();
   }

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e/updater_process.h"
-#include "e2e/updater_windows.h"
+#include "driver/updater_process.h"
+#include "driver/updater_windows.h"
 #include "support/test_files.h"
 
 struct Facts {

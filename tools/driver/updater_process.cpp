@@ -1,11 +1,11 @@
-#include "e2e/updater_process.h"
+#include "driver/updater_process.h"
 
 #include <vector>
 
-#include "support/peer_process.h"
 
 namespace {
 
+constexpr DWORD kStartWaitMs = 30000;
 constexpr DWORD kTrapFlag = 0x100;
 constexpr BYTE kInt3 = 0xCC;
 
@@ -39,19 +39,25 @@ BYTE* SystemFunction(const char* name) {
 
 }  // namespace
 
-std::wstring UpdaterProcess::ProgramPath() { return HelperPath(L"devidudi.exe"); }
+std::wstring UpdaterProcess::ProgramPath() {
+  std::vector<wchar_t> buffer(32768);
+  const DWORD length =
+      GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  const std::wstring self(buffer.data(), length);
+  return self.substr(0, self.find_last_of(L'\\') + 1) + L"devidudi.exe";
+}
 
-UpdaterProcess::UpdaterProcess(const std::wstring& rawTail, const std::wstring& scriptToHold)
-    : scriptToHold_(scriptToHold) {
+UpdaterProcess::UpdaterProcess(const std::wstring& rawTail, const HoldPoint& hold)
+    : hold_(hold) {
   exited_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   held_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   releaseHold_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   startAttempted_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  deleteFile_.address = SystemFunction("DeleteFileW");
+  if (hold_.function != nullptr) holdCall_.address = SystemFunction(hold_.function);
   sleep_.address = SystemFunction("Sleep");
   debugger_ = std::thread(&UpdaterProcess::DebugLoop, this,
                           L"\"" + ProgramPath() + L"\"" + rawTail);
-  WaitForSingleObject(startAttempted_, kPeerWaitMs);
+  WaitForSingleObject(startAttempted_, kStartWaitMs);
 }
 
 UpdaterProcess::~UpdaterProcess() {
@@ -67,7 +73,7 @@ DWORD UpdaterProcess::WaitForExit(DWORD timeoutMs) {
   return exitCode_;
 }
 
-bool UpdaterProcess::WaitUntilHeldBeforeScriptDeletion(DWORD timeoutMs) {
+bool UpdaterProcess::WaitUntilHeld(DWORD timeoutMs) {
   const HANDLE waits[] = {held_, exited_};
   return WaitForMultipleObjects(2, waits, FALSE, timeoutMs) == WAIT_OBJECT_0;
 }
@@ -117,15 +123,16 @@ void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event) {
       reinterpret_cast<ULONG_PTR>(event.u.Exception.ExceptionRecord.ExceptionAddress);
   ip = hit;
 
-  Breakpoint& breakpoint = hit == reinterpret_cast<ULONG_PTR>(sleep_.address) ? sleep_ : deleteFile_;
+  Breakpoint& breakpoint =
+      hit == reinterpret_cast<ULONG_PTR>(sleep_.address) ? sleep_ : holdCall_;
   const ULONG_PTR argument = FirstArgument(process_, context);
   Disarm(breakpoint);
   if (&breakpoint == &sleep_) {
     const std::lock_guard<std::mutex> lock(countsLock_);
     ++sleepCalls_[static_cast<DWORD>(argument)];
   }
-  if (&breakpoint == &deleteFile_ && !scriptToHold_.empty() &&
-      _wcsicmp(ReadWideString(argument).c_str(), scriptToHold_.c_str()) == 0) {
+  if (&breakpoint == &holdCall_ &&
+      _wcsicmp(ReadWideString(argument).c_str(), hold_.path.c_str()) == 0) {
     // Only the worker stops; the window's thread goes on answering.
     SuspendThread(thread);
     heldThread_ = event.dwThreadId;
@@ -179,13 +186,13 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine) {
         const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
         const auto at = static_cast<BYTE*>(record.ExceptionAddress);
         if (record.ExceptionCode == EXCEPTION_BREAKPOINT && !loaderBreakpointSeen_ &&
-            at != deleteFile_.address && at != sleep_.address) {
+            at != holdCall_.address && at != sleep_.address) {
           // The loader's own breakpoint: the system DLLs are in, so arm ours.
           loaderBreakpointSeen_ = true;
-          Arm(deleteFile_);
+          if (holdCall_.address != nullptr) Arm(holdCall_);
           Arm(sleep_);
         } else if (record.ExceptionCode == EXCEPTION_BREAKPOINT &&
-                   (at == deleteFile_.address || at == sleep_.address)) {
+                   (at == holdCall_.address || at == sleep_.address)) {
           OnBreakpoint(event);
         } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP && rearmAfterStep_ != nullptr) {
           Arm(*rearmAfterStep_);

@@ -1,4 +1,4 @@
-#include "e2e/updater_windows.h"
+#include "driver/updater_windows.h"
 
 #include <commctrl.h>
 

@@ -1,8 +1,9 @@
 #pragma once
-// Runs the real devidudi.exe for an end-to-end test, as its debugger. Being
-// the debugger lets the test stop the update at exact points instead of
-// racing it: the worker is held right before it deletes the script (when the
-// window shows what the run last set), and calls to Sleep are counted.
+// Runs the real devidudi.exe as its debugger, for the end-to-end tests and the
+// demo. Being the debugger lets them stop the update at an exact point
+// instead of racing it: the worker is held right before a chosen call (say,
+// the deletion of the script, when the window shows what the run last set),
+// and calls to Sleep are counted.
 
 #include <windows.h>
 
@@ -12,12 +13,19 @@
 #include <string>
 #include <thread>
 
+// A call before which the update is held: a kernel32 function that takes a
+// path first (DeleteFileW, CopyFileW), called with this path.
+struct HoldPoint {
+  const char* function = nullptr;
+  std::wstring path;
+};
+
 class UpdaterProcess {
  public:
-  // Starts devidudi.exe with a command line of its quoted path followed by
-  // rawTail exactly (nothing added: pass " C:\x" for one argument). The
-  // update is held before it deletes the file named scriptToHold, if any.
-  UpdaterProcess(const std::wstring& rawTail, const std::wstring& scriptToHold);
+  // Starts devidudi.exe, found beside the running program, with a command
+  // line of its quoted path followed by rawTail exactly (nothing added: pass
+  // " C:\x" for one argument). A hold point without a function holds nothing.
+  UpdaterProcess(const std::wstring& rawTail, const HoldPoint& hold);
   UpdaterProcess(const UpdaterProcess&) = delete;
   UpdaterProcess& operator=(const UpdaterProcess&) = delete;
   ~UpdaterProcess();
@@ -32,9 +40,9 @@ class UpdaterProcess {
   // The exit code, or STILL_ACTIVE if it had not ended within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
 
-  // Waits until the worker stands right before deleting the script; the
-  // window still answers while it stands there.
-  bool WaitUntilHeldBeforeScriptDeletion(DWORD timeoutMs);
+  // Waits until the worker stands right before the hold point; the window
+  // still answers while it stands there.
+  bool WaitUntilHeld(DWORD timeoutMs);
   void ReleaseHold();
 
   // How often the program called Sleep with this many milliseconds so far.
@@ -55,7 +63,7 @@ class UpdaterProcess {
   void Disarm(Breakpoint& breakpoint);
   std::wstring ReadWideString(ULONG_PTR address);
 
-  std::wstring scriptToHold_;
+  HoldPoint hold_;
   std::thread debugger_;
   HANDLE process_ = nullptr;
   HANDLE exited_ = nullptr;        // set when the debug loop saw the exit
@@ -69,7 +77,7 @@ class UpdaterProcess {
 
   // Owned by the debug loop thread.
   std::map<DWORD, HANDLE> threads_;
-  Breakpoint deleteFile_;
+  Breakpoint holdCall_;
   Breakpoint sleep_;
   Breakpoint* rearmAfterStep_ = nullptr;
   bool loaderBreakpointSeen_ = false;
