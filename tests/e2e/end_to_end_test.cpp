@@ -356,12 +356,40 @@ TEST(FailingCopy, IsReportedLaterCommandsDoNotRunAndTheScriptIsDeleted) {
   EXPECT_EQ(facts.exitCode, 0u);
 }
 
+// --- No worker ---------------------------------------------------------------
+
+const bool kNoWorker = RegisterScenario("worker thread cannot be created", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"a.dll"), "new a");
+  layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll"))});
+  Facts facts;
+  facts.folder = layout.folder;
+  // CreateThread's fourth argument is the worker's parameter: the script path.
+  UpdaterProcess updater(L" " + layout.Script(), CallMatch{},
+                         CallMatch{"CreateThread", 3, layout.Script()}, 0);
+  facts.started = updater.Started();
+  facts.exitCode = updater.WaitForExit(kScenarioWaitMs);
+  facts.crashed = updater.Crashed();
+  if (updater.FailedTheCall()) facts.notes.push_back(L"CreateThread failed");
+  return facts;
+});
+
+TEST(NoWorker, TheWindowClosesAndNothingIsTouched) {
+  const Facts& facts = ScenarioFacts("worker thread cannot be created");
+  EXPECT_EQ(facts.notes, std::vector<std::wstring>{L"CreateThread failed"});
+  EXPECT_EQ(facts.exitCode, 0u) << "no hang: the program ends by itself";
+  EXPECT_TRUE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txtcopyFilr.scp")));
+  EXPECT_FALSE(FileExists(facts.folder->File(L"app\\a.dll")));
+}
+
 TEST(EveryScenario, EndsByItselfWithoutACrash) {
   for (const char* name :
        {"no argument", "blanks only", "missing path", "quoted existing path",
         "unquoted path with blanks", "folder as path", "full update", "empty script",
         "folder without write permission", "read-only script", "busy target, retried until free",
-        "busy target, answered No", "missing source, then it appears", "failing copy"}) {
+        "busy target, answered No", "missing source, then it appears", "failing copy",
+        "worker thread cannot be created"}) {
     const Facts& facts = ScenarioFacts(name);
     EXPECT_TRUE(facts.started) << name;
     EXPECT_FALSE(facts.crashed) << name;

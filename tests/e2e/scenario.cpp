@@ -40,8 +40,8 @@ Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
                  const std::function<void(std::size_t)>& beforeAnswer) {
   Facts facts;
-  HoldPoint hold;
-  if (!scriptToHold.empty()) hold = {"DeleteFileW", scriptToHold};
+  CallMatch hold;
+  if (!scriptToHold.empty()) hold = {"DeleteFileW", 0, scriptToHold};
   UpdaterProcess updater(rawTail, hold);
   facts.started = updater.Started();
   if (!facts.started) return facts;

@@ -2,38 +2,30 @@
 
 #include <vector>
 
-
 namespace {
 
 constexpr DWORD kStartWaitMs = 30000;
 constexpr DWORD kTrapFlag = 0x100;
 constexpr BYTE kInt3 = 0xCC;
 
-// The first argument of the call that hit a breakpoint at a function's entry.
-ULONG_PTR FirstArgument(HANDLE process, const CONTEXT& context) {
 #ifdef _WIN64
-  (void)process;
-  return context.Rcx;
-#else
-  ULONG_PTR argument = 0;
-  SIZE_T read = 0;
-  ReadProcessMemory(process, reinterpret_cast<void*>(context.Esp + 4), &argument,
-                    sizeof argument, &read);
-  return argument;
-#endif
-}
-
 ULONG_PTR& InstructionPointer(CONTEXT& context) {
-#ifdef _WIN64
   return reinterpret_cast<ULONG_PTR&>(context.Rip);
-#else
-  return reinterpret_cast<ULONG_PTR&>(context.Eip);
-#endif
 }
+ULONG_PTR& StackPointer(CONTEXT& context) { return reinterpret_cast<ULONG_PTR&>(context.Rsp); }
+ULONG_PTR& ResultRegister(CONTEXT& context) { return reinterpret_cast<ULONG_PTR&>(context.Rax); }
+#else
+ULONG_PTR& InstructionPointer(CONTEXT& context) {
+  return reinterpret_cast<ULONG_PTR&>(context.Eip);
+}
+ULONG_PTR& StackPointer(CONTEXT& context) { return reinterpret_cast<ULONG_PTR&>(context.Esp); }
+ULONG_PTR& ResultRegister(CONTEXT& context) { return reinterpret_cast<ULONG_PTR&>(context.Eax); }
+#endif
 
 // System DLLs lie at the same address in every process (per boot on Windows,
 // always under Wine), so an export found here is the one the program calls.
 BYTE* SystemFunction(const char* name) {
+  if (name == nullptr) return nullptr;
   return reinterpret_cast<BYTE*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
 }
 
@@ -47,13 +39,18 @@ std::wstring UpdaterProcess::ProgramPath() {
   return self.substr(0, self.find_last_of(L'\\') + 1) + L"devidudi.exe";
 }
 
-UpdaterProcess::UpdaterProcess(const std::wstring& rawTail, const HoldPoint& hold)
-    : hold_(hold) {
+UpdaterProcess::UpdaterProcess(const std::wstring& rawTail, const CallMatch& hold,
+                               const CallMatch& fail, ULONG_PTR failResult)
+    : failResult_(failResult) {
   exited_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   held_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   releaseHold_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   startAttempted_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (hold_.function != nullptr) holdCall_.address = SystemFunction(hold_.function);
+  hold_.match = hold;
+  hold_.address = SystemFunction(hold.function);
+  fail_.match = fail;
+  fail_.address = SystemFunction(fail.function);
+  sleep_.match.function = "Sleep";
   sleep_.address = SystemFunction("Sleep");
   debugger_ = std::thread(&UpdaterProcess::DebugLoop, this,
                           L"\"" + ProgramPath() + L"\"" + rawTail);
@@ -64,6 +61,7 @@ UpdaterProcess::~UpdaterProcess() {
   if (WaitForExit(0) == STILL_ACTIVE && process_ != nullptr) TerminateProcess(process_, 1);
   SetEvent(releaseHold_);
   debugger_.join();
+  if (process_ != nullptr) CloseHandle(process_);
   for (HANDLE event : {exited_, held_, releaseHold_, startAttempted_}) CloseHandle(event);
 }
 
@@ -85,10 +83,18 @@ int UpdaterProcess::SleepCalls(DWORD milliseconds) {
   return sleepCalls_[milliseconds];
 }
 
+UpdaterProcess::Breakpoint* UpdaterProcess::BreakpointAt(const void* address) {
+  for (Breakpoint* breakpoint : {&hold_, &fail_, &sleep_}) {
+    if (breakpoint->address != nullptr && breakpoint->address == address) return breakpoint;
+  }
+  return nullptr;
+}
+
 void UpdaterProcess::Arm(Breakpoint& breakpoint) {
+  if (breakpoint.address == nullptr || breakpoint.done) return;
   SIZE_T done = 0;
   if (!ReadProcessMemory(process_, breakpoint.address, &breakpoint.original, 1, &done)) return;
-  breakpoint.armed = WriteProcessMemory(process_, breakpoint.address, &kInt3, 1, &done);
+  WriteProcessMemory(process_, breakpoint.address, &kInt3, 1, &done);
   FlushInstructionCache(process_, breakpoint.address, 1);
 }
 
@@ -96,7 +102,25 @@ void UpdaterProcess::Disarm(Breakpoint& breakpoint) {
   SIZE_T done = 0;
   WriteProcessMemory(process_, breakpoint.address, &breakpoint.original, 1, &done);
   FlushInstructionCache(process_, breakpoint.address, 1);
-  breakpoint.armed = false;
+}
+
+// The index-th argument of a call that stands at the function's entry.
+ULONG_PTR UpdaterProcess::Argument(const CONTEXT& context, int index) {
+#ifdef _WIN64
+  switch (index) {
+    case 0: return context.Rcx;
+    case 1: return context.Rdx;
+    case 2: return context.R8;
+    case 3: return context.R9;
+  }
+  const ULONG_PTR slot = context.Rsp + 8 * (index + 1);  // past the return address
+#else
+  const ULONG_PTR slot = context.Esp + 4 * (index + 1);
+#endif
+  ULONG_PTR value = 0;
+  SIZE_T read = 0;
+  ReadProcessMemory(process_, reinterpret_cast<void*>(slot), &value, sizeof value, &read);
+  return value;
 }
 
 std::wstring UpdaterProcess::ReadWideString(ULONG_PTR address) {
@@ -112,31 +136,44 @@ std::wstring UpdaterProcess::ReadWideString(ULONG_PTR address) {
   return text;
 }
 
-void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event) {
+bool UpdaterProcess::Matches(const Breakpoint& breakpoint, const CONTEXT& context) {
+  const ULONG_PTR argument = Argument(context, breakpoint.match.argument);
+  return _wcsicmp(ReadWideString(argument).c_str(), breakpoint.match.text.c_str()) == 0;
+}
+
+void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoint) {
   const HANDLE thread = threads_[event.dwThreadId];
   CONTEXT context{};
   context.ContextFlags = CONTEXT_FULL;
   GetThreadContext(thread, &context);
   // Windows reports the int3's own address, Wine the one after it.
-  ULONG_PTR& ip = InstructionPointer(context);
-  const ULONG_PTR hit =
+  InstructionPointer(context) =
       reinterpret_cast<ULONG_PTR>(event.u.Exception.ExceptionRecord.ExceptionAddress);
-  ip = hit;
-
-  Breakpoint& breakpoint =
-      hit == reinterpret_cast<ULONG_PTR>(sleep_.address) ? sleep_ : holdCall_;
-  const ULONG_PTR argument = FirstArgument(process_, context);
   Disarm(breakpoint);
+
   if (&breakpoint == &sleep_) {
     const std::lock_guard<std::mutex> lock(countsLock_);
-    ++sleepCalls_[static_cast<DWORD>(argument)];
+    ++sleepCalls_[static_cast<DWORD>(Argument(context, 0))];
+  } else if (Matches(breakpoint, context)) {
+    breakpoint.done = true;
   }
-  if (&breakpoint == &holdCall_ &&
-      _wcsicmp(ReadWideString(argument).c_str(), hold_.path.c_str()) == 0) {
+
+  if (breakpoint.done && &breakpoint == &hold_) {
     // Only the worker stops; the window's thread goes on answering.
     SuspendThread(thread);
     heldThread_ = event.dwThreadId;
     SetEvent(held_);
+  } else if (breakpoint.done && &breakpoint == &fail_) {
+    // Return to the caller at once, as if the function had failed. Only
+    // 64-bit calls are undone this way: their arguments need no popping.
+    ULONG_PTR returnAddress = 0;
+    SIZE_T read = 0;
+    ReadProcessMemory(process_, reinterpret_cast<void*>(StackPointer(context)), &returnAddress,
+                      sizeof returnAddress, &read);
+    InstructionPointer(context) = returnAddress;
+    StackPointer(context) += sizeof returnAddress;
+    ResultRegister(context) = failResult_;
+    failedTheCall_ = true;
   } else {
     // Step over the original instruction, then put the breakpoint back.
     context.EFlags |= kTrapFlag;
@@ -184,16 +221,13 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine) {
         break;
       case EXCEPTION_DEBUG_EVENT: {
         const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
-        const auto at = static_cast<BYTE*>(record.ExceptionAddress);
-        if (record.ExceptionCode == EXCEPTION_BREAKPOINT && !loaderBreakpointSeen_ &&
-            at != holdCall_.address && at != sleep_.address) {
+        Breakpoint* const ours = BreakpointAt(record.ExceptionAddress);
+        if (record.ExceptionCode == EXCEPTION_BREAKPOINT && ours != nullptr) {
+          OnBreakpoint(event, *ours);
+        } else if (record.ExceptionCode == EXCEPTION_BREAKPOINT && !loaderBreakpointSeen_) {
           // The loader's own breakpoint: the system DLLs are in, so arm ours.
           loaderBreakpointSeen_ = true;
-          if (holdCall_.address != nullptr) Arm(holdCall_);
-          Arm(sleep_);
-        } else if (record.ExceptionCode == EXCEPTION_BREAKPOINT &&
-                   (at == holdCall_.address || at == sleep_.address)) {
-          OnBreakpoint(event);
+          for (Breakpoint* breakpoint : {&hold_, &fail_, &sleep_}) Arm(*breakpoint);
         } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP && rearmAfterStep_ != nullptr) {
           Arm(*rearmAfterStep_);
           rearmAfterStep_ = nullptr;

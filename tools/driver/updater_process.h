@@ -1,9 +1,10 @@
 #pragma once
 // Runs the real devidudi.exe as its debugger, for the end-to-end tests and the
-// demo. Being the debugger lets them stop the update at an exact point
-// instead of racing it: the worker is held right before a chosen call (say,
-// the deletion of the script, when the window shows what the run last set),
-// and calls to Sleep are counted.
+// demo. Being the debugger lets them act at an exact point instead of racing
+// the program: the worker can be held right before a chosen call (say, the
+// deletion of the script, when the window shows what the run last set), a
+// chosen call can be made to fail without being carried out, and calls to
+// Sleep are counted.
 
 #include <windows.h>
 
@@ -13,19 +14,23 @@
 #include <string>
 #include <thread>
 
-// A call before which the update is held: a kernel32 function that takes a
-// path first (DeleteFileW, CopyFileW), called with this path.
-struct HoldPoint {
+// One call of a kernel32 function whose given argument (0 for the first)
+// points to this wide text. Without a function it matches nothing.
+struct CallMatch {
   const char* function = nullptr;
-  std::wstring path;
+  int argument = 0;
+  std::wstring text;
 };
 
 class UpdaterProcess {
  public:
   // Starts devidudi.exe, found beside the running program, with a command
   // line of its quoted path followed by rawTail exactly (nothing added: pass
-  // " C:\x" for one argument). A hold point without a function holds nothing.
-  UpdaterProcess(const std::wstring& rawTail, const HoldPoint& hold);
+  // " C:\x" for one argument). The worker is held before the call `hold`;
+  // the call `fail` returns failResult at once instead of running. Both act
+  // on their first match only.
+  UpdaterProcess(const std::wstring& rawTail, const CallMatch& hold,
+                 const CallMatch& fail = {}, ULONG_PTR failResult = 0);
   UpdaterProcess(const UpdaterProcess&) = delete;
   UpdaterProcess& operator=(const UpdaterProcess&) = delete;
   ~UpdaterProcess();
@@ -40,11 +45,13 @@ class UpdaterProcess {
   // The exit code, or STILL_ACTIVE if it had not ended within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
 
-  // Waits until the worker stands right before the hold point; the window
+  // Waits until the worker stands right before the held call; the window
   // still answers while it stands there.
   bool WaitUntilHeld(DWORD timeoutMs);
   void ReleaseHold();
 
+  // True once the call to fail has been made to fail.
+  bool FailedTheCall() const { return failedTheCall_; }
   // How often the program called Sleep with this many milliseconds so far.
   int SleepCalls(DWORD milliseconds);
   // True when an exception went unhandled in the program (a crash).
@@ -52,32 +59,38 @@ class UpdaterProcess {
 
  private:
   struct Breakpoint {
+    CallMatch match;
     BYTE* address = nullptr;
     BYTE original = 0;
-    bool armed = false;
+    bool done = false;  // matched once; not armed again
   };
 
   void DebugLoop(std::wstring commandLine);
-  void OnBreakpoint(const DEBUG_EVENT& event);
+  void OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoint);
+  Breakpoint* BreakpointAt(const void* address);
   void Arm(Breakpoint& breakpoint);
   void Disarm(Breakpoint& breakpoint);
+  bool Matches(const Breakpoint& breakpoint, const CONTEXT& context);
+  ULONG_PTR Argument(const CONTEXT& context, int index);
   std::wstring ReadWideString(ULONG_PTR address);
 
-  HoldPoint hold_;
   std::thread debugger_;
   HANDLE process_ = nullptr;
   HANDLE exited_ = nullptr;        // set when the debug loop saw the exit
   HANDLE held_ = nullptr;          // set while the worker is held
-  HANDLE releaseHold_ = nullptr;   // set by the test to let the worker go on
+  HANDLE releaseHold_ = nullptr;   // set by the caller to let the worker go on
   HANDLE startAttempted_ = nullptr;
   std::atomic<bool> started_{false};
   std::atomic<bool> crashed_{false};
+  std::atomic<bool> failedTheCall_{false};
   std::atomic<DWORD> exitCode_{STILL_ACTIVE};
   DWORD processId_ = 0;
+  ULONG_PTR failResult_ = 0;
 
   // Owned by the debug loop thread.
   std::map<DWORD, HANDLE> threads_;
-  Breakpoint holdCall_;
+  Breakpoint hold_;
+  Breakpoint fail_;
   Breakpoint sleep_;
   Breakpoint* rearmAfterStep_ = nullptr;
   bool loaderBreakpointSeen_ = false;
