@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/update_thread.h"
 #include "platform/scoped_handle.h"
+#include "platform/system_dlls.h"
 #include "res/resource.h"
 #include "ui/progress_window.h"
 
@@ -45,6 +46,10 @@ int PumpMessagesUntilQuit() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // Before anything else can load a DLL: the program's folder is the
+  // application's, and a DLL planted there must never be loaded.
+  LoadDllsFromSystemFolderOnly();
+
   // The script path lives in the process's command-line buffer for the life
   // of the process, so the worker can be handed the very same text.
   const wchar_t* const scriptPath = ArgumentText(GetCommandLineW());

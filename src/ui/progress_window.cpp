@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/system_dlls.h"
 #include "res/resource.h"
 
 HINSTANCE ProgramInstance = nullptr;
@@ -34,9 +35,21 @@ constexpr int kLogoWidth = 32;
 constexpr int kLogoHeight = 29;
 constexpr int kProgressMaximum = 100;
 
-// The one place that makes the progress bar's class available; keep it the
-// only caller of comctl32's start-up.
-void LoadProgressBarClass() { InitCommonControls(); }
+// InitCommonControls, by its ordinal in comctl32's exports.
+constexpr WORD kInitCommonControlsOrdinal = 17;
+
+// Makes the progress bar's class available. comctl32 is no known system DLL,
+// so an import of it could be satisfied by a copy planted in the program's
+// folder; it is loaded from the system folder by its full path instead. It
+// stays loaded: the bar lives in it. Without it the bar is simply not made.
+void LoadProgressBarClass() {
+  const HMODULE comctl32 = LoadSystemDll(L"comctl32.dll");
+  if (comctl32 == nullptr) return;
+  using InitCommonControlsFunction = void(WINAPI*)();
+  const auto initCommonControls = reinterpret_cast<InitCommonControlsFunction>(
+      reinterpret_cast<void*>(GetProcAddress(comctl32, MAKEINTRESOURCEA(kInitCommonControlsOrdinal))));
+  if (initCommonControls != nullptr) initCommonControls();
+}
 
 // Fonts are never deleted: the labels use them for the life of the process.
 HFONT MakeLabelFont(int height) {

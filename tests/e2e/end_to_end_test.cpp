@@ -53,11 +53,28 @@ std::wstring Cop(const std::wstring& source, const std::wstring& target) {
   return L"COP " + source + L"\t" + target;
 }
 
+// What the recorder wrote once it was started. It runs on its own after the
+// program started it, so this waits for its record, which it writes whole.
 std::wstring Recorded(const std::wstring& recorder) {
   const std::wstring path = recorder + L".record.txt";
-  if (!FileExists(path)) return L"(not started)";
-  const std::string bytes = ReadBytes(path);
-  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  for (DWORD waited = 0; waited < kScenarioWaitMs; waited += 20) {
+    const std::string bytes = FileExists(path) ? ReadBytes(path) : std::string();
+    if (bytes.size() >= 2 && bytes[bytes.size() - 2] == '\n') {
+      return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    }
+    Sleep(20);
+  }
+  return L"(nothing recorded)";
+}
+
+// True when another process has the file open, as a running program has its
+// own image.
+bool InUse(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  CloseHandle(file);
+  return false;
 }
 
 std::vector<int> Buttons(std::initializer_list<int> ids) { return ids; }
@@ -326,15 +343,21 @@ const bool kFailingCopy = RegisterScenario("failing copy", [] {
   WriteBytes(layout.New(L"b.dll"), "new b");
   WriteBytes(layout.App(L"a.dll"), "old a");
   WriteBytes(layout.App(L"b.dll"), "old b");
-  const std::wstring recorder = layout.Recorder();
+  // Started, this program would keep running, and so its image in use, until
+  // told to stop: a free image while the update is held proves it was not.
+  RunningProgram program(layout.folder->File(L"PexaMenu.exe"));
   layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
                       Cop(layout.New(L"b.dll"), layout.App(L"b.dll")),
-                      L"RUN " + Q(recorder)});
+                      L"RUN " + program.CommandLine()});
   // The checks pass (the source exists), but the copy cannot read it.
   FileHolder holder(layout.New(L"b.dll"), L"rw", L"-");
-  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), Buttons({IDOK}));
+  Facts facts = RunUpdater(L" " + layout.Script(), layout.Script(), Buttons({IDOK}), {},
+                           [&](Facts& held) {
+                             held.notes.push_back(InUse(layout.folder->File(L"PexaMenu.exe"))
+                                                      ? L"program started"
+                                                      : L"program not started");
+                           });
   facts.folder = layout.folder;
-  facts.notes.push_back(Recorded(recorder));
   return facts;
 });
 
@@ -351,7 +374,7 @@ TEST(FailingCopy, IsReportedLaterCommandsDoNotRunAndTheScriptIsDeleted) {
   EXPECT_EQ(facts.lastDisplay->bar, 34);
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\a.dll")), "new a");
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\b.dll")), "old b");
-  EXPECT_EQ(facts.notes, std::vector<std::wstring>{L"(not started)"});
+  EXPECT_EQ(facts.notes, std::vector<std::wstring>{L"program not started"});
   EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
   EXPECT_EQ(facts.exitCode, 0u);
 }

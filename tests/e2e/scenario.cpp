@@ -38,7 +38,8 @@ const Facts& ScenarioFacts(const char* name) {
 
 Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
-                 const std::function<void(std::size_t)>& beforeAnswer) {
+                 const std::function<void(std::size_t)>& beforeAnswer,
+                 const std::function<void(Facts&)>& whileHeld) {
   Facts facts;
   CallMatch hold;
   if (!scriptToHold.empty()) hold = {"DeleteFileW", 0, scriptToHold};
@@ -56,6 +57,7 @@ Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
   }
   if (!scriptToHold.empty() && updater.WaitUntilHeld(kScenarioWaitMs)) {
     facts.lastDisplay = ReadDisplay(FindProgressWindow(updater.ProcessId()));
+    if (whileHeld) whileHeld(facts);
     updater.ReleaseHold();
   }
   facts.exitCode = updater.WaitForExit(kScenarioWaitMs);

@@ -42,10 +42,11 @@ const Facts& ScenarioFacts(const char* name);
 
 // Runs the program on rawTail and answers each message box in turn with the
 // next of `answers`, calling beforeAnswer(i) first. Holds the update before
-// it deletes scriptToHold, and records the display there.
+// it deletes scriptToHold, records the display there and calls whileHeld.
 Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
-                 const std::function<void(std::size_t)>& beforeAnswer = {});
+                 const std::function<void(std::size_t)>& beforeAnswer = {},
+                 const std::function<void(Facts&)>& whileHeld = {});
 
 // Bounded waits: reached only when something is broken.
 constexpr DWORD kScenarioWaitMs = 60000;

@@ -2,7 +2,7 @@
 """Checks the resources linked into built executables, read straight from
 their PE resource section (standard library only, no Windows needed):
 
-    check_resources.py x64=path/to/probe.exe x86=path/to/probe.exe
+    check_resources.py x64=path/to/devidudi.exe x86=path/to/devidudi.exe
 
 Each argument names the architecture the file must be built for. Prints one
 line per failed check, naming the file and the resource, and exits 1 if any.
@@ -12,66 +12,13 @@ import struct
 import sys
 import xml.etree.ElementTree as ElementTree
 
-MACHINES = {'x64': 0x8664, 'x86': 0x14C}
+from pe_file import MACHINES, PeFile
 RT_ICON, RT_BITMAP, RT_MENU, RT_STRING, RT_GROUP_ICON, RT_MANIFEST = 3, 2, 4, 6, 14, 24
 MF_POPUP, MF_END = 0x10, 0x80
 
 EXPECTED_STRINGS = {103: 'DeviDudi', 109: 'DEVIDUDI'}
 EXPECTED_ICON_IMAGES = [(32, 32, 4), (32, 32, 8)]  # width, height, bits per pixel
 EXPECTED_MENU = [('&File', [('E&xit', 105)]), ('&Help', [('&About ...', 104)])]
-
-
-class PeFile:
-    def __init__(self, path):
-        with open(path, 'rb') as f:
-            self.data = data = f.read()
-        pe, = struct.unpack_from('<I', data, 0x3C)
-        if data[pe:pe + 4] != b'PE\0\0':
-            raise ValueError('not a PE file')
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from('<HHIIIHH', data, pe + 4)
-        optional = pe + 24
-        magic, = struct.unpack_from('<H', data, optional)
-        directories = optional + (96 if magic == 0x10B else 112)  # PE32 or PE32+
-        resource_rva, _ = struct.unpack_from('<II', data, directories + 2 * 8)
-        self.sections = []
-        for i in range(sections):
-            _, virtual_size, rva, raw_size, raw_offset = struct.unpack_from(
-                '<8sIIII', data, optional + optional_size + 40 * i)
-            self.sections.append((rva, max(virtual_size, raw_size), raw_offset))
-        self.resource_base = self.offset(resource_rva) if resource_rva else None
-
-    def offset(self, rva):
-        for start, size, raw in self.sections:
-            if start <= rva < start + size:
-                return raw + rva - start
-        raise ValueError(f'address {rva:#x} lies in no section')
-
-    def resources(self):
-        """{type: {name: {language: bytes}}}; ids are ints, names strings."""
-        if self.resource_base is None:
-            return {}
-
-        def entries(offset):
-            named, numbered = struct.unpack_from('<HH', self.data, self.resource_base + offset + 12)
-            for i in range(named + numbered):
-                name, target = struct.unpack_from('<II', self.data, self.resource_base + offset + 16 + 8 * i)
-                if name & 0x80000000:
-                    at = self.resource_base + (name & 0x7FFFFFFF)
-                    length, = struct.unpack_from('<H', self.data, at)
-                    name = self.data[at + 2:at + 2 + 2 * length].decode('utf-16-le')
-                yield name, target
-
-        def leaf(target):
-            rva, size, _, _ = struct.unpack_from('<IIII', self.data, self.resource_base + target)
-            start = self.offset(rva)
-            return self.data[start:start + size]
-
-        tree = {}
-        for kind, names in entries(0):
-            for name, languages in entries(names & 0x7FFFFFFF):
-                for language, target in entries(languages & 0x7FFFFFFF):
-                    tree.setdefault(kind, {}).setdefault(name, {})[language] = leaf(target)
-        return tree
 
 
 def only_language(tree, kind, name):
