@@ -388,7 +388,7 @@ const bool kNoWorker = RegisterScenario("worker thread cannot be created", [] {
   Facts facts;
   facts.folder = layout.folder;
   // CreateThread's fourth argument is the worker's parameter: the script path.
-  UpdaterProcess updater(L" " + layout.Script(), CallMatch{},
+  UpdaterProcess updater(Launch{L" " + layout.Script(), {}, {}}, CallMatch{},
                          CallMatch{"CreateThread", 3, layout.Script()}, 0);
   facts.started = updater.Started();
   facts.exitCode = updater.WaitForExit(kScenarioWaitMs);

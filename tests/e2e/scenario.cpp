@@ -1,5 +1,6 @@
 #include "e2e/scenario.h"
 
+#include <algorithm>
 #include <future>
 #include <map>
 #include <string>
@@ -40,10 +41,17 @@ Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
                  const std::function<void(std::size_t)>& beforeAnswer,
                  const std::function<void(Facts&)>& whileHeld) {
+  return RunUpdater(Launch{rawTail, {}, {}}, scriptToHold, answers, beforeAnswer, whileHeld);
+}
+
+Facts RunUpdater(const Launch& launch, const std::wstring& scriptToHold,
+                 const std::vector<int>& answers,
+                 const std::function<void(std::size_t)>& beforeAnswer,
+                 const std::function<void(Facts&)>& whileHeld) {
   Facts facts;
   CallMatch hold;
   if (!scriptToHold.empty()) hold = {"DeleteFileW", 0, scriptToHold};
-  UpdaterProcess updater(rawTail, hold);
+  UpdaterProcess updater(launch, hold);
   facts.started = updater.Started();
   if (!facts.started) return facts;
 
@@ -63,5 +71,25 @@ Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
   facts.exitCode = updater.WaitForExit(kScenarioWaitMs);
   facts.crashed = updater.Crashed();
   facts.waitsBeforeChecks = updater.SleepCalls(5000);
+  return facts;
+}
+
+Facts RunUpdaterSayingNo(const Launch& launch) {
+  constexpr std::size_t kMostMessages = 20;  // No ends the update at the first question
+  Facts facts;
+  UpdaterProcess updater(launch);
+  facts.started = updater.Started();
+  if (!facts.started) return facts;
+  while (facts.messages.size() < kMostMessages) {
+    const std::optional<ShownMessage> message =
+        WaitForMessage(updater.ProcessId(), updater.Handle(), kScenarioWaitMs);
+    if (!message) break;
+    facts.messages.push_back(*message);
+    const bool isQuestion =
+        std::find(message->buttons.begin(), message->buttons.end(), IDNO) != message->buttons.end();
+    if (!Answer(*message, isQuestion ? IDNO : IDOK)) break;
+  }
+  facts.exitCode = updater.WaitForExit(kScenarioWaitMs);
+  facts.crashed = updater.Crashed();
   return facts;
 }

@@ -43,10 +43,19 @@ const Facts& ScenarioFacts(const char* name);
 // Runs the program on rawTail and answers each message box in turn with the
 // next of `answers`, calling beforeAnswer(i) first. Holds the update before
 // it deletes scriptToHold, records the display there and calls whileHeld.
+Facts RunUpdater(const Launch& launch, const std::wstring& scriptToHold,
+                 const std::vector<int>& answers,
+                 const std::function<void(std::size_t)>& beforeAnswer = {},
+                 const std::function<void(Facts&)>& whileHeld = {});
+// The same for devidudi.exe beside the test, with nothing but rawTail set.
 Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
                  const std::function<void(std::size_t)>& beforeAnswer = {},
                  const std::function<void(Facts&)>& whileHeld = {});
+
+// Runs the program as launched and answers whatever it asks with No, and
+// whatever it tells with OK, until it ends.
+Facts RunUpdaterSayingNo(const Launch& launch);
 
 // Bounded waits: reached only when something is broken.
 constexpr DWORD kScenarioWaitMs = 60000;

@@ -68,7 +68,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   // The script path with blanks goes unquoted: DeviDudi takes the whole rest
   // of its command line as the path.
-  UpdaterProcess updater(std::wstring(L" ") + argv[1], CallMatch{"CopyFileW", 0, argv[3]});
+  UpdaterProcess updater(Launch{std::wstring(L" ") + argv[1], {}, {}},
+                         CallMatch{"CopyFileW", 0, argv[3]});
   if (!updater.Started()) {
     std::fwprintf(stderr, L"could not start %ls\n", UpdaterProcess::ProgramPath().c_str());
     return 1;

@@ -39,7 +39,7 @@ std::wstring UpdaterProcess::ProgramPath() {
   return self.substr(0, self.find_last_of(L'\\') + 1) + L"devidudi.exe";
 }
 
-UpdaterProcess::UpdaterProcess(const std::wstring& rawTail, const CallMatch& hold,
+UpdaterProcess::UpdaterProcess(const Launch& launch, const CallMatch& hold,
                                const CallMatch& fail, ULONG_PTR failResult)
     : failResult_(failResult) {
   exited_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -52,8 +52,9 @@ UpdaterProcess::UpdaterProcess(const std::wstring& rawTail, const CallMatch& hol
   fail_.address = SystemFunction(fail.function);
   sleep_.match.function = "Sleep";
   sleep_.address = SystemFunction("Sleep");
+  const std::wstring program = launch.program.empty() ? ProgramPath() : launch.program;
   debugger_ = std::thread(&UpdaterProcess::DebugLoop, this,
-                          L"\"" + ProgramPath() + L"\"" + rawTail);
+                          L"\"" + program + L"\"" + launch.rawTail, launch.currentDirectory);
   WaitForSingleObject(startAttempted_, kStartWaitMs);
 }
 
@@ -182,12 +183,14 @@ void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoi
   SetThreadContext(thread, &context);
 }
 
-void UpdaterProcess::DebugLoop(std::wstring commandLine) {
+void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring currentDirectory) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                      DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup, &info)) {
+                      DEBUG_ONLY_THIS_PROCESS, nullptr,
+                      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
+                      &info)) {
     SetEvent(startAttempted_);
     SetEvent(exited_);
     return;

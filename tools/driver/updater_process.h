@@ -22,15 +22,23 @@ struct CallMatch {
   std::wstring text;
 };
 
+// What to start: the program (devidudi.exe beside the running program unless
+// named), with a command line of its quoted path followed by rawTail exactly
+// (nothing added: pass " C:\x" for one argument), in a current directory of
+// its own when one is named.
+struct Launch {
+  std::wstring rawTail;
+  std::wstring program;
+  std::wstring currentDirectory;
+};
+
 class UpdaterProcess {
  public:
-  // Starts devidudi.exe, found beside the running program, with a command
-  // line of its quoted path followed by rawTail exactly (nothing added: pass
-  // " C:\x" for one argument). The worker is held before the call `hold`;
-  // the call `fail` returns failResult at once instead of running. Both act
-  // on their first match only.
-  UpdaterProcess(const std::wstring& rawTail, const CallMatch& hold,
-                 const CallMatch& fail = {}, ULONG_PTR failResult = 0);
+  // Starts the program as its debugger. The worker is held before the call
+  // `hold`; the call `fail` returns failResult at once instead of running.
+  // Both act on their first match only.
+  explicit UpdaterProcess(const Launch& launch, const CallMatch& hold = {},
+                          const CallMatch& fail = {}, ULONG_PTR failResult = 0);
   UpdaterProcess(const UpdaterProcess&) = delete;
   UpdaterProcess& operator=(const UpdaterProcess&) = delete;
   ~UpdaterProcess();
@@ -65,7 +73,7 @@ class UpdaterProcess {
     bool done = false;  // matched once; not armed again
   };
 
-  void DebugLoop(std::wstring commandLine);
+  void DebugLoop(std::wstring commandLine, std::wstring currentDirectory);
   void OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoint);
   Breakpoint* BreakpointAt(const void* address);
   void Arm(Breakpoint& breakpoint);
