@@ -13,6 +13,7 @@ PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
 TEST_USER  := devidudi-test
 STAGE_ROOT := /var/tmp/devidudi-test
 STAGE_DIR  := $(STAGE_ROOT)/$(shell printf '%s' '$(CURDIR)' | md5sum | cut -c1-12)
+SMALL_FS   := $(STAGE_DIR)/small-fs
 
 BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
@@ -53,9 +54,17 @@ ifeq ($(shell id -u),0)
 	@runuser -u $(TEST_USER) -- mkdir $(STAGE_DIR)/src
 	@tar -C '$(CURDIR)' --exclude=./$(BUILD_DIR) --exclude=./.git -cf - . | \
 	  runuser -u $(TEST_USER) -- tar -C $(STAGE_DIR)/src -xf -
-	@runuser -u $(TEST_USER) -- mkdir -p $(STAGE_DIR)/build
+	@runuser -u $(TEST_USER) -- mkdir -p $(STAGE_DIR)/build $(SMALL_FS)
 	@runuser -u $(TEST_USER) -- ln -sfn $(STAGE_DIR)/build $(STAGE_DIR)/src/$(BUILD_DIR)
-	runuser -u $(TEST_USER) -- env HOME=/var/lib/$(TEST_USER) $(MAKE) --no-print-directory -C $(STAGE_DIR)/src check
+	@# A 1 MiB file system on which a copy runs out of space; the test that
+	@# needs it is skipped where it cannot be mounted.
+	@mountpoint -q $(SMALL_FS) || \
+	  mount -t tmpfs -o size=1m,mode=0755,uid=$$(id -u $(TEST_USER)),gid=$$(id -g $(TEST_USER)) \
+	    devidudi-small $(SMALL_FS) || echo "no small file system: the disk-full test is skipped"
+	status=0; runuser -u $(TEST_USER) -- env HOME=/var/lib/$(TEST_USER) \
+	  $$(mountpoint -q $(SMALL_FS) && echo DEVIDUDI_SMALL_FS=$(SMALL_FS)) \
+	  $(MAKE) --no-print-directory -C $(STAGE_DIR)/src check || status=$$?; \
+	umount $(SMALL_FS) 2>/dev/null; exit $$status
 else
 	$(MAKE) --no-print-directory check
 endif

@@ -406,13 +406,115 @@ TEST(NoWorker, TheWindowClosesAndNothingIsTouched) {
   EXPECT_FALSE(FileExists(facts.folder->File(L"app\\a.dll")));
 }
 
+// --- Faults during the run --------------------------------------------------
+
+// A small file system (a 1 MiB tmpfs) that `make test` mounts when it runs as
+// root, named by DEVIDUDI_SMALL_FS as a Unix path; empty when there is none.
+std::wstring SmallFileSystem() {
+  const wchar_t* unixPath = _wgetenv(L"DEVIDUDI_SMALL_FS");
+  if (unixPath == nullptr || *unixPath == L'\0') return L"";
+  std::wstring path = std::wstring(L"Z:") + unixPath;
+  for (wchar_t& unit : path) {
+    if (unit == L'/') unit = L'\\';
+  }
+  return path;
+}
+
+const bool kDiskFull = RegisterScenario("disk full during a copy", [] {
+  Facts facts;
+  const std::wstring small = SmallFileSystem();
+  if (small.empty()) {
+    facts.notes.push_back(L"no small file system");
+    return facts;
+  }
+  Layout layout;
+  // The targets lie on the small file system, in a folder of this scenario's.
+  const std::wstring targets = small + layout.folder->Path().substr(layout.folder->Path().rfind(L'\\'));
+  CreateDirectoryW(targets.c_str(), nullptr);
+  WriteBytes(layout.New(L"small.txt"), std::string(100 * 1024, 's'));
+  WriteBytes(layout.New(L"big.bin"), std::string(2 * 1024 * 1024, 'b'));
+  WriteBytes(layout.New(L"after.txt"), "after");
+  layout.WriteScript({Cop(layout.New(L"small.txt"), targets + L"\\small.txt"),
+                      Cop(layout.New(L"big.bin"), targets + L"\\big.bin"),
+                      Cop(layout.New(L"after.txt"), targets + L"\\after.txt")});
+  facts = RunUpdater(L" " + layout.Script(), layout.Script(), Buttons({IDOK}));
+  facts.folder = layout.folder;
+  facts.notes.push_back(ReadBytes(targets + L"\\small.txt") == std::string(100 * 1024, 's')
+                            ? L"small.txt intact"
+                            : L"small.txt damaged");
+  facts.notes.push_back(L"after.txt holds " + std::to_wstring(ReadBytes(targets + L"\\after.txt").size()) +
+                        L" bytes");
+  RemoveTree(targets);
+  return facts;
+});
+
+TEST(Faults, ADiskFullCopyIsReportedAndStopsTheRun) {
+  const Facts& facts = ScenarioFacts("disk full during a copy");
+  if (facts.notes == std::vector<std::wstring>{L"no small file system"}) {
+    GTEST_SKIP() << "needs the small file system that `make test` mounts as root";
+  }
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.messages[0].caption, L"Command failed");
+  EXPECT_EQ(facts.messages[0].text, L"Copy failed, error code: 112 command: " +
+                                        facts.folder->File(L"new\\big.bin"))
+      << "112 is ERROR_DISK_FULL";
+  EXPECT_EQ(facts.notes, (std::vector<std::wstring>{L"small.txt intact",
+                                                     L"after.txt holds 0 bytes"}))
+      << "the copy before stays whole; the one after never ran (the checks made it empty)";
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_EQ(facts.exitCode, 0u);
+}
+
+const bool kLockedAfterChecks = RegisterScenario("target locked after the checks", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"a.dll"), "new a");
+  WriteBytes(layout.New(L"b.dll"), "new b");
+  WriteBytes(layout.New(L"c.dll"), "new c");
+  for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.dll"}) WriteBytes(layout.App(name), "old");
+  layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
+                      Cop(layout.New(L"b.dll"), layout.App(L"b.dll")),
+                      Cop(layout.New(L"c.dll"), layout.App(L"c.dll"))});
+  Facts facts;
+  facts.folder = layout.folder;
+  // Held right before the second copy, long after the checks passed, the
+  // target is taken by another process; then the copy goes ahead.
+  UpdaterProcess updater(Launch{L" " + layout.Script(), {}, {}},
+                         CallMatch{"CopyFileW", 0, layout.New(L"b.dll")});
+  facts.started = updater.Started();
+  if (updater.WaitUntilHeld(kScenarioWaitMs)) {
+    FileHolder holder(layout.App(L"b.dll"), L"rw", L"-");
+    updater.ReleaseHold();
+    if (auto message = WaitForMessage(updater.ProcessId(), updater.Handle(), kScenarioWaitMs)) {
+      facts.messages.push_back(*message);
+      holder.Release();
+      Answer(*message, IDOK);
+    }
+  }
+  facts.exitCode = updater.WaitForExit(kScenarioWaitMs);
+  facts.crashed = updater.Crashed();
+  return facts;
+});
+
+TEST(Faults, ATargetLockedAfterTheChecksIsReportedAndNothingIsUndone) {
+  const Facts& facts = ScenarioFacts("target locked after the checks");
+  ASSERT_EQ(facts.messages.size(), 1u);
+  EXPECT_EQ(facts.messages[0].text, L"Copy failed, error code: 32 command: " +
+                                        facts.folder->File(L"new\\b.dll"))
+      << "32 is ERROR_SHARING_VIOLATION";
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\a.dll")), "new a");
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\b.dll")), "old");
+  EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\c.dll")), "old");
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_EQ(facts.exitCode, 0u);
+}
+
 TEST(EveryScenario, EndsByItselfWithoutACrash) {
   for (const char* name :
        {"no argument", "blanks only", "missing path", "quoted existing path",
         "unquoted path with blanks", "folder as path", "full update", "empty script",
         "folder without write permission", "read-only script", "busy target, retried until free",
         "busy target, answered No", "missing source, then it appears", "failing copy",
-        "worker thread cannot be created"}) {
+        "worker thread cannot be created", "target locked after the checks"}) {
     const Facts& facts = ScenarioFacts(name);
     EXPECT_TRUE(facts.started) << name;
     EXPECT_FALSE(facts.crashed) << name;
