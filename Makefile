@@ -5,7 +5,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := build
 
 PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-            wine wine64 xvfb xauth googletest python3
+            wine wine64 xvfb xauth googletest python3 clang libclang-rt-14-dev
 
 # Wine ignores read-only attributes and folder permissions for root, so the
 # tests run as this unprivileged user. As root, the sources are staged into a
@@ -19,7 +19,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check demo clean
+.PHONY: build deps test check demo fuzz fuzz-replay clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -39,8 +39,28 @@ build:
 	cmake --preset x86 -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD_DIR)/x86 -j $(JOBS)
 
+# The line grammar, fuzzed natively (see tests/fuzz/README.md).
+FUZZER       := $(BUILD_DIR)/fuzz/line_grammar_fuzzer
+FUZZ_SECONDS := 60
+FUZZ_CORPORA := tests/fuzz/corpus tests/corpus
+
+$(FUZZER): tests/fuzz/line_grammar_fuzzer.cpp src/script/file_command.cpp \
+           src/script/widen_text.cpp $(wildcard src/script/*.h)
+	mkdir -p $(dir $@)
+	clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -Isrc \
+	  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+	  tests/fuzz/line_grammar_fuzzer.cpp src/script/file_command.cpp src/script/widen_text.cpp -o $@
+
+fuzz: deps $(FUZZER)
+	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -print_final_stats=1 $(addprefix $(CURDIR)/,$(FUZZ_CORPORA))
+
+# Every input found so far, once, under the sanitizers.
+fuzz-replay: $(FUZZER)
+	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -runs=0 $(addprefix $(CURDIR)/,$(FUZZ_CORPORA))
+
 # Builds both architectures and runs the x64 tests; must not run as root.
-check: build
+check: build fuzz-replay
 	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/wineprefix" $(XVFB) tools/run-tests $(BUILD_DIR)/x64
 
 test: deps
