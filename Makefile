@@ -51,9 +51,14 @@ $(FUZZER): tests/fuzz/line_grammar_fuzzer.cpp src/script/file_command.cpp \
 	  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
 	  tests/fuzz/line_grammar_fuzzer.cpp src/script/file_command.cpp src/script/widen_text.cpp -o $@
 
+# Fuzzes, then keeps only the inputs that still add coverage in the corpus.
 fuzz: deps $(FUZZER)
 	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -print_final_stats=1 $(addprefix $(CURDIR)/,$(FUZZ_CORPORA))
+	rm -rf $(BUILD_DIR)/fuzz/minimal && mkdir $(BUILD_DIR)/fuzz/minimal
+	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -merge=1 minimal $(CURDIR)/tests/fuzz/corpus \
+	  2>&1 | tail -1
+	rm -rf tests/fuzz/corpus && mv $(BUILD_DIR)/fuzz/minimal tests/fuzz/corpus
 
 # Every input found so far, once, under the sanitizers.
 fuzz-replay: $(FUZZER)

@@ -16,9 +16,8 @@ Prints one line per failed check and exits 1 if any failed.
 """
 
 import subprocess
-import sys
 
-from pe_file import MACHINES, PeFile
+from pe_file import MACHINES, PeFile, run_checks
 
 # Known DLLs (HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs)
 # that the program may need; comctl32 is not one and is loaded by full path.
@@ -77,20 +76,5 @@ def check(architecture, path):
     return problems
 
 
-def main():
-    failed = False
-    for argument in sys.argv[1:]:
-        architecture, _, path = argument.partition('=')
-        if architecture not in MACHINES or not path:
-            sys.exit(f'usage: {sys.argv[0]} x64=file.exe x86=file.exe')
-        problems = check(architecture, path)
-        for problem in problems:
-            print(f'{architecture} {path}: {problem}')
-        if not problems:
-            print(f'{architecture} {path}: imports and hardening as expected')
-        failed = failed or bool(problems)
-    sys.exit(1 if failed else 0)
-
-
 if __name__ == '__main__':
-    main()
+    run_checks(check, 'imports and hardening as expected')

@@ -9,10 +9,9 @@ line per failed check, naming the file and the resource, and exits 1 if any.
 """
 
 import struct
-import sys
 import xml.etree.ElementTree as ElementTree
 
-from pe_file import MACHINES, PeFile
+from pe_file import MACHINES, PeFile, run_checks
 RT_ICON, RT_BITMAP, RT_MENU, RT_STRING, RT_GROUP_ICON, RT_MANIFEST = 3, 2, 4, 6, 14, 24
 MF_POPUP, MF_END = 0x10, 0x80
 
@@ -143,20 +142,5 @@ def check(architecture, path):
     return problems
 
 
-def main():
-    failed = False
-    for argument in sys.argv[1:]:
-        architecture, _, path = argument.partition('=')
-        if architecture not in MACHINES or not path:
-            sys.exit(f'usage: {sys.argv[0]} x64=file.exe x86=file.exe')
-        problems = check(architecture, path)
-        for problem in problems:
-            print(f'{architecture} {path}: {problem}')
-        if not problems:
-            print(f'{architecture} {path}: resources as expected')
-        failed = failed or bool(problems)
-    sys.exit(1 if failed else 0)
-
-
 if __name__ == '__main__':
-    main()
+    run_checks(check, 'resources as expected')

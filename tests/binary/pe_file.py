@@ -2,6 +2,7 @@
 look at, with the standard library only."""
 
 import struct
+import sys
 
 MACHINES = {'x64': 0x8664, 'x86': 0x14C}
 
@@ -85,3 +86,21 @@ class PeFile:
                 for language, target in entries(languages & 0x7FFFFFFF):
                     tree.setdefault(kind, {}).setdefault(name, {})[language] = leaf(target)
         return tree
+
+
+def run_checks(check, what_passed):
+    """The command line of a check script: arguments arch=file.exe, each file
+    checked by check(arch, path), which gives a list of problems. Prints one
+    line per problem and exits 1 if there was any."""
+    failed = False
+    for argument in sys.argv[1:]:
+        architecture, _, path = argument.partition('=')
+        if architecture not in MACHINES or not path:
+            sys.exit(f'usage: {sys.argv[0]} x64=file.exe x86=file.exe')
+        problems = check(architecture, path)
+        for problem in problems:
+            print(f'{architecture} {path}: {problem}')
+        if not problems:
+            print(f'{architecture} {path}: {what_passed}')
+        failed = failed or bool(problems)
+    sys.exit(1 if failed else 0)

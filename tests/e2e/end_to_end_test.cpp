@@ -67,15 +67,6 @@ std::wstring Recorded(const std::wstring& recorder) {
   return L"(nothing recorded)";
 }
 
-// True when another process has the file open, as a running program has its
-// own image.
-bool InUse(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return true;
-  CloseHandle(file);
-  return false;
-}
 
 std::vector<int> Buttons(std::initializer_list<int> ids) { return ids; }
 

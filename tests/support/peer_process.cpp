@@ -12,14 +12,6 @@ namespace {
   throw std::runtime_error(message + ", error " + std::to_string(GetLastError()));
 }
 
-bool CanOpenForWriting(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
-}
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 }  // namespace
@@ -34,6 +26,14 @@ std::wstring ProgramFolder() {
 
 std::wstring HelperPath(const std::wstring& programName) {
   return ProgramFolder() + L"\\" + programName;
+}
+
+bool InUse(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  CloseHandle(file);
+  return false;
 }
 
 NamedEvent::NamedEvent() {
@@ -115,7 +115,7 @@ void RunningProgram::Stop() {
   }
   // Started by someone else, the program is known only by its image, which
   // stays in use until the process has gone.
-  for (DWORD waited = 0; waited < kPeerWaitMs && !CanOpenForWriting(image_); waited += 20) {
+  for (DWORD waited = 0; waited < kPeerWaitMs && InUse(image_); waited += 20) {
     Sleep(20);
   }
 }

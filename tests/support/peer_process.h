@@ -12,6 +12,10 @@
 std::wstring ProgramFolder();
 std::wstring HelperPath(const std::wstring& programName);
 
+// True when the file cannot be opened for writing with no sharing: another
+// process has it open, as a running program has its own image.
+bool InUse(const std::wstring& path);
+
 // A named event with a name of its own, manual reset, initially clear.
 class NamedEvent {
  public:
