@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs the benchmark program under Wine and writes bench/RESULTS.md.
 
-    bench/run.py [--runs N]
+    bench/run.py [--runs N]   measure, keep the figures and write the results
+    bench/run.py --report     write the results again from the figures kept
 
 Expects the x64 and x86 builds in build/ and an X display (make bench runs it
 under xvfb-run). Uses its own Wine prefix, build/bench/wineprefix, and lays
@@ -11,6 +12,7 @@ nothing here is a test and nothing fails on a figure.
 
 import argparse
 import datetime
+import json
 import os
 import platform
 import shutil
@@ -26,6 +28,7 @@ WORK = BUILD / 'bench'
 BIN = BUILD / 'x64' / 'bin'
 RESULTS = TOP / 'bench' / 'RESULTS.md'
 FINDINGS = TOP / 'bench' / 'findings.md'
+FIGURES = WORK / 'figures.json'
 
 MIB = 1024 * 1024
 SMALL_SET = ('2,000 files of 16 KiB', 2000, 16 * 1024)
@@ -226,7 +229,7 @@ def throughput_table(label, count, size, figures):
     return lines
 
 
-def write_results(info, small, large, scale, start, size_rows, runs):
+def write_results(info, small, large, scale, start, size_rows):
     a, b, u = (median(small[k]) for k in 'abu')
     small_excess = (a - b) / u
     large_ratio = median(large['a']) / median(large['b'])
@@ -266,26 +269,33 @@ def write_results(info, small, large, scale, start, size_rows, runs):
             '(folder probe included), runs the three checks once and runs the commands with '
             'the live window. "Before" is the working set with the window up and nothing '
             'loaded.', '',
-            '| lines | runs | load s | checks s | run s | run per command ms | '
-            'before MiB | peak MiB |',
-            '|---:|---:|---:|---:|---:|---:|---:|---:|']
+            '| lines | runs | load s | checks s (busy + missing + blocked) | run s | '
+            'run per command ms | before MiB | peak MiB | peak less before, per command and list |',
+            '|---:|---:|---:|---:|---:|---:|---:|---:|---:|']
     for size in SCALE_SIZES:
         f = scale[size]
+        parts = ' + '.join(f'{median(f["checks." + c]):.3f}' for c in ('busy', 'missing', 'blocked'))
+        grown = (median(f['peak_working_set_mib']) - median(f['working_set_before_mib'])) * MIB
         out.append(f'| {size:,} | {len(f["run"])} | {median(f["load"]):.4f} | '
-                   f'{median(f["checks"]):.3f} | {median(f["run"]):.2f} | '
+                   f'{median(f["checks"]):.3f} ({parts}) | {median(f["run"]):.2f} | '
                    f'{1000 * median(f["run"]) / size:.3f} | '
                    f'{median(f["working_set_before_mib"]):.1f} | '
-                   f'{median(f["peak_working_set_mib"]):.1f} |')
+                   f'{median(f["peak_working_set_mib"]):.1f} | {grown / size / 2:.0f} B |')
 
     out += ['', '## 3. Start-up and size', '',
-            'From CreateProcessW until a visible window of the program\'s class, polled every '
-            f'millisecond; the two programs started in turn, {len(start["startup.empty"])} times '
-            'each after two untimed starts.', '',
-            '| program | median s | min s | max s |', '|---|---:|---:|---:|']
-    for key, name in (('startup.empty', 'empty window (bench/empty_window.cpp)'),
-                      ('startup.devidudi', 'devidudi.exe')):
-        values = start[key]
-        out.append(f'| {name} | {median(values):.4f} | {min(values):.4f} | {max(values):.4f} |')
+            'From CreateProcessW until a visible window of the program\'s class (polled every '
+            'millisecond), and until the program first waits for input with its window shown '
+            f'and painted (WaitForInputIdle); the two programs started in turn, '
+            f'{len(start["startup.empty"])} times each after two untimed starts.', '',
+            '| program | shown: median s | min s | max s | ready: median s |',
+            '|---|---:|---:|---:|---:|']
+    for key, name in (('empty', 'empty window (bench/empty_window.cpp)'),
+                      ('devidudi', 'devidudi.exe')):
+        values = start['startup.' + key]
+        out.append(f'| {name} | {median(values):.4f} | {min(values):.4f} | {max(values):.4f} | '
+                   f'{median(start["ready." + key]):.4f} |')
+    ready_ratio = median(start['ready.devidudi']) / median(start['ready.empty'])
+    out += ['', f'Ready: devidudi / empty window = {ready_ratio:.3f}.']
     out += ['', '| build | as built | stripped | imports (objdump -p) |', '|---|---:|---:|---|']
     for architecture, built, stripped, dlls in size_rows:
         out.append(f'| {architecture} | {built:,} B | {stripped:,} B ({stripped / 1024:.1f} KiB) | '
@@ -299,24 +309,30 @@ def write_results(info, small, large, scale, start, size_rows, runs):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--runs', type=int, default=7, help='runs per figure (default 7)')
-    parser.add_argument('--scale-only', action='store_true', help=argparse.SUPPRESS)
+    parser.add_argument('--report', action='store_true',
+                        help=f'only write the results again from {FIGURES.relative_to(TOP)}')
     options = parser.parse_args()
-    WORK.mkdir(parents=True, exist_ok=True)
-    info = machine()
-    start_wine()
-    try:
-        print('start-up and size ...', flush=True)
-        start = startup(max(15, options.runs))
-        size_rows = sizes()
-        print('apply throughput, small files ...', flush=True)
-        small = throughput(SMALL_SET, options.runs)
-        print('apply throughput, large files ...', flush=True)
-        large = throughput(LARGE_SET, options.runs)
-        print('scaling ...', flush=True)
-        scale = scaling(options.runs)
-    finally:
-        stop_wine()
-    write_results(info, small, large, scale, start, size_rows, options.runs)
+    if not options.report:
+        WORK.mkdir(parents=True, exist_ok=True)
+        figures = {'machine': machine()}
+        start_wine()
+        try:
+            print('start-up and size ...', flush=True)
+            figures['startup'] = startup(max(31, options.runs))
+            figures['sizes'] = sizes()
+            print('apply throughput, small files ...', flush=True)
+            figures['small'] = throughput(SMALL_SET, options.runs)
+            print('apply throughput, large files ...', flush=True)
+            figures['large'] = throughput(LARGE_SET, options.runs)
+            print('scaling ...', flush=True)
+            figures['scale'] = {str(size): values for size, values in scaling(options.runs).items()}
+        finally:
+            stop_wine()
+        FIGURES.write_text(json.dumps(figures, indent=1))
+    figures = json.loads(FIGURES.read_text())
+    write_results(figures['machine'], figures['small'], figures['large'],
+                  {int(size): values for size, values in figures['scale'].items()},
+                  figures['startup'], figures['sizes'])
     print(f'wrote {RESULTS.relative_to(TOP)}')
     print(RESULTS.read_text())
 
