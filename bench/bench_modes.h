@@ -7,7 +7,8 @@
 // Applies the `count` files folder\src\f00000.bin ... to folder\dst,
 // `runs` times by each method in turn: (a) RunCommands with the live window,
 // (b) a bare CopyFileW and file-time loop, (u) the display updates alone,
-// (c) Wine's xcopy. Then counts the updates that (u) sends.
+// (c) Wine's xcopy, and (h) RunCommands with the window hidden. Then counts
+// the updates that (u) sends.
 int MeasureThroughput(const std::wstring& folder, int count, int runs);
 
 // Loads the script, runs the three checks once and runs the commands with
