@@ -33,9 +33,9 @@ void ReportFailure(const FileCommand& command, std::int32_t result) {
 // control showing what it already shows is not sent: each one is a
 // synchronous send to the window's thread, which under Wine costs a good part
 // of what copying a small file does (bench/RESULTS.md), and from the 101st
-// command on the number and the bar stay at 100. Each control's first update in a run
-// is always sent: the runner assumes nothing about what the controls showed
-// before it started.
+// command on the number and the bar stay at 100. Each control's first update
+// in a run is always sent: the runner assumes nothing about what the controls
+// showed before it started.
 struct ShownProgress {
   std::optional<std::wstring> status;
   bool readyTitle = false;

@@ -3,7 +3,7 @@
 //
 // libstdc++ declares the members of std::string and std::wstring as
 // instantiated inside the library, so any use of a string links the
-// library's whole string objects into a statically linked program: 45 KiB,
+// library's whole string objects into a statically linked program: 47 KiB,
 // most of it never called. The linker cannot drop the unused part, because
 // the x64 unwind tables (.pdata) keep every function of an object alive.
 // With those declarations off, the compiler instantiates the members a
