@@ -228,8 +228,10 @@ def throughput_table(label, count, size, figures):
                         for name in ('status', 'percent', 'bar', 'title'))
     a, b, u, h = (figures[k] for k in 'abuh')
     paired = median([(a[i] - b[i]) / u[i] for i in range(len(a))])
+    paired_ratio = median([a[i] / b[i] for i in range(len(a))])
     lines += ['', f'Updates sent by one run of (u): {counted}. '
-              f'Per run, (a - b) / u has the median {paired:.3f}; of a - b, '
+              f'Taken run by run, (a - b) / u has the median {paired:.3f} and a / b the median '
+              f'{paired_ratio:.3f}. Of the medians\' a - b, '
               f'{median(h) - median(b):.3f} s is the runner with its sends (h - b) and '
               f'{median(a) - median(h):.3f} s the repainting of the controls (a - h).', '']
     return lines
