@@ -19,7 +19,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check demo fuzz fuzz-replay clean
+.PHONY: build deps test check demo bench fuzz fuzz-replay clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -97,6 +97,12 @@ endif
 # Builds and runs the sample update under build/demo (see tools/demo/run).
 demo: deps build
 	tools/demo/run
+
+# Builds both architectures, runs the benchmark program under Wine and Xvfb
+# and writes bench/RESULTS.md (see bench/run.py): some 15 minutes. Its Wine
+# prefix is its own, under build/; no test runs here, so root may run it.
+bench: deps build
+	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/bench/wineprefix" $(XVFB) python3 bench/run.py
 
 clean:
 	rm -rf $(BUILD_DIR)

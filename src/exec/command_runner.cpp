@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -28,18 +29,43 @@ void ReportFailure(const FileCommand& command, std::int32_t result) {
   MessageBoxW(ProgressWindow, message.c_str(), L"Command failed", MB_OK);
 }
 
+// What this run last put into the controls. An update that would leave a
+// control showing what it already shows is not sent: each one is a
+// synchronous send to the window's thread, which under Wine costs a good part
+// of what copying a small file does (bench/RESULTS.md), and from the 101st
+// command on the number and the bar stay at 100. Each control's first update
+// in a run is always sent: the runner assumes nothing about what the controls
+// showed before it started.
+struct ShownProgress {
+  std::optional<std::wstring> status;
+  bool readyTitle = false;
+  std::optional<std::int32_t> percentage;
+};
+
+void ShowStatus(ShownProgress& shown, std::wstring text) {
+  if (shown.status == text) return;
+  SetWindowTextW(StatusLabel, text.c_str());
+  shown.status = std::move(text);
+}
+
 // Before a command runs: what it works on, then the percentage reached.
-void ShowProgress(const FileCommand& command, std::int32_t percentage) {
+void ShowProgress(const FileCommand& command, std::int32_t percentage,
+                  ShownProgress& shown) {
   if (command.Kind == CommandKind::Copy) {
-    SetWindowTextW(StatusLabel, FirstArgument(command).c_str());
+    ShowStatus(shown, FirstArgument(command));
   } else {
+    ShowStatus(shown, L"Done");
     // The title keeps this text for the rest of the run, while later copies
     // show their sources on the status line.
-    SetWindowTextW(StatusLabel, L"Done");
-    SetWindowTextW(TitleLabel, L"Ready, Starting...");
+    if (!shown.readyTitle) {
+      SetWindowTextW(TitleLabel, L"Ready, Starting...");
+      shown.readyTitle = true;
+    }
   }
+  if (shown.percentage == percentage) return;
   SetWindowTextW(PercentLabel, DecimalText(percentage).c_str());
   SendMessageW(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percentage), 0);
+  shown.percentage = percentage;
 }
 
 std::int32_t ExecuteCommand(const FileCommand& command) {
@@ -64,8 +90,9 @@ void RunCommandsWith(std::vector<FileCommand> commands,
   if (commands.empty()) return;  // no control is touched
   const std::uint32_t step = ProgressStep(commands.size());
   std::int32_t percentage = 0;
+  ShownProgress shown;
   for (const FileCommand& command : commands) {
-    ShowProgress(command, percentage);
+    ShowProgress(command, percentage, shown);
     const std::int32_t result = execute(command);
     if (result != 0) {
       ReportFailure(command, result);

@@ -13,8 +13,11 @@ using CommandExecutor = std::function<std::int32_t(const FileCommand&)>;
 
 // Runs every command in order, showing progress; reports the first failure in
 // a message box owned by the ProgressWindow and stops there. Nothing done is
-// undone. Call only on a thread other than the window's, while the window's
-// thread pumps messages: every label and bar update is a synchronous send.
+// undone. Before each command the controls show its source (or "Done"), the
+// percentage and the bar; an update that would not change what a control
+// already shows is left out. Call only on a thread other than the window's,
+// while the window's thread pumps messages: every label and bar update is a
+// synchronous send.
 void RunCommands(std::vector<FileCommand> commands);
 
 // RunCommands with the execution step replaced. RunCommands passes one that

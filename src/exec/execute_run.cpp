@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,14 +25,13 @@ std::int32_t FileCommand::ExecuteRun() const {
 
   // CreateProcessW may write into the command line it is given, so it gets a
   // writable copy rather than the string's own storage.
-  const auto buffer = std::make_unique<wchar_t[]>(kCommandLineBufferUnits);
-  std::memcpy(buffer.get(), commandLine->c_str(),
-              (commandLine->size() + 1) * sizeof(wchar_t));
+  wchar_t buffer[kCommandLineBufferUnits];
+  std::memcpy(buffer, commandLine->c_str(), (commandLine->size() + 1) * sizeof(wchar_t));
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (CreateProcessW(nullptr, buffer.get(), nullptr, nullptr,
+  if (CreateProcessW(nullptr, buffer, nullptr, nullptr,
                      /*bInheritHandles=*/FALSE, 0, nullptr, nullptr, &startup,
                      &process)) {
     // Started programs run on by themselves: both handles are closed at

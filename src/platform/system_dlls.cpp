@@ -1,6 +1,6 @@
 #include "platform/system_dlls.h"
 
-#include <string>
+#include <cwchar>
 
 void LoadDllsFromSystemFolderOnly() {
   // Looked up rather than imported: an import the system lacks would stop
@@ -15,9 +15,15 @@ void LoadDllsFromSystemFolderOnly() {
 }
 
 HMODULE LoadSystemDll(const wchar_t* fileName) {
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(folder, length) + L"\\" + fileName;
-  return LoadLibraryW(path.c_str());
+  // Built in place rather than in a std::wstring: this runs inside WM_CREATE
+  // on the window's thread, where nothing may throw.
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  const std::size_t nameLength = std::wcslen(fileName);
+  // A folder too long for the buffer gives its needed size instead, which
+  // fails this test as well.
+  if (length == 0 || length + 1 + nameLength >= MAX_PATH) return nullptr;
+  path[length] = L'\\';
+  std::wmemcpy(path + length + 1, fileName, nameLength + 1);
+  return LoadLibraryW(path);
 }

@@ -31,6 +31,7 @@ FileCommand::FileCommand(std::string line) : Kind(CommandKind::Unrecognized) {
     Kind = CommandKind::Copy;
     const std::size_t separator = FindSeparator(line);
     if (separator == std::string::npos) return;  // a Copy without arguments
+    Arguments.reserve(2);
     Arguments.push_back(
         line.substr(kArgumentStart, separator - kArgumentStart));
     Arguments.push_back(line.substr(separator + 1));

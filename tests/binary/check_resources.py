@@ -61,8 +61,11 @@ def icon_group(tree, group_id):
         raise ValueError(f'group type {kind}, expected 1 (icon)')
     images = []
     for i in range(count):
-        width, height, colours, _, _, bits, _, image_id = struct.unpack_from('<BBBBHHIH', data, 6 + 14 * i)
-        image_width, image_height, image_bits = bitmap_header(only_language(tree, RT_ICON, image_id))
+        width, height, colours, _, _, bits, size, image_id = struct.unpack_from('<BBBBHHIH', data, 6 + 14 * i)
+        image = only_language(tree, RT_ICON, image_id)
+        if size != len(image):
+            raise ValueError(f'entry {i} says {size} bytes, its image has {len(image)}')
+        image_width, image_height, image_bits = bitmap_header(image)
         # An icon image's header counts the AND mask's rows too.
         if (image_width, image_height, image_bits) != (width, 2 * height, bits):
             raise ValueError(f'entry {i} says {width}x{height}x{bits}, its image is '

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -203,9 +204,16 @@ std::vector<FileCommand> Copies(int count) {
 // One window for all runs.
 class RunCommandsTest : public SharedWindowTest {};
 
+// 0, step, 2 step, ... up to 100, then 100 for each further command.
+std::vector<int> Rising(int count, int step) {
+  std::vector<int> shown;
+  for (int i = 0; i < count; ++i) shown.push_back(std::min(i * step, 100));
+  return shown;
+}
+
 TEST_F(RunCommandsTest, ShowsEachPercentageBeforeItsCommand) {
-  std::vector<int> rising;  // 150 commands: step 1, held at 100 from the 101st
-  for (int i = 0; i < 150; ++i) rising.push_back(i < 100 ? i : 100);
+  // From the command at which the number reaches 100 on, it and the bar are
+  // left alone: another "100" would change nothing on the screen.
   const struct {
     const char* name;
     int count;
@@ -215,14 +223,19 @@ TEST_F(RunCommandsTest, ShowsEachPercentageBeforeItsCommand) {
       {"one command", 1, {0}},
       {"three commands", 3, {0, 34, 68}},
       {"ten commands", 10, {0, 11, 22, 33, 44, 55, 66, 77, 88, 99}},
-      {"150 commands", 150, rising},
+      {"60 commands: step 2, 100 before the 51st", 60, Rising(60, 2)},
+      {"150 commands: step 1, 100 before the 101st", 150, Rising(150, 1)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Events expected;
     for (std::size_t i = 0; i < c.shown.size(); ++i) {
       const std::wstring source = L"src" + std::to_wstring(i);
-      ExpectCopyShown(expected, source, c.shown[i]);
+      if (i > 0 && c.shown[i] == c.shown[i - 1]) {
+        expected.push_back(L"Status: " + source);
+      } else {
+        ExpectCopyShown(expected, source, c.shown[i]);
+      }
       expected.push_back(L"Execute: " + source);
     }
     const CommandExecutor execute = Executor();
@@ -250,6 +263,18 @@ TEST_F(RunCommandsTest, LabelsAndReportsEachKind) {
        {},
        {L"Status: Done", L"Title: Ready, Starting...", L"Percent: 0",
         L"Bar: 0", L"Execute: a.txt"}},
+      {"a text the status line already shows is not sent again",
+       {FileCommand("COP a.txt b.txt"), FileCommand("COP a.txt c.txt"),
+        FileCommand("RUN x.exe"), FileCommand("RUN y.exe"),
+        FileCommand("COP Done d.txt"), FileCommand("COP a.txt e.txt")},
+       {},
+       {L"Status: a.txt", L"Percent: 0", L"Bar: 0", L"Execute: a.txt",
+        L"Percent: 17", L"Bar: 17", L"Execute: a.txt",
+        L"Status: Done", L"Title: Ready, Starting...", L"Percent: 34",
+        L"Bar: 34", L"Execute: x.exe",
+        L"Percent: 51", L"Bar: 51", L"Execute: y.exe",
+        L"Percent: 68", L"Bar: 68", L"Execute: Done",
+        L"Status: a.txt", L"Percent: 85", L"Bar: 85", L"Execute: a.txt"}},
       {"a failure stops the run after its message",
        {FileCommand("COP a.txt b.txt"), FileCommand("COP c.txt d.txt"),
         FileCommand("COP e.txt f.txt")},
@@ -268,6 +293,63 @@ TEST_F(RunCommandsTest, LabelsAndReportsEachKind) {
     SCOPED_TRACE(c.name);
     const CommandExecutor execute = Executor(c.results);
     EXPECT_EQ(RunAndRecord(c.commands, &execute), c.expected);
+  }
+}
+
+// Updates that would change nothing are left out; what the window shows
+// before each command must be what sending every update would have made it
+// show. Read back from the live controls while each command "runs".
+TEST_F(RunCommandsTest, ShowsWhatSendingEveryUpdateWouldShow) {
+  const std::wstring updating = L"Updating PexaMenu, Please wait...";
+  SetWindowTextW(TitleLabel, updating.c_str());
+  // 130 commands (step 1, so 100 repeats at the end), with a run of equal
+  // sources, Runs and a stray keyword in between, and a copy whose source
+  // reads "Done".
+  std::vector<FileCommand> commands;
+  for (int i = 0; i < 130; ++i) {
+    if (i % 7 == 3) {
+      commands.emplace_back("RUN prog" + std::to_string(i % 2) + ".exe");
+    } else if (i % 13 == 6) {
+      commands.emplace_back("XYZ stray line");
+    } else if (i == 11) {
+      commands.emplace_back("COP Done target.txt");
+    } else {
+      commands.emplace_back("COP src" + std::to_string(i / 4) + " dst" + std::to_string(i));
+    }
+  }
+
+  // With every update sent, before command i the title reads "Ready,
+  // Starting..." once any command up to i was not a Copy; the status line
+  // holds i's source or "Done"; number and bar hold the i-th percentage.
+  std::vector<std::wstring> expected;
+  std::wstring title = updating;
+  const std::vector<int> percentages = Rising(130, 1);
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const bool copy = commands[i].Kind == CommandKind::Copy;
+    if (!copy) title = L"Ready, Starting...";
+    const std::wstring percent = std::to_wstring(percentages[i]);
+    expected.push_back(title + L" | " +
+                       (copy ? WidenText(commands[i].Arguments[0]) : L"Done") + L" | " +
+                       percent + L" | " + percent);
+  }
+
+  // The executor runs on the worker; reading a control sends to the window's
+  // thread, which RunAndRecord keeps pumping.
+  std::vector<std::wstring> shown;
+  const CommandExecutor readBack = [&shown](const FileCommand&) {
+    wchar_t title[128] = {}, status[128] = {}, percent[16] = {};
+    GetWindowTextW(TitleLabel, title, 128);
+    GetWindowTextW(StatusLabel, status, 128);
+    GetWindowTextW(PercentLabel, percent, 16);
+    const LRESULT bar = SendMessageW(ProgressBar, PBM_GETPOS, 0, 0);
+    shown.push_back(std::wstring(title) + L" | " + status + L" | " + percent + L" | " +
+                    std::to_wstring(bar));
+    return std::int32_t{0};
+  };
+  RunAndRecord(std::move(commands), &readBack);
+  ASSERT_EQ(shown.size(), expected.size());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(shown[i], expected[i]) << "before command " << i;
   }
 }
 

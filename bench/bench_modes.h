@@ -1,0 +1,22 @@
+#pragma once
+// The three measurements, each a mode of the benchmark program. Each reports
+// its figures through Report and returns the process exit code.
+
+#include <string>
+
+// Applies the `count` files folder\src\f00000.bin ... to folder\dst,
+// `runs` times by each method in turn: (a) RunCommands with the live window,
+// (b) a bare CopyFileW and file-time loop, (u) the display updates alone,
+// (c) Wine's xcopy, and (h) RunCommands with the window hidden. Then counts
+// the updates that (u) sends.
+int MeasureThroughput(const std::wstring& folder, int count, int runs);
+
+// Loads the script, runs the three checks once and runs the commands with
+// the live window, as the program does, timing each step; then reports the
+// process's peak working set.
+int MeasureScaling(const std::wstring& scriptPath);
+
+// Starts each program `runs` times, in turn, and times each start from
+// CreateProcessW until its window is shown. The programs are ended at once.
+int MeasureStartup(const std::wstring& updaterPath, const std::wstring& emptyPath,
+                   const std::wstring& scriptPath, int runs);
