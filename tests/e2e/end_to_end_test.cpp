@@ -11,21 +11,6 @@ std::wstring Q(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
-ULONGLONG WriteTimeOf(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-         data.ftLastWriteTime.dwLowDateTime;
-}
-
-void SetWriteTime(const std::wstring& path, ULONGLONG value) {
-  const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  const FILETIME time{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
-  SetFileTime(file, nullptr, nullptr, &time);
-  CloseHandle(file);
-}
-
 // A scenario's files: new versions under new\, the installed ones under app\.
 struct Layout {
   std::shared_ptr<TempFolder> folder = std::make_shared<TempFolder>();
@@ -148,7 +133,7 @@ const bool kFullUpdate = RegisterScenario("full update", [] {
   WriteBytes(layout.New(L"PexaMenu.exe"), "PexaMenu 2.0");
   WriteBytes(layout.New(L"menu data.txt"), "new menu");
   WriteBytes(layout.App(L"PexaMenu.exe"), "PexaMenu 1.0, a longer old file");
-  SetWriteTime(layout.New(L"PexaMenu.exe"), kOldWriteTime);
+  SetTimes(layout.New(L"PexaMenu.exe"), kOldWriteTime, kOldWriteTime);
   const std::wstring recorder = layout.Recorder();
   layout.WriteScript({Cop(layout.New(L"PexaMenu.exe"), layout.App(L"PexaMenu.exe")),
                       Cop(layout.New(L"menu data.txt"), layout.App(L"menu data.txt")),
@@ -174,7 +159,7 @@ TEST(FullUpdate, CopiesWithTimesStartsTheProgramDeletesTheScriptAndCloses) {
   EXPECT_EQ(facts.lastDisplay->percentSign, L"%");
   EXPECT_EQ(facts.lastDisplay->bar, 68);
 
-  EXPECT_EQ(WriteTimeOf(folder.File(L"app\\PexaMenu.exe")), kOldWriteTime);
+  EXPECT_EQ(TimesOf(folder.File(L"app\\PexaMenu.exe")).written, kOldWriteTime);
   EXPECT_EQ(ReadBytes(folder.File(L"app\\PexaMenu.exe")), "PexaMenu 2.0");
   EXPECT_EQ(ReadBytes(folder.File(L"app\\menu data.txt")), "new menu") << "created, then copied";
   ASSERT_EQ(facts.notes.size(), 1u);

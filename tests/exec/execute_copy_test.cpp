@@ -6,41 +6,10 @@
 
 namespace {
 
-struct FileTimes {
-  FILETIME created, accessed, written;
-};
-
-bool operator==(const FILETIME& a, const FILETIME& b) {
-  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
-}
-
-FILETIME At(ULONGLONG hundredNanoseconds) {
-  return {static_cast<DWORD>(hundredNanoseconds), static_cast<DWORD>(hundredNanoseconds >> 32)};
-}
-
-FileTimes TimesOf(const std::wstring& path) {
-  FileTimes times{};
-  const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_NE(file, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(GetFileTime(file, &times.created, &times.accessed, &times.written));
-  CloseHandle(file);
-  return times;
-}
-
-void SetTimes(const std::wstring& path, const FileTimes& times) {
-  const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(SetFileTime(file, &times.created, &times.accessed, &times.written));
-  CloseHandle(file);
-}
-
-// Three distinct times far in the past, each in whole seconds (some file
-// systems under Wine keep no finer grain).
-const FileTimes kDistinctive = {At(125000000000000000ULL), At(126000000000000000ULL),
-                                At(127000000000000000ULL)};
+// Distinct times far in the past, each in whole seconds (some file systems
+// under Wine keep no finer grain).
+constexpr ULONGLONG kDistinctAccessed = 126000000000000000ULL;
+constexpr ULONGLONG kDistinctWritten = 127000000000000000ULL;
 
 FileCommand Copy(const std::wstring& source, const std::wstring& target) {
   return FileCommand("COP " + Narrow(source) + "\t" + Narrow(target));
@@ -52,17 +21,17 @@ TEST(ExecuteCopy, ReplacesTheTargetAndCarriesTheSourceTimesOver) {
   const std::wstring target = folder.File(L"old.dll");
   WriteBytes(source, "version 2");
   WriteBytes(target, "version 1, longer");
-  SetTimes(source, kDistinctive);
+  SetTimes(source, kDistinctAccessed, kDistinctWritten);
 
   EXPECT_EQ(Copy(source, target).ExecuteCopy(), 0);
 
   // Times first: reading the contents would move the last-access time.
   const FileTimes after = TimesOf(source);
   const FileTimes copied = TimesOf(target);
-  EXPECT_TRUE(copied.written == kDistinctive.written);
-  EXPECT_TRUE(copied.written == after.written);
-  EXPECT_TRUE(copied.accessed == after.accessed);
-  EXPECT_TRUE(copied.created == after.created);
+  EXPECT_EQ(copied.written, kDistinctWritten);
+  EXPECT_EQ(copied.written, after.written);
+  EXPECT_EQ(copied.accessed, after.accessed);
+  EXPECT_EQ(copied.created, after.created);
   EXPECT_EQ(ReadBytes(target), "version 2");
 }
 

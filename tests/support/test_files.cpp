@@ -90,6 +90,42 @@ void SetReadOnly(const std::wstring& path, bool readOnly) {
   }
 }
 
+namespace {
+
+ULONGLONG Value(const FILETIME& time) {
+  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME At(ULONGLONG value) {
+  return {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+}  // namespace
+
+FileTimes TimesOf(const std::wstring& path) {
+  // Attributes only: opening the file this way neither reads it nor moves its
+  // last-access time, and works while others hold it.
+  const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fail(ErrorText(L"CreateFileW", path));
+  FILETIME created{}, accessed{}, written{};
+  const BOOL ok = GetFileTime(file, &created, &accessed, &written);
+  CloseHandle(file);
+  if (!ok) Fail(ErrorText(L"GetFileTime", path));
+  return {Value(created), Value(accessed), Value(written)};
+}
+
+void SetTimes(const std::wstring& path, ULONGLONG accessed, ULONGLONG written) {
+  const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fail(ErrorText(L"CreateFileW", path));
+  const FILETIME lastAccess = At(accessed), lastWrite = At(written);
+  const BOOL ok = SetFileTime(file, nullptr, &lastAccess, &lastWrite);
+  CloseHandle(file);
+  if (!ok) Fail(ErrorText(L"SetFileTime", path));
+}
+
 void RemoveTree(const std::wstring& path) {
   if (path.empty()) return;
   WIN32_FIND_DATAW found;

@@ -28,6 +28,21 @@ std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 void SetReadOnly(const std::wstring& path, bool readOnly);
+// A file's creation, last-access and last-write times, in 100 ns since 1601.
+struct FileTimes {
+  ULONGLONG created = 0;
+  ULONGLONG accessed = 0;
+  ULONGLONG written = 0;
+  bool operator==(const FileTimes& other) const {
+    return created == other.created && accessed == other.accessed && written == other.written;
+  }
+};
+FileTimes TimesOf(const std::wstring& path);
+// Sets the last-access and last-write times. Wine keeps no creation time of
+// its own where the Unix file system records none (it reports the last-write
+// time), so the creation time is left alone.
+void SetTimes(const std::wstring& path, ULONGLONG accessed, ULONGLONG written);
+
 // Deletes a folder and everything under it; read-only files too.
 void RemoveTree(const std::wstring& path);
 
