@@ -5,7 +5,8 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := build
 
 PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-            wine wine64 xvfb xauth googletest python3 clang libclang-rt-14-dev
+            wine wine64 xvfb xauth googletest python3 clang libclang-rt-14-dev \
+            g++ libcli11-dev nlohmann-json3-dev
 
 # Wine ignores read-only attributes and folder permissions for root, so the
 # tests run as this unprivileged user. As root, the sources are staged into a
@@ -34,6 +35,8 @@ deps:
 	fi
 
 build:
+	cmake --preset linux >/dev/null
+	cmake --build $(BUILD_DIR)/linux -j $(JOBS)
 	cmake --preset x64 -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD_DIR)/x64 -j $(JOBS)
 	cmake --preset x86 -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -66,6 +69,7 @@ fuzz-replay: $(FUZZER)
 
 # Builds both architectures and runs the x64 tests; must not run as root.
 check: build fuzz-replay
+	ctest --test-dir $(BUILD_DIR)/linux --output-on-failure --no-tests=error -j $(JOBS)
 	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/wineprefix" $(XVFB) tools/run-tests $(BUILD_DIR)/x64
 
 test: deps

@@ -1,0 +1,7 @@
+#include "script_tool/subcommands.h"
+
+// Not written yet.
+void AddVerifyCommand(CLI::App& program, int& exitCode) {
+  (void)program;
+  (void)exitCode;
+}

@@ -1,0 +1,34 @@
+#include "script/text_mode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using std::string_literals::operator""s;
+
+TEST(ScriptTextFromFileBytes, ReadsAsTheRuntimeTextMode) {
+  const struct {
+    std::string bytes, text, why;
+  } cases[] = {
+      {"", "", "empty file"},
+      {"COP a b\r\nRUN c\r\n", "COP a b\nRUN c\n", "CR LF becomes LF"},
+      {"a\rb\r", "a\rb\r", "a lone CR stays, at the end too"},
+      {"a\r\r\nb", "a\r\nb", "only the CR before the LF goes"},
+      {"a\nb\x1A" "c\nd", "a\nb", "0x1A ends the data"},
+      {"\x1A" "abc", "", "0x1A first: nothing"},
+      {"a\r\x1A\nb", "a\r", "a CR before 0x1A is a lone CR"},
+      {"\xEF\xBB\xBF" "COP a b", "COP a b", "byte-order mark at the start"},
+      {"\xEF\xBB\xBF", "", "only the mark"},
+      {"a\n\xEF\xBB\xBF" "b", "a\n\xEF\xBB\xBF" "b", "the mark elsewhere stays"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF", "\xEF\xBB\xBF", "only the first mark goes"},
+      {"\xEF\xBB", "\xEF\xBB", "half a mark stays"},
+      {"a\0b\r\n"s, "a\0b\n"s, "NUL is an ordinary byte"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScriptTextFromFileBytes(c.bytes), c.text) << c.why;
+  }
+}
+
+}  // namespace
