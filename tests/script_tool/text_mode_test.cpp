@@ -1,4 +1,5 @@
 #include "script/text_mode.h"
+#include "script_tool/script_file.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,18 @@ TEST(ScriptTextFromFileBytes, ReadsAsTheRuntimeTextMode) {
   for (const auto& c : cases) {
     EXPECT_EQ(ScriptTextFromFileBytes(c.bytes), c.text) << c.why;
   }
+}
+
+TEST(ParseScriptLines, NumbersLinesAsAnEditorDoes) {
+  const auto lines = ParseScriptLines("\xEF\xBB\xBF" "COP a b\r\n\nRUN x\rUN y");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].Number, 1u);
+  EXPECT_EQ(lines[0].ColumnOffset, 3u) << "behind the byte-order mark";
+  EXPECT_EQ(lines[0].Command.Kind, CommandKind::Copy);
+  EXPECT_EQ(lines[1].Text, "");
+  EXPECT_EQ(lines[2].Number, 3u);
+  EXPECT_EQ(lines[2].ColumnOffset, 0u);
+  EXPECT_EQ(lines[2].Text, "RUN x\rUN y") << "a lone CR ends no line";
 }
 
 }  // namespace
