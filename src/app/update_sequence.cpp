@@ -59,3 +59,15 @@ void RunUpdateSequence(const wchar_t* scriptPath, UpdateSurface& surface,
   }
   surface.Close();
 }
+
+void RunUpdateSequenceOnWorker(const wchar_t* scriptPath, UpdateSurface& surface,
+                               std::uint32_t waitBeforeChecksMs) noexcept {
+  try {
+    RunUpdateSequence(scriptPath, surface, waitBeforeChecksMs);
+  } catch (...) {
+    // Our code throws nothing of its own, so in practice only a failed
+    // allocation gets here. Without the close the window would stay up for
+    // good, since only the worker closes it.
+    surface.Close();
+  }
+}

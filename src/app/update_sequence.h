@@ -31,3 +31,9 @@ inline constexpr std::uint32_t kWaitBeforeChecksMs = 5000;
 // up, runs the commands and deletes the script, then closes the surface.
 void RunUpdateSequence(const wchar_t* scriptPath, UpdateSurface& surface,
                        std::uint32_t waitBeforeChecksMs);
+
+// RunUpdateSequence for a thread procedure, which nothing may leave: an
+// exception, in practice a failed allocation, ends the update and closes the
+// surface all the same.
+void RunUpdateSequenceOnWorker(const wchar_t* scriptPath, UpdateSurface& surface,
+                               std::uint32_t waitBeforeChecksMs) noexcept;

@@ -5,12 +5,7 @@
 
 DWORD WINAPI UpdateThread(LPVOID scriptPath) {
   WindowSurface window;
-  try {
-    RunUpdateSequence(static_cast<const wchar_t*>(scriptPath), window, kWaitBeforeChecksMs);
-  } catch (...) {
-    // Only running out of memory gets here. Nothing may leave a thread
-    // procedure, and without the close the window would stay up for good.
-    window.Close();
-  }
+  RunUpdateSequenceOnWorker(static_cast<const wchar_t*>(scriptPath), window,
+                            kWaitBeforeChecksMs);
   return 0;
 }

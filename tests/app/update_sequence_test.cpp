@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,22 +25,36 @@ class RecordingSurface : public UpdateSurface {
 
   std::vector<std::wstring> events;
   std::vector<FileCommand> ran;
+  // The one call ("tell", "ask", "title", "run") that fails as an allocation
+  // would, after it is recorded.
+  std::wstring failIn;
 
-  void Tell(const std::wstring& text) override { events.push_back(L"tell: " + text); }
+  void Tell(const std::wstring& text) override {
+    events.push_back(L"tell: " + text);
+    FailIf(L"tell");
+  }
   bool AskToRetry(const std::wstring& text) override {
     const std::size_t asked = asked_++;
     events.push_back(L"ask: " + text);
+    FailIf(L"ask");
     if (beforeAnswer) beforeAnswer(asked);
     return asked < answers_.size() && answers_[asked];
   }
-  void ShowTitle(const std::wstring& text) override { events.push_back(L"title: " + text); }
+  void ShowTitle(const std::wstring& text) override {
+    events.push_back(L"title: " + text);
+    FailIf(L"title");
+  }
   void RunCommands(std::vector<FileCommand> commands) override {
     events.push_back(L"run " + std::to_wstring(commands.size()) + ScriptState());
+    FailIf(L"run");
     ran = std::move(commands);
   }
   void Close() override { events.push_back(L"close" + ScriptState()); }
 
  private:
+  void FailIf(const wchar_t* call) const {
+    if (failIn == call) throw std::bad_alloc();
+  }
   std::wstring ScriptState() const {
     return FileExists(script_) ? L", script present" : L", script deleted";
   }
@@ -160,6 +175,37 @@ TEST_F(UpdateSequence, ABlockedTargetAsksForWriteAccess) {
             (Events{L"ask: " + BlockedTargetQuestion(Path(L"no-folder\\t.dll"), 1),
                     L"title: Updating PexaMenu, Please wait...", L"run 1, script present",
                     L"close, script deleted"}));
+}
+
+// The worker's guard: an allocation that fails anywhere in the update still
+// closes the window, and leaves the script in place.
+TEST_F(UpdateSequence, AFailedAllocationOnTheWorkerStillCloses) {
+  WriteBytes(WidePath(L"new.dll"), "new");
+  const std::string copy = "COP " + Path(L"new.dll") + " " + Path(L"old.dll") + "\n";
+  const std::string missing = "COP " + Path(L"gone.dll") + " " + Path(L"old.dll") + "\n";
+  const std::wstring asked = L"ask: Can't access source files: " + WidePath(L"gone.dll") +
+                             L"\nTry again?";
+  const struct {
+    const char* name;
+    const wchar_t* failIn;
+    std::string script;
+    Events events;
+  } cases[] = {
+      {"while asking", L"ask", missing, {asked, L"close, script present"}},
+      {"while setting the title", L"title", copy,
+       {L"title: Updating PexaMenu, Please wait...", L"close, script present"}},
+      {"while running", L"run", copy,
+       {L"title: Updating PexaMenu, Please wait...", L"run 1, script present",
+        L"close, script present"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteScript(c.script);
+    RecordingSurface surface(Script(), {});
+    surface.failIn = c.failIn;
+    RunUpdateSequenceOnWorker(Script().c_str(), surface, 0);
+    EXPECT_EQ(surface.events, c.events);
+  }
 }
 
 }  // namespace
