@@ -9,6 +9,7 @@
 
 #include "bench_clock.h"
 #include "bench_modes.h"
+#include "app/controls_display.h"
 #include "bench_window.h"
 #include "exec/command_runner.h"
 #include "script/file_command_collection.h"
@@ -24,7 +25,8 @@ struct RunWork {
 void RunCollection(void* context) {
   auto* work = static_cast<RunWork*>(context);
   const double started = Seconds();
-  RunCommands(work->collection->Commands);
+  ControlsDisplay controls;
+  RunCommands(work->collection->Commands, controls);
   work->seconds = Seconds() - started;
 }
 

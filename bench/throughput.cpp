@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/controls_display.h"
 #include "bench_clock.h"
 #include "bench_modes.h"
 #include "bench_window.h"
@@ -89,11 +90,12 @@ struct RunnerWork {
 // hands the collection's list over.
 void RunRunner(void* context) {
   auto* work = static_cast<RunnerWork*>(context);
+  ControlsDisplay controls;
   const double started = Seconds();
   if (work->displayOnly) {
-    RunCommandsWith(*work->commands, [](const FileCommand&) { return std::int32_t{0}; });
+    RunCommandsWith(*work->commands, controls, [](const FileCommand&) { return std::int32_t{0}; });
   } else {
-    RunCommands(*work->commands);
+    RunCommands(*work->commands, controls);
   }
   work->seconds = Seconds() - started;
 }

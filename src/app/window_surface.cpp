@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/controls_display.h"
 #include "app/update_messages.h"
 #include "exec/command_runner.h"
 #include "ui/progress_window.h"
@@ -20,7 +21,8 @@ void WindowSurface::ShowTitle(const std::wstring& text) {
 }
 
 void WindowSurface::RunCommands(std::vector<FileCommand> commands) {
-  ::RunCommands(std::move(commands));
+  ControlsDisplay controls;
+  ::RunCommands(std::move(commands), controls);
 }
 
 void WindowSurface::Close() { SendMessageW(ProgressWindow, WM_DESTROY, 0, 0); }

@@ -1,15 +1,11 @@
 #include "exec/command_runner.h"
 
-#include <windows.h>
-#include <commctrl.h>
-
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "exec/progress_steps.h"
 #include "script/widen_text.h"
-#include "ui/progress_window.h"
 
 namespace {
 
@@ -22,21 +18,22 @@ std::wstring FirstArgument(const FileCommand& command) {
 }
 
 // Whatever the kind, the text is the same: only a copy can fail in practice.
-void ReportFailure(const FileCommand& command, std::int32_t result) {
-  const std::wstring message = L"Copy failed, error code: " +
-                               DecimalText(result) + L" command: " +
-                               FirstArgument(command);
-  MessageBoxW(ProgressWindow, message.c_str(), L"Command failed", MB_OK);
+void ReportFailure(const FileCommand& command, std::int32_t result,
+                   ProgressDisplay& display) {
+  display.ReportFailure(L"Command failed", L"Copy failed, error code: " +
+                                               DecimalText(result) + L" command: " +
+                                               FirstArgument(command));
 }
 
 // What this run last put into the controls. An update that would leave a
 // control showing what it already shows is not sent: each one is a
 // synchronous send to the window's thread, which under Wine costs a good part
-// of what copying a small file does (bench/RESULTS.md), and from the 101st
-// command on the number and the bar stay at 100. Each control's first update
-// in a run is always sent: the runner assumes nothing about what the controls
-// showed before it started.
+// of what copying a small file does (bench/RESULTS.md), and once the number
+// reaches 100 it and the bar stay there for the rest of the run. Each
+// control's first update in a run is always sent: the runner assumes nothing
+// about what the controls showed before it started.
 struct ShownProgress {
+  ProgressDisplay& display;
   std::optional<std::wstring> status;
   bool readyTitle = false;
   std::optional<std::int32_t> percentage;
@@ -44,7 +41,7 @@ struct ShownProgress {
 
 void ShowStatus(ShownProgress& shown, std::wstring text) {
   if (shown.status == text) return;
-  SetWindowTextW(StatusLabel, text.c_str());
+  shown.display.ShowStatus(text);
   shown.status = std::move(text);
 }
 
@@ -58,13 +55,13 @@ void ShowProgress(const FileCommand& command, std::int32_t percentage,
     // The title keeps this text for the rest of the run, while later copies
     // show their sources on the status line.
     if (!shown.readyTitle) {
-      SetWindowTextW(TitleLabel, L"Ready, Starting...");
+      shown.display.ShowTitle(L"Ready, Starting...");
       shown.readyTitle = true;
     }
   }
   if (shown.percentage == percentage) return;
-  SetWindowTextW(PercentLabel, DecimalText(percentage).c_str());
-  SendMessageW(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percentage), 0);
+  shown.display.ShowPercentage(DecimalText(percentage));
+  shown.display.ShowBar(percentage);
   shown.percentage = percentage;
 }
 
@@ -81,21 +78,21 @@ std::int32_t ExecuteCommand(const FileCommand& command) {
 
 }  // namespace
 
-void RunCommands(std::vector<FileCommand> commands) {
-  RunCommandsWith(std::move(commands), ExecuteCommand);
+void RunCommands(std::vector<FileCommand> commands, ProgressDisplay& display) {
+  RunCommandsWith(std::move(commands), display, ExecuteCommand);
 }
 
-void RunCommandsWith(std::vector<FileCommand> commands,
+void RunCommandsWith(std::vector<FileCommand> commands, ProgressDisplay& display,
                      const CommandExecutor& execute) {
   if (commands.empty()) return;  // no control is touched
   const std::uint32_t step = ProgressStep(commands.size());
   std::int32_t percentage = 0;
-  ShownProgress shown;
+  ShownProgress shown{display, std::nullopt, false, std::nullopt};
   for (const FileCommand& command : commands) {
     ShowProgress(command, percentage, shown);
     const std::int32_t result = execute(command);
     if (result != 0) {
-      ReportFailure(command, result);
+      ReportFailure(command, result, display);
       return;
     }
     // The value after the last command is never shown.

@@ -1,177 +1,57 @@
 #include "exec/command_runner.h"
 
 #include <windows.h>
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/scoped_handle.h"
 #include "script/widen_text.h"
 #include "support/test_files.h"
-#include "ui/progress_window.h"
-#include "ui/test_window.h"
 
 namespace {
 
 using Events = std::vector<std::wstring>;
 
-// Everything the window's controls receive, in order, plus what the fake
-// executor and the test's answer to a message box add. The controls record
-// on the main thread and the executor on the worker; the sends between them
-// are synchronous, but the lock keeps that from being an assumption.
-std::mutex eventsLock;
-Events events;
-
-void Record(std::wstring event) {
-  const std::lock_guard<std::mutex> hold(eventsLock);
-  events.push_back(std::move(event));
-}
-
-struct Recorded {
-  HWND control;
-  const wchar_t* name;
-  WNDPROC original;
-};
-std::vector<Recorded> recorded;
-
-LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam,
-                               LPARAM lParam) {
-  for (const Recorded& r : recorded) {
-    if (r.control != window) continue;
-    if (message == WM_SETTEXT) {
-      const auto* text = reinterpret_cast<const wchar_t*>(lParam);
-      Record(std::wstring(r.name) + L": " + (text ? text : L"(null)"));
-    } else if (message == PBM_SETPOS && window == ProgressBar) {
-      Record(std::wstring(r.name) + L": " + std::to_wstring(wParam));
-    }
-    return CallWindowProcW(r.original, window, message, wParam, lParam);
+// Every call the runner makes on its display, in order, plus what the fake
+// executor adds. It also keeps what each control would show now, so that an
+// executor can read the display back as the user would see it.
+class RecordingDisplay : public ProgressDisplay {
+ public:
+  void ShowTitle(const std::wstring& text) override {
+    Record(L"Title: " + text);
+    title = text;
   }
-  return 0;
-}
-
-// Subclasses all six controls of the current window, so that an update aimed
-// at the wrong one shows too, and starts a fresh record. A control is
-// subclassed once however many runs it records.
-void RecordControls() {
-  const std::pair<HWND, const wchar_t*> controls[] = {
-      {TitleLabel, L"Title"},       {StatusLabel, L"Status"},
-      {PercentSignLabel, L"Sign"},  {PercentLabel, L"Percent"},
-      {LogoImage, L"Logo"},         {ProgressBar, L"Bar"}};
-  for (const auto& [control, name] : controls) {
-    if (GetWindowLongPtrW(control, GWLP_WNDPROC) ==
-        reinterpret_cast<LONG_PTR>(RecordingProc)) {
-      continue;
-    }
-    // Entries of an earlier window are never looked up again: its controls
-    // are gone. The entry goes in before the procedure can be called.
-    recorded.push_back({control, name, nullptr});
-    recorded.back().original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
+  void ShowStatus(const std::wstring& text) override {
+    Record(L"Status: " + text);
+    status = text;
   }
-  const std::lock_guard<std::mutex> hold(eventsLock);
-  events.clear();
-}
+  void ShowPercentage(const std::wstring& number) override {
+    Record(L"Percent: " + number);
+    percent = number;
+  }
+  void ShowBar(std::int32_t position) override {
+    Record(L"Bar: " + std::to_wstring(position));
+    bar = position;
+  }
+  void ReportFailure(const std::wstring& caption, const std::wstring& text) override {
+    Record(L"Box: " + caption + L" | " + text);
+  }
+  void Record(std::wstring event) { events.push_back(std::move(event)); }
 
-BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found) {
-  wchar_t name[16] = {};
-  GetClassNameW(window, name, 16);
-  if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
-struct MessageBoxParts {
-  std::wstring message;
-  int buttons = 0;
+  Events events;
+  std::wstring title, status, percent;
+  std::int32_t bar = 0;
 };
 
-BOOL CALLBACK ReadMessageBoxPart(HWND child, LPARAM into) {
-  auto& parts = *reinterpret_cast<MessageBoxParts*>(into);
-  wchar_t name[16] = {};
-  GetClassNameW(child, name, 16);
-  wchar_t text[1024] = {};
-  GetWindowTextW(child, text, 1024);
-  if (lstrcmpiW(name, L"Button") == 0) ++parts.buttons;
-  if (lstrcmpiW(name, L"Static") == 0 && text[0] != L'\0') parts.message = text;
-  return TRUE;
-}
-
-// The message box the worker shows, if one is open: a dialog of the worker's.
-HWND FindMessageBox(DWORD workerThread) {
-  HWND box = nullptr;
-  EnumThreadWindows(workerThread, FindVisibleDialog,
-                    reinterpret_cast<LPARAM>(&box));
-  return box;
-}
-
-// "Box: caption | message | buttons", read from the live dialog. Its message
-// is the one static control with text (the icon's static has none).
-std::wstring DescribeMessageBox(HWND box) {
-  MessageBoxParts parts;
-  EnumChildWindows(box, ReadMessageBoxPart, reinterpret_cast<LPARAM>(&parts));
-  wchar_t caption[256] = {};
-  GetWindowTextW(box, caption, 256);
-  return std::wstring(L"Box: ") + caption + L" | " + parts.message + L" | " +
-         std::to_wstring(parts.buttons) + L" button(s)";
-}
-
-struct RunRequest {
-  std::vector<FileCommand> commands;
-  const CommandExecutor* execute;  // nullptr: the real RunCommands
-};
-
-DWORD WINAPI RunOnWorker(void* parameter) {
-  auto* request = static_cast<RunRequest*>(parameter);
-  if (request->execute == nullptr) {
-    RunCommands(std::move(request->commands));
-  } else {
-    RunCommandsWith(std::move(request->commands), *request->execute);
-  }
-  return 0;
-}
-
-// Runs the commands on a worker thread against the live window while this
-// thread pumps its messages, as the program's main thread does. A message box
-// is read, recorded and answered with OK. Gives what the controls received.
-Events RunAndRecord(std::vector<FileCommand> commands,
-                    const CommandExecutor* execute = nullptr) {
-  RecordControls();
-  RunRequest request{std::move(commands), execute};
-  DWORD workerThread = 0;
-  const ScopedHandle worker(
-      CreateThread(nullptr, 0, RunOnWorker, &request, 0, &workerThread));
-  if (!worker.IsValid()) {
-    ADD_FAILURE() << "CreateThread failed";
-    return {};
-  }
-  // A guard against a hung run only; no test depends on how long a run takes.
-  constexpr DWORD kGiveUpAfterMs = 60000;
-  const DWORD started = GetTickCount();
-  HWND answered = nullptr;
-  const HANDLE waitFor = worker.Get();
-  while (MsgWaitForMultipleObjects(1, &waitFor, FALSE, 20, QS_ALLINPUT) !=
-         WAIT_OBJECT_0) {
-    PumpWaitingMessages();
-    const HWND box = FindMessageBox(workerThread);
-    if (box != nullptr && box != answered) {
-      Record(DescribeMessageBox(box));
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-      answered = box;
-    }
-    if (GetTickCount() - started > kGiveUpAfterMs) {
-      ADD_FAILURE() << "the run did not end";
-      TerminateThread(worker.Get(), 1);
-      break;
-    }
-  }
-  PumpWaitingMessages();
-  const std::lock_guard<std::mutex> hold(eventsLock);
-  return events;
+// Runs the commands through the real execution step on a fresh display.
+// Gives what the display received.
+Events RunAndRecord(std::vector<FileCommand> commands) {
+  RecordingDisplay display;
+  RunCommands(std::move(commands), display);
+  return display.events;
 }
 
 // What the controls receive before the Copy of `source` runs.
@@ -182,14 +62,19 @@ void ExpectCopyShown(Events& expected, const std::wstring& source,
   expected.push_back(L"Bar: " + std::to_wstring(percentage));
 }
 
-// A fake execution step: records each command and gives the results in turn
-// (0 once they run out).
-CommandExecutor Executor(std::vector<std::int32_t> results = {}) {
-  return [results, next = std::size_t{0}](const FileCommand& command) mutable {
-    Record(L"Execute: " +
+// Runs the commands on a fresh display with a fake execution step that
+// records each command in turn with what was shown, and gives the results in
+// turn (0 once they run out).
+Events RunFaked(std::vector<FileCommand> commands, std::vector<std::int32_t> results = {}) {
+  RecordingDisplay display;
+  const CommandExecutor execute = [&display, results,
+                                   next = std::size_t{0}](const FileCommand& command) mutable {
+    display.Record(L"Execute: " +
            (command.Arguments.empty() ? L"" : WidenText(command.Arguments[0])));
     return next < results.size() ? results[next++] : 0;
   };
+  RunCommandsWith(std::move(commands), display, execute);
+  return display.events;
 }
 
 std::vector<FileCommand> Copies(int count) {
@@ -201,9 +86,6 @@ std::vector<FileCommand> Copies(int count) {
   return commands;
 }
 
-// One window for all runs.
-class RunCommandsTest : public SharedWindowTest {};
-
 // 0, step, 2 step, ... up to 100, then 100 for each further command.
 std::vector<int> Rising(int count, int step) {
   std::vector<int> shown;
@@ -211,7 +93,7 @@ std::vector<int> Rising(int count, int step) {
   return shown;
 }
 
-TEST_F(RunCommandsTest, ShowsEachPercentageBeforeItsCommand) {
+TEST(RunCommands, ShowsEachPercentageBeforeItsCommand) {
   // From the command at which the number reaches 100 on, it and the bar are
   // left alone: another "100" would change nothing on the screen.
   const struct {
@@ -238,12 +120,11 @@ TEST_F(RunCommandsTest, ShowsEachPercentageBeforeItsCommand) {
       }
       expected.push_back(L"Execute: " + source);
     }
-    const CommandExecutor execute = Executor();
-    EXPECT_EQ(RunAndRecord(Copies(c.count), &execute), expected);
+    EXPECT_EQ(RunFaked(Copies(c.count)), expected);
   }
 }
 
-TEST_F(RunCommandsTest, LabelsAndReportsEachKind) {
+TEST(RunCommands, LabelsAndReportsEachKind) {
   const std::wstring failed = L"Copy failed, error code: ";
   const struct {
     const char* name;
@@ -281,27 +162,27 @@ TEST_F(RunCommandsTest, LabelsAndReportsEachKind) {
        {0, 32},
        {L"Status: a.txt", L"Percent: 0", L"Bar: 0", L"Execute: a.txt",
         L"Status: c.txt", L"Percent: 34", L"Bar: 34", L"Execute: c.txt",
-        L"Box: Command failed | " + failed + L"32 command: c.txt | 1 button(s)"}},
+        L"Box: Command failed | " + failed + L"32 command: c.txt"}},
       {"an error code with its top bit set is negative",
        {FileCommand("COP a.txt b.txt")},
        {static_cast<std::int32_t>(0x80070005u)},
        {L"Status: a.txt", L"Percent: 0", L"Bar: 0", L"Execute: a.txt",
         L"Box: Command failed | " + failed +
-            L"-2147024891 command: a.txt | 1 button(s)"}},
+            L"-2147024891 command: a.txt"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const CommandExecutor execute = Executor(c.results);
-    EXPECT_EQ(RunAndRecord(c.commands, &execute), c.expected);
+    EXPECT_EQ(RunFaked(c.commands, c.results), c.expected);
   }
 }
 
 // Updates that would change nothing are left out; what the window shows
 // before each command must be what sending every update would have made it
-// show. Read back from the live controls while each command "runs".
-TEST_F(RunCommandsTest, ShowsWhatSendingEveryUpdateWouldShow) {
+// show. Read back from the display while each command "runs".
+TEST(RunCommands, ShowsWhatSendingEveryUpdateWouldShow) {
   const std::wstring updating = L"Updating PexaMenu, Please wait...";
-  SetWindowTextW(TitleLabel, updating.c_str());
+  RecordingDisplay display;
+  display.title = updating;
   // 130 commands (step 1, so 100 repeats at the end), with a run of equal
   // sources, Runs and a stray keyword in between, and a copy whose source
   // reads "Done".
@@ -333,29 +214,22 @@ TEST_F(RunCommandsTest, ShowsWhatSendingEveryUpdateWouldShow) {
                        percent + L" | " + percent);
   }
 
-  // The executor runs on the worker; reading a control sends to the window's
-  // thread, which RunAndRecord keeps pumping.
   std::vector<std::wstring> shown;
-  const CommandExecutor readBack = [&shown](const FileCommand&) {
-    wchar_t title[128] = {}, status[128] = {}, percent[16] = {};
-    GetWindowTextW(TitleLabel, title, 128);
-    GetWindowTextW(StatusLabel, status, 128);
-    GetWindowTextW(PercentLabel, percent, 16);
-    const LRESULT bar = SendMessageW(ProgressBar, PBM_GETPOS, 0, 0);
-    shown.push_back(std::wstring(title) + L" | " + status + L" | " + percent + L" | " +
-                    std::to_wstring(bar));
+  const CommandExecutor readBack = [&shown, &display](const FileCommand&) {
+    shown.push_back(display.title + L" | " + display.status + L" | " + display.percent +
+                    L" | " + std::to_wstring(display.bar));
     return std::int32_t{0};
   };
-  RunAndRecord(std::move(commands), &readBack);
+  RunCommandsWith(std::move(commands), display, readBack);
   ASSERT_EQ(shown.size(), expected.size());
   for (std::size_t i = 0; i < shown.size(); ++i) {
     EXPECT_EQ(shown[i], expected[i]) << "before command " << i;
   }
 }
 
-// The real execution step from here on: real files, a real message box.
+// The real execution step from here on: real files.
 
-TEST_F(RunCommandsTest, StopsAtACopyThatWindowsRefuses) {
+TEST(RunCommands, StopsAtACopyThatWindowsRefuses) {
   TempFolder folder;
   std::wstring source[3], target[3];
   std::vector<FileCommand> commands;
@@ -373,14 +247,14 @@ TEST_F(RunCommandsTest, StopsAtACopyThatWindowsRefuses) {
   ExpectCopyShown(expected, source[0], 0);
   ExpectCopyShown(expected, source[1], 34);
   expected.push_back(L"Box: Command failed | Copy failed, error code: 5 command: " +
-                     source[1] + L" | 1 button(s)");
+                     source[1] + L"");
   EXPECT_EQ(RunAndRecord(std::move(commands)), expected);
   EXPECT_EQ(ReadBytes(target[0]), "new 0");
   EXPECT_EQ(ReadBytes(target[1]), "old 1");
   EXPECT_FALSE(FileExists(target[2])) << "the third copy ran";
 }
 
-TEST_F(RunCommandsTest, PassesOverARunThatCannotStart) {
+TEST(RunCommands, PassesOverARunThatCannotStart) {
   TempFolder folder;
   const std::wstring source = folder.File(L"new.txt");
   const std::wstring target = folder.File(L"old.txt");
@@ -396,7 +270,7 @@ TEST_F(RunCommandsTest, PassesOverARunThatCannotStart) {
   EXPECT_EQ(ReadBytes(target), "new");
 }
 
-TEST_F(RunCommandsTest, ReportsACopyWithoutArgumentsWithoutReadingOne) {
+TEST(RunCommands, ReportsACopyWithoutArgumentsWithoutReadingOne) {
   // "COP" without a separator gives a Copy with no arguments; the checks stop
   // it before any run, but the runner must survive one all the same.
   std::vector<FileCommand> commands;
@@ -404,7 +278,7 @@ TEST_F(RunCommandsTest, ReportsACopyWithoutArgumentsWithoutReadingOne) {
   const Events expected = {
       L"Status: ", L"Percent: 0", L"Bar: 0",
       L"Box: Command failed | Copy failed, error code: " +
-          std::to_wstring(ERROR_BAD_ARGUMENTS) + L" command:  | 1 button(s)"};
+          std::to_wstring(ERROR_BAD_ARGUMENTS) + L" command: "};
   EXPECT_EQ(RunAndRecord(std::move(commands)), expected);
 }
 
