@@ -37,6 +37,22 @@ RECT BoxOf(HWND child) {
   return box;
 }
 
+BOOL CALLBACK MatchProgressClass(HWND window, LPARAM found) {
+  if (ClassOf(window) != L"DEVIDUDI") return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// The progress window this test made: the one of its class among this
+// thread's windows. Never found by class and title alone: CTest runs other
+// test programs beside this one on the same wineserver, and theirs have the
+// same class and title.
+HWND OwnProgressWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), MatchProgressClass, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 std::vector<HWND> ChildrenInOrder(HWND parent) {
   std::vector<HWND> children;
   for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
@@ -78,9 +94,10 @@ TEST_F(ProgressWindowTest, ClassIsRegisteredFromTheStringTableWithItsFields) {
 TEST_F(ProgressWindowTest, StandsRightOfTheMiddleWithAThinBorderOnly) {
   ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), kScreenWidth);
   ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), kScreenHeight);
-  const HWND found = FindWindowW(L"DEVIDUDI", L"DeviDudi");
+  const HWND found = OwnProgressWindow();
   ASSERT_NE(found, nullptr);
   EXPECT_EQ(found, ProgressWindow);
+  EXPECT_EQ(TextOf(found), L"DeviDudi");
 
   RECT box{};
   GetWindowRect(found, &box);
@@ -117,7 +134,7 @@ struct ControlRow {
 };
 
 TEST_F(ProgressWindowTest, MakesItsSixControlsInOrderWithTheirLooks) {
-  const HWND top = FindWindowW(L"DEVIDUDI", L"DeviDudi");
+  const HWND top = OwnProgressWindow();
   ASSERT_NE(top, nullptr);
 
   // At WM_CREATE the window still had the caption and fixed frame that
@@ -184,7 +201,7 @@ TEST_F(ProgressWindowTest, MakesItsSixControlsInOrderWithTheirLooks) {
 
 TEST_F(ProgressWindowTest, ShowsTheLogoAndAnEmptyBarOfAHundred) {
   const std::vector<HWND> children =
-      ChildrenInOrder(FindWindowW(L"DEVIDUDI", L"DeviDudi"));
+      ChildrenInOrder(OwnProgressWindow());
   ASSERT_EQ(children.size(), 6u);
   const HWND logo = children[4];
   const HWND bar = children[5];
@@ -229,7 +246,7 @@ TEST(ProgressWindowProc, EndsTheMessageLoopOnExitAndDestroyOnly) {
     SCOPED_TRACE(c.name);
     if (!window || !IsWindow(ProgressWindow)) window.emplace();
     ASSERT_TRUE(window->Created());
-    const HWND top = FindWindowW(L"DEVIDUDI", L"DeviDudi");
+    const HWND top = OwnProgressWindow();
     ASSERT_NE(top, nullptr);
     EXPECT_EQ(SendMessageW(top, c.message, c.wParam, 0), 0);
     // The loop of the entry point ends when a quit message comes out.
