@@ -54,7 +54,8 @@ UpdaterProcess::UpdaterProcess(const Launch& launch, const CallMatch& hold,
   sleep_.address = SystemFunction("Sleep");
   const std::wstring program = launch.program.empty() ? ProgramPath() : launch.program;
   debugger_ = std::thread(&UpdaterProcess::DebugLoop, this,
-                          L"\"" + program + L"\"" + launch.rawTail, launch.currentDirectory);
+                          L"\"" + program + L"\"" + launch.rawTail, launch.currentDirectory,
+                          launch.showCommand);
   WaitForSingleObject(startAttempted_, kStartWaitMs);
 }
 
@@ -183,9 +184,14 @@ void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoi
   SetThreadContext(thread, &context);
 }
 
-void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring currentDirectory) {
+void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring currentDirectory,
+                               std::optional<WORD> showCommand) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  if (showCommand) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = *showCommand;
+  }
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
                       DEBUG_ONLY_THIS_PROCESS, nullptr,

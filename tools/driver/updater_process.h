@@ -11,6 +11,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -25,11 +26,13 @@ struct CallMatch {
 // What to start: the program (devidudi.exe beside the running program unless
 // named), with a command line of its quoted path followed by rawTail exactly
 // (nothing added: pass " C:\x" for one argument), in a current directory of
-// its own when one is named.
+// its own when one is named, and with the show command a shortcut or
+// another program would pass in STARTUPINFO when one is given.
 struct Launch {
   std::wstring rawTail;
   std::wstring program;
   std::wstring currentDirectory;
+  std::optional<WORD> showCommand = std::nullopt;
 };
 
 class UpdaterProcess {
@@ -73,7 +76,8 @@ class UpdaterProcess {
     bool done = false;  // matched once; not armed again
   };
 
-  void DebugLoop(std::wstring commandLine, std::wstring currentDirectory);
+  void DebugLoop(std::wstring commandLine, std::wstring currentDirectory,
+                 std::optional<WORD> showCommand);
   void OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoint);
   Breakpoint* BreakpointAt(const void* address);
   void Arm(Breakpoint& breakpoint);

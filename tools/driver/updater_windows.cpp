@@ -103,6 +103,8 @@ std::optional<ShownMessage> WaitForMessage(DWORD processId, HANDLE process, DWOR
     if (const HWND box = FindTopLevel(processId, L"#32770"); box != nullptr && IsWindowVisible(box)) {
       ShownMessage message;
       message.box = box;
+      const HWND owner = GetWindow(box, GW_OWNER);
+      message.ownedByProgressWindow = owner != nullptr && owner == FindProgressWindow(processId);
       message.caption = TextOf(box).value_or(L"(no reply)");
       message.text = TextOf(GetDlgItem(box, kMessageBoxTextId)).value_or(L"(no reply)");
       for (const int button : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {

@@ -22,6 +22,9 @@ struct ShownMessage {
   std::wstring caption;
   std::wstring text;
   std::vector<int> buttons;  // IDOK, IDYES, IDNO ... that the box offers
+  // Whether the box's owner was the process's progress window when it was
+  // found: a box without it can fall behind the window.
+  bool ownedByProgressWindow = false;
 };
 
 HWND FindProgressWindow(DWORD processId);
