@@ -20,7 +20,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check demo bench fuzz fuzz-replay clean
+.PHONY: build deps test check demo bench fuzz fuzz-replay clean release release-check
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
