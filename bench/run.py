@@ -36,7 +36,7 @@ LARGE_SET = ('8 files of 64 MiB', 8, 64 * MIB)
 SCALE_SIZES = (1000, 10000, 100000)
 SCALE_FILE_BYTES = 4096
 FILES_PER_FOLDER = 1000
-SIZE_TARGET = 128 * 1024
+SIZE_TARGET = 512 * 1024
 OLD_TIME = 788918400  # 1995-01-01: a target that misses the source's times shows
 
 
@@ -262,7 +262,7 @@ def write_results(info, small, large, scale, start, size_rows):
                f'{verdict(startup_ratio <= 1.10)} |')
     for architecture, _, stripped, dlls in size_rows:
         out.append(f'| stripped devidudi.exe, {architecture} | {stripped / 1024:.1f} KiB | '
-                   f'<= 128 KiB | {verdict(stripped <= SIZE_TARGET)} |')
+                   f'<= {SIZE_TARGET // 1024} KiB | {verdict(stripped <= SIZE_TARGET)} |')
 
     out += ['', '## 1. Apply throughput', '',
             'The same files, applied over existing targets by each method in turn within '
