@@ -63,14 +63,14 @@ void ExpectCopyShown(Events& expected, const std::wstring& source,
 }
 
 // Runs the commands on a fresh display with a fake execution step that
-// records each command in turn with what was shown, and gives the results in
+// records each command among the display's events and gives the results in
 // turn (0 once they run out).
 Events RunFaked(std::vector<FileCommand> commands, std::vector<std::int32_t> results = {}) {
   RecordingDisplay display;
   const CommandExecutor execute = [&display, results,
                                    next = std::size_t{0}](const FileCommand& command) mutable {
     display.Record(L"Execute: " +
-           (command.Arguments.empty() ? L"" : WidenText(command.Arguments[0])));
+                   (command.Arguments.empty() ? L"" : WidenText(command.Arguments[0])));
     return next < results.size() ? results[next++] : 0;
   };
   RunCommandsWith(std::move(commands), display, execute);
