@@ -37,8 +37,8 @@ Folder FolderOf(const std::wstring& path) {
   return {full.substr(0, full.rfind(L'\\') + 1)};
 }
 
-// Deletes a temporary copy that never became the target. CopyFileW gave it
-// the source's attributes, and DeleteFileW refuses a read-only file.
+// Deletes a temporary copy that never became the target. On Windows CopyFileW
+// gave it the source's attributes, and DeleteFileW refuses a read-only file.
 void Discard(const std::wstring& temporary) {
   SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(temporary.c_str());
@@ -52,16 +52,16 @@ void Discard(const std::wstring& temporary) {
 // in the target's place: a copy that fails half-way, on a full disk say,
 // damages only the temporary file, which is deleted.
 //
-// MoveFileExW rather than ReplaceFileW, both tried under Wine: ReplaceFileW
-// fails where the target does not exist yet (2) and where the new file is
-// read-only (5, a read-only source), under Wine puts a file in a folder's
-// place, keeps the old target's attributes and ACL, and on Windows may fail
-// half-way with the old target left under another name
-// (ERROR_UNABLE_TO_MOVE_REPLACEMENT). MoveFileExW is one rename. A target
-// that another process holds open, with whatever sharing, it refuses with 5
-// (ERROR_ACCESS_DENIED) on Windows as under Wine, as it refuses a folder;
-// before, CopyFileW writing into the held target gave 32
-// (ERROR_SHARING_VIOLATION).
+// MoveFileExW rather than ReplaceFileW. Tried under Wine as an ordinary user,
+// ReplaceFileW fails where the target does not exist yet (2) and where the
+// new file is read-only (5), puts a file in a folder's place, and replaces a
+// target held open with delete sharing; Windows documents that it keeps the
+// old target's attributes and ACL, and that it can fail half-way with the
+// old target left under another name (ERROR_UNABLE_TO_MOVE_REPLACEMENT).
+// MoveFileExW is one rename. It refuses a folder, and a target that another
+// process holds open with whatever sharing, with 5 (ERROR_ACCESS_DENIED), on
+// Windows as under Wine; CopyFileW, writing into a held target, gave 32
+// (ERROR_SHARING_VIOLATION) there.
 DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target) {
   // Windows' MoveFileExW refuses to replace a read-only file with 5; Wine's
   // replaces it. Refused here, the target is never replaced on either.
