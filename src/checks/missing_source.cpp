@@ -11,14 +11,16 @@
 
 bool SourceExists(std::string name) {
   const std::optional<std::wstring> path = WidenForSystem(name);
-  return path && PathFileExistsW(path->c_str());
+  return path && PathFileExistsW(path->c_str()) && !PathIsDirectoryW(path->c_str());
 }
 
 std::string FileCommandCollection::FindMissingSource() const {
   for (const FileCommand& command : Commands) {
     if (command.Kind != CommandKind::Copy) continue;
     if (command.Arguments.size() != 2) return ReportedSource(command);
-    // Existence only: whether the source can be read shows in the copy.
+    // Existence only (a folder counts as missing, so the run never starts
+    // on a copy bound to fail half-way): whether the source can be read
+    // shows in the copy.
     if (!SourceExists(command.Arguments[0])) return ReportedSource(command);
   }
   return {};

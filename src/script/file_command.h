@@ -32,8 +32,9 @@ class FileCommand {
   virtual ~FileCommand() = default;
 
   // Copies Arguments[0] over Arguments[1] and carries the source's file times
-  // over. Returns 0 on success, or the Windows error code of the failed copy.
-  // Defined in exec/execute_copy.cpp.
+  // over. The target is replaced only by a complete copy. Returns 0 on
+  // success, or the Windows error code of the step that failed, the target
+  // then as it was. Defined in exec/execute_copy.cpp.
   std::int32_t ExecuteCopy() const;
 
   // Starts Arguments[0] as a process and does not wait for it. Always returns

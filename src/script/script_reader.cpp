@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "script/text_mode.h"
+
 namespace {
 
 struct FileCloser {
@@ -28,5 +30,9 @@ std::optional<std::string> ReadScriptText(const std::wstring& path) {
     text.append(chunk.get(), read);
     if (read < kReadChunkBytes) break;  // end of data, or a failed read
   }
+  // Editors and runtime libraries often start a UTF-8 file with a
+  // byte-order mark; left in, it would become part of the first keyword and
+  // silently drop the first command. The runtime's text mode keeps it.
+  text.erase(0, text.size() - WithoutByteOrderMark(text).size());
   return text;
 }

@@ -17,10 +17,8 @@ TEST(FindMissingSource, SourcesThatExistPassWhateverTheirState) {
   CheckFolder folder;
   WriteBytes(folder.WidePath(L"locked.bin"), "new");
   WriteBytes(folder.WidePath(L"plain.bin"), "new");
-  ASSERT_TRUE(CreateDirectoryW(folder.WidePath(L"a folder").c_str(), nullptr));
   const auto collection = folder.Load({
       "COP " + folder.Path(L"locked.bin") + " " + folder.Path(L"t1"),
-      "COP " + folder.Path(L"a folder") + "\t" + folder.Path(L"t2"),
       // The target plays no part, even in a folder that does not exist.
       "COP " + folder.Path(L"plain.bin") + " " + folder.Path(L"no\\such\\t3"),
   });
@@ -41,6 +39,34 @@ TEST(FindMissingSource, TheFirstMissingSourceIsReported) {
   WriteBytes(folder.WidePath(L"gone-1"), "appeared");
   EXPECT_EQ(collection->FindMissingSource(), folder.Path(L"gone-2"))
       << "every call looks at the file system afresh";
+}
+
+// A folder exists but can never be copied: reported as a missing source, so
+// that the run does not start and fail half-way at that copy.
+TEST(FindMissingSource, AFolderIsReportedAsAMissingSource) {
+  CheckFolder folder;
+  ASSERT_TRUE(CreateDirectoryW(folder.WidePath(L"PexaMenu 2.0").c_str(), nullptr));
+  WriteBytes(folder.WidePath(L"first.dll"), "new");
+  const struct {
+    const char* name;
+    std::string source;
+  } cases[] = {
+      {"folder", folder.Path(L"PexaMenu 2.0")},
+      {"folder with a trailing backslash", folder.Path(L"PexaMenu 2.0\\")},
+      {"the current folder", "."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto collection = folder.Load({"COP " + folder.Path(L"first.dll") + "\tt1",
+                                         "COP " + c.source + "\tt2"});
+    EXPECT_EQ(collection->FindMissingSource(), c.source);
+    EXPECT_FALSE(SourceExists(c.source));
+  }
+  // Yes tests afresh: a file put in the folder's place passes.
+  const auto collection = folder.Load({"COP " + folder.Path(L"PexaMenu 2.0") + "\tt"});
+  ASSERT_TRUE(RemoveDirectoryW(folder.WidePath(L"PexaMenu 2.0").c_str()));
+  WriteBytes(folder.WidePath(L"PexaMenu 2.0"), "now a file");
+  EXPECT_EQ(collection->FindMissingSource(), "");
 }
 
 TEST(FindMissingSource, CopyLinesWithoutExactlyTwoPaths) {

@@ -13,6 +13,7 @@
 
 #include "e2e/scenario.h"
 #include "script/file_command.h"
+#include "script/text_mode.h"
 #include "script/widen_text.h"
 
 namespace {
@@ -81,10 +82,12 @@ std::string Pad(std::string text) {
 }
 
 // What a script may change: its Copy targets (relative ones lie in the
-// current directory, the sandbox), the script itself and its probe.
-std::set<std::wstring> AllowedChanges(const std::string& script, const std::wstring& scriptPath,
+// current directory, the sandbox), the script itself and its probe. A
+// byte-order mark at the very start is no part of the first line.
+std::set<std::wstring> AllowedChanges(const std::string& bytes, const std::wstring& scriptPath,
                                       const std::wstring& sandbox) {
   std::set<std::wstring> allowed = {Lower(scriptPath), Lower(scriptPath + L"copyFilr.scp")};
+  const std::string script(WithoutByteOrderMark(bytes));
   std::size_t start = 0;
   while (start <= script.size()) {
     std::size_t end = script.find('\n', start);

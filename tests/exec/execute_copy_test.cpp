@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <set>
+
 #include "script/file_command.h"
 #include "support/peer_process.h"
 #include "support/test_files.h"
@@ -33,6 +37,16 @@ TEST(ExecuteCopy, ReplacesTheTargetAndCarriesTheSourceTimesOver) {
   EXPECT_EQ(copied.accessed, after.accessed);
   EXPECT_EQ(copied.created, after.created);
   EXPECT_EQ(ReadBytes(target), "version 2");
+  EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}))
+      << "no temporary copy is left";
+}
+
+TEST(ExecuteCopy, ATargetThatDoesNotExistYetIsCreated) {
+  TempFolder folder;
+  WriteBytes(folder.File(L"new.dll"), "version 2");
+  EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"made.dll")).ExecuteCopy(), 0);
+  EXPECT_EQ(ReadBytes(folder.File(L"made.dll")), "version 2");
+  EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"made.dll"}));
 }
 
 TEST(ExecuteCopy, ASourceHeldByAnotherProcessIsStillCopied) {
@@ -46,30 +60,66 @@ TEST(ExecuteCopy, ASourceHeldByAnotherProcessIsStillCopied) {
   EXPECT_EQ(ReadBytes(target), "version 2");
 }
 
-TEST(ExecuteCopy, AFailedCopyGivesThePlatformCodeAndLeavesTheTargetAlone) {
-  TempFolder folder;
-  const std::wstring target = folder.File(L"old.dll");
-  WriteBytes(target, "version 1");
+// The target is replaced only by a complete copy: on any failure it keeps
+// its old contents, the code is that of the step that failed, and the
+// temporary copy beside the target is gone.
+TEST(ExecuteCopy, AFailedCopyGivesTheFailedStepsCodeAndLeavesTheTargetAsItWas) {
   struct Case {
     const char* name;
-    std::wstring source;
+    const wchar_t* source;  // in the folder; "new.dll" holds "version 2"
+    std::function<std::unique_ptr<FileHolder>(const TempFolder&)> prepare;
     std::int32_t code;
   };
-  WriteBytes(folder.File(L"locked"), "new");
-  FileHolder holder(folder.File(L"locked"), L"rw", L"-");
+  const auto hold = [](const wchar_t* name, const wchar_t* access, const wchar_t* share) {
+    return [=](const TempFolder& folder) {
+      return std::make_unique<FileHolder>(folder.File(name), access, share);
+    };
+  };
+  const auto readOnly = [](const wchar_t* name) {
+    return [=](const TempFolder& folder) {
+      SetReadOnly(folder.File(name), true);
+      return std::unique_ptr<FileHolder>();
+    };
+  };
   const Case cases[] = {
-      {"missing source", folder.File(L"missing.dll"), ERROR_FILE_NOT_FOUND},
-      {"source held with no sharing", folder.File(L"locked"), ERROR_SHARING_VIOLATION},
+      {"missing source", L"missing.dll", {}, ERROR_FILE_NOT_FOUND},
+      {"source held with no sharing", L"new.dll", hold(L"new.dll", L"rw", L"-"),
+       ERROR_SHARING_VIOLATION},
+      // A rename never replaces a file that another process holds open, on
+      // Windows as under Wine, whatever sharing it allowed.
+      {"target held with no sharing", L"new.dll", hold(L"old.dll", L"rw", L"-"),
+       ERROR_ACCESS_DENIED},
+      {"target held, sharing everything", L"new.dll", hold(L"old.dll", L"r", L"rwd"),
+       ERROR_ACCESS_DENIED},
+      {"read-only target", L"new.dll", readOnly(L"old.dll"), ERROR_ACCESS_DENIED},
+      // On Windows CopyFileW gives the temporary copy the source's
+      // read-only attribute, and it must be deleted all the same; Wine's
+      // CopyFileW leaves an existing file's attributes alone.
+      {"read-only source, target held", L"new.dll",
+       [&](const TempFolder& folder) {
+         SetReadOnly(folder.File(L"new.dll"), true);
+         return hold(L"old.dll", L"r", L"r")(folder);
+       },
+       ERROR_ACCESS_DENIED},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Copy(c.source, target).ExecuteCopy(), c.code);
-    EXPECT_EQ(ReadBytes(target), "version 1");
+    TempFolder folder;
+    WriteBytes(folder.File(L"new.dll"), "version 2");
+    WriteBytes(folder.File(L"old.dll"), "version 1");
+    const std::unique_ptr<FileHolder> holder = c.prepare ? c.prepare(folder) : nullptr;
+    EXPECT_EQ(Copy(folder.File(c.source), folder.File(L"old.dll")).ExecuteCopy(), c.code);
+    if (holder) holder->Release();
+    EXPECT_EQ(ReadBytes(folder.File(L"old.dll")), "version 1");
+    EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}));
   }
-  SetReadOnly(target, true);
+  TempFolder folder;
   WriteBytes(folder.File(L"new.dll"), "version 2");
-  EXPECT_EQ(Copy(folder.File(L"new.dll"), target).ExecuteCopy(), ERROR_ACCESS_DENIED)
-      << "read-only target";
+  ASSERT_TRUE(CreateDirectoryW(folder.File(L"a folder").c_str(), nullptr));
+  EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"a folder")).ExecuteCopy(),
+            ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(IsFolder(folder.File(L"a folder")));
+  EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"a folder"}));
 }
 
 TEST(ExecuteCopy, Latin1NamesReachTheFileSystemAsThoseCharacters) {

@@ -29,7 +29,8 @@ struct ReadCase {
 };
 
 // The script is read through the C runtime's text mode, so these are the
-// runtime's rules for line ends, not ours.
+// runtime's rules for line ends, not ours; dropping a leading byte-order mark
+// is ours.
 TEST(ScriptReading, LineEndsAsTheRuntimeReadsThem) {
   const std::string chunkEdge = "RUN " + std::string(65536 - 5, 'x');  // CR at 65535
   const ReadCase cases[] = {
@@ -41,7 +42,12 @@ TEST(ScriptReading, LineEndsAsTheRuntimeReadsThem) {
       {"CR CR LF keeps the first CR", "RUN a\r\r\nRUN b", {"RUN a\r", "RUN b"}},
       {"0x1A ends the data", "COP a b\nRUN c\x1A" "d\nRUN e\n", {"COP a b", "RUN c"}},
       {"empty lines count", "COP a b\n\n\nRUN c\n", {"COP a b", "", "", "RUN c"}},
-      {"UTF-8 byte-order mark stays in the first line", "\xEF\xBB\xBF" "COP a b\n",
+      {"UTF-8 byte-order mark at the start is no part of the first line",
+       "\xEF\xBB\xBF" "COP a b\r\nRUN c\r\n", {"COP a b", "RUN c"}},
+      {"only a byte-order mark is an empty script", "\xEF\xBB\xBF", {}},
+      {"byte-order mark bytes elsewhere stay", "RUN a\n\xEF\xBB\xBF" "COP b c\n",
+       {"RUN a", "\xEF\xBB\xBF" "COP b c"}},
+      {"a second mark stays", "\xEF\xBB\xBF\xEF\xBB\xBF" "COP a b\n",
        {"\xEF\xBB\xBF" "COP a b"}},
       {"NUL and Latin-1 bytes pass through", std::string("COP a\0\xE9 b\n", 10),
        {std::string("COP a\0\xE9 b", 9)}},

@@ -126,6 +126,19 @@ void SetTimes(const std::wstring& path, ULONGLONG accessed, ULONGLONG written) {
   if (!ok) Fail(ErrorText(L"SetFileTime", path));
 }
 
+std::set<std::wstring> NamesIn(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.insert(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
 void RemoveTree(const std::wstring& path) {
   if (path.empty()) return;
   WIN32_FIND_DATAW found;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 // A fresh folder under %TEMP%, removed with everything in it (read-only files
@@ -42,6 +43,9 @@ FileTimes TimesOf(const std::wstring& path);
 // its own where the Unix file system records none (it reports the last-write
 // time), so the creation time is left alone.
 void SetTimes(const std::wstring& path, ULONGLONG accessed, ULONGLONG written);
+
+// The names of the files and folders directly in a folder, as stored.
+std::set<std::wstring> NamesIn(const std::wstring& folder);
 
 // Deletes a folder and everything under it; read-only files too.
 void RemoveTree(const std::wstring& path);

@@ -101,12 +101,22 @@ std::optional<Display> ReadDisplay(HWND progressWindow) {
 std::optional<ShownMessage> WaitForMessage(DWORD processId, HANDLE process, DWORD timeoutMs) {
   for (DWORD waited = 0; waited <= timeoutMs; waited += 20) {
     if (const HWND box = FindTopLevel(processId, L"#32770"); box != nullptr && IsWindowVisible(box)) {
+      const std::optional<std::wstring> caption = TextOf(box);
+      const std::optional<std::wstring> text = TextOf(GetDlgItem(box, kMessageBoxTextId));
+      // The box may show before its thread first waits for a message, and
+      // Wine counts a thread that has not asked for one in 5 s as hung, so
+      // SMTO_ABORTIFHUNG gives up at once: the worker, for one, asks for
+      // none before its first box. Once its modal loop waits, it answers.
+      if ((!caption || !text) && waited + 20 <= timeoutMs) {
+        Sleep(20);
+        continue;
+      }
       ShownMessage message;
       message.box = box;
       const HWND owner = GetWindow(box, GW_OWNER);
       message.ownedByProgressWindow = owner != nullptr && owner == FindProgressWindow(processId);
-      message.caption = TextOf(box).value_or(L"(no reply)");
-      message.text = TextOf(GetDlgItem(box, kMessageBoxTextId)).value_or(L"(no reply)");
+      message.caption = caption.value_or(L"(no reply)");
+      message.text = text.value_or(L"(no reply)");
       for (const int button : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
         if (GetDlgItem(box, button) != nullptr) message.buttons.push_back(button);
       }
