@@ -98,10 +98,32 @@ ifeq ($(shell id -u),0)
 	status=0; runuser -u $(TEST_USER) -- env HOME=/var/lib/$(TEST_USER) \
 	  $$(mountpoint -q $(SMALL_FS) && echo DEVIDUDI_SMALL_FS=$(SMALL_FS)) \
 	  $(MAKE) --no-print-directory -C $(STAGE_DIR)/src check ARCHS="$(ARCHS)" TESTS="$(TESTS)" || status=$$?; \
-	umount $(SMALL_FS) 2>/dev/null; exit $$status
+	umount $(SMALL_FS) 2>/dev/null; [ $$status = 0 ] || exit $$status
+	$(if $(TESTS),,$(MAKE) --no-print-directory release-check)
 else
-	$(MAKE) --no-print-directory check
+	$(MAKE) --no-print-directory check $(if $(TESTS),,release-check)
 endif
+
+# The release packages of the commit checked out, in dist/ (see
+# tools/release/build): from `git archive HEAD`, so only what is committed.
+release: deps
+	tools/release/build --dist dist --jobs $(JOBS)
+
+# Reproducibility, for CI: the release built twice, in two folders, must give
+# the same bytes. Only the win64 package, to keep `make test` short: it goes
+# through the same flags and archive writing as the other two (`make
+# release-check RELEASE_CHECK=win64,win32,linux` checks all three).
+RELEASE_CHECK ?= win64
+RELEASE_CHECK_DIR := $(BUILD_DIR)/release-check
+release-check: deps
+	rm -rf $(RELEASE_CHECK_DIR)
+	tools/release/build --only $(RELEASE_CHECK) --jobs $(JOBS) \
+	  --work $(RELEASE_CHECK_DIR)/first --dist $(RELEASE_CHECK_DIR)/first/dist >/dev/null
+	tools/release/build --only $(RELEASE_CHECK) --jobs $(JOBS) \
+	  --work $(RELEASE_CHECK_DIR)/second/elsewhere --dist $(RELEASE_CHECK_DIR)/second/dist >/dev/null
+	diff -r $(RELEASE_CHECK_DIR)/first/dist $(RELEASE_CHECK_DIR)/second/dist
+	@echo "release-check: two builds in two folders gave the same bytes:"
+	@cat $(RELEASE_CHECK_DIR)/first/dist/SHA256SUMS
 
 # Builds and runs the sample update under build/demo (see tools/demo/run).
 demo: deps build

@@ -19,6 +19,12 @@ const struct {
 
 // An empty script: the update runs through to deleting it, where it is held
 // while the window is looked at.
+//
+// Wine and Windows differ here: Windows uses STARTUPINFO's show command for a
+// program's first ShowWindow call whatever that call passes, while Wine 8
+// uses what the program passes. So under Wine this also catches a window
+// shown with a fixed command instead of wWinMain's; on Windows it catches
+// only a window made visible some other way (WS_VISIBLE, a later ShowWindow).
 const bool kShown = [] {
   for (const auto& c : kShowCases) {
     RegisterScenario(c.name, [showCommand = c.showCommand] {
