@@ -1,0 +1,51 @@
+#pragma once
+// A folder and everything under it, as make compares two of them: each file
+// and folder by its relative path, in the order Windows would sort the paths,
+// with what Windows would make of each name.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class EntryKind { File, Folder, Link, Other };
+
+struct TreeEntry {
+  EntryKind Kind = EntryKind::File;
+  // The relative path, one name a level, as wide text (UTF-8 names on Linux
+  // decoded to code points).
+  std::vector<std::wstring> Names;
+  // The same names as Windows compares them (UpperCaseForWindows).
+  std::vector<std::wstring> Key;
+  // The relative path for messages: UTF-8, "/" between the names.
+  std::string Shown;
+  std::filesystem::path Path;
+  std::uintmax_t Size = 0;
+  std::filesystem::file_time_type LastWrite{};
+  // Why the entry cannot be used as it is (a name that is not UTF-8, a folder
+  // that cannot be listed), or empty.
+  std::string Problem;
+  bool Unlisted = false;  // a folder whose entries could not be read
+};
+
+struct FolderTree {
+  // Sorted by Key, name by name; entries with equal keys side by side.
+  std::vector<TreeEntry> Entries;
+  // Why the folder itself could not be read, or empty.
+  std::string Error;
+};
+
+// Walks root without following symbolic links (a link is an entry of its own).
+FolderTree ReadFolderTree(const std::filesystem::path& root);
+
+// A name upper-cased as Windows compares names: ordinal, one character at a
+// time, with the Latin-1 letters upper-cased as well (U+00FF to U+0178).
+std::wstring UpperCaseForWindows(const std::wstring& name);
+
+// The text of a path for messages: UTF-8 on every platform.
+std::string ShownPath(const std::filesystem::path& path);
+
+// True when the two files hold the same bytes; false as well when either
+// cannot be read, which readable then says.
+bool SameContents(const std::filesystem::path& first, const std::filesystem::path& second,
+                  bool& readable);
