@@ -209,6 +209,12 @@ std::wstring UpdateScript::AddRunCommandLine(const std::wstring& commandLine) {
 #ifdef _WIN32
 
 std::error_code UpdateScript::WriteTo(const std::filesystem::path& path) const {
+  // Windows' MoveFileExW will not replace a read-only file; Wine's does. A
+  // read-only script was made so on purpose, so it is left alone on both.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return SystemError(ERROR_ACCESS_DENIED);
+  }
   const std::wstring prefix = path.native() + L"." + std::to_wstring(GetCurrentProcessId()) + L".";
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::wstring temporary = prefix + std::to_wstring(attempt) + L".tmp";

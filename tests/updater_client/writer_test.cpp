@@ -167,7 +167,8 @@ TEST(UpdateScript, WritesWholeOrNotAtAll) {
   }
 #ifdef _WIN32
   {
-    // Windows refuses to replace a read-only file; Wine does the same.
+    // Windows refuses to replace a read-only file; Wine would, but the
+    // writer leaves such a file alone itself.
     SCOPED_TRACE("the target is read-only");
     ScratchFolder folder;
     const fs::path target = folder.Path() / "update.txt";
