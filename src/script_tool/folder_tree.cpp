@@ -6,6 +6,14 @@
 #include <optional>
 #include <system_error>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include "script_tool/make_text.h"
 
 namespace fs = std::filesystem;
@@ -14,6 +22,10 @@ namespace {
 
 // Files are compared this many bytes at a time.
 constexpr std::size_t kCompareChunkBytes = 64 * 1024;
+
+// Sets the entry's kind and, for a file, its size and last-write time,
+// without following a symbolic link; the error when it cannot.
+std::error_code ReadStatus(const fs::directory_entry& found, TreeEntry& entry);
 
 #ifdef _WIN32
 std::optional<std::wstring> DecodedName(const fs::path& name) { return name.wstring(); }
@@ -56,19 +68,8 @@ struct Walker {
     for (const std::wstring& part : entry.Names) entry.Key.push_back(UpperCaseForWindows(part));
     entry.Shown = (shown.empty() ? "" : shown + "/") + name.u8string();
 
-    std::error_code error;
-    const fs::file_type type = found.symlink_status(error).type();
-    if (type == fs::file_type::regular) {
-      entry.Kind = EntryKind::File;
-      entry.Size = found.file_size(error);
-      if (!error) entry.LastWrite = found.last_write_time(error);
-      if (error) entry.Problem = "cannot be read: " + error.message();
-    } else if (type == fs::file_type::directory) {
-      entry.Kind = EntryKind::Folder;
-    } else if (type == fs::file_type::symlink) {
-      entry.Kind = EntryKind::Link;
-    } else {
-      entry.Kind = EntryKind::Other;
+    if (const std::error_code failed = ReadStatus(found, entry)) {
+      entry.Problem = "cannot be read: " + failed.message();
     }
     tree.Entries.push_back(std::move(entry));
     if (tree.Entries.back().Kind == EntryKind::Folder && decoded) {
@@ -82,21 +83,87 @@ struct Walker {
   }
 };
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
-
-OpenFile OpenForReading(const fs::path& path) {
 #ifdef _WIN32
-  OpenFile file(_wfopen(path.c_str(), L"rb"));
-#else
-  OpenFile file(std::fopen(path.c_str(), "rb"));
-#endif
-  // Read straight into our own chunks; the stream's buffer would copy twice.
-  if (file) std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  return file;
+
+std::error_code ReadStatus(const fs::directory_entry& found, TreeEntry& entry) {
+  std::error_code error;
+  const fs::file_type type = found.symlink_status(error).type();
+  entry.Kind = type == fs::file_type::regular     ? EntryKind::File
+               : type == fs::file_type::directory ? EntryKind::Folder
+               : type == fs::file_type::symlink   ? EntryKind::Link
+                                                  : EntryKind::Other;
+  if (!error && entry.Kind == EntryKind::File) entry.Size = found.file_size(error);
+  if (!error && entry.Kind == EntryKind::File) {
+    entry.LastWrite = found.last_write_time(error).time_since_epoch().count();
+  }
+  return error;
 }
+
+class OpenFile {
+ public:
+  explicit OpenFile(const fs::path& path) : file_(_wfopen(path.c_str(), L"rb")) {
+    // Read straight into our own chunks; the stream's buffer would copy twice.
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  bool IsOpen() const { return file_ != nullptr; }
+  bool ReadExactly(char* into, std::size_t bytes) {
+    return std::fread(into, 1, bytes, file_) == bytes;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+#else
+
+// One lstat for all, where the library would make a call for each: over a
+// release tree of many small files, these calls are much of make's time.
+std::error_code ReadStatus(const fs::directory_entry& found, TreeEntry& entry) {
+  struct stat status {};
+  if (lstat(found.path().c_str(), &status) != 0) {
+    entry.Kind = EntryKind::Other;
+    return std::error_code(errno, std::generic_category());
+  }
+  entry.Kind = S_ISREG(status.st_mode)   ? EntryKind::File
+               : S_ISDIR(status.st_mode) ? EntryKind::Folder
+               : S_ISLNK(status.st_mode) ? EntryKind::Link
+                                         : EntryKind::Other;
+  entry.Size = static_cast<std::uintmax_t>(status.st_size);
+  entry.LastWrite = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+                    status.st_mtim.tv_nsec;
+  return {};
+}
+
+class OpenFile {
+ public:
+  explicit OpenFile(const fs::path& path) : file_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (file_ >= 0) close(file_);
+  }
+  bool IsOpen() const { return file_ >= 0; }
+  bool ReadExactly(char* into, std::size_t bytes) {
+    while (bytes > 0) {
+      const ssize_t got = read(file_, into, bytes);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      into += got;
+      bytes -= static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+
+ private:
+  int file_;
+};
+
+#endif
 
 }  // namespace
 
@@ -138,24 +205,27 @@ FolderTree ReadFolderTree(const fs::path& root) {
   return tree;
 }
 
-bool SameContents(const fs::path& first, const fs::path& second, bool& readable) {
+bool SameContents(const fs::path& first, const fs::path& second, std::uintmax_t size,
+                  bool& readable) {
   readable = false;
-  const OpenFile a = OpenForReading(first);
-  const OpenFile b = OpenForReading(second);
-  if (!a || !b) return false;
-  std::vector<char> chunkA(kCompareChunkBytes);
-  std::vector<char> chunkB(kCompareChunkBytes);
-  for (;;) {
-    const std::size_t readA = std::fread(chunkA.data(), 1, chunkA.size(), a.get());
-    const std::size_t readB = std::fread(chunkB.data(), 1, chunkB.size(), b.get());
-    if (std::ferror(a.get()) || std::ferror(b.get())) return false;
-    if (readA != readB || !std::equal(chunkA.begin(), chunkA.begin() + readA, chunkB.begin())) {
+  OpenFile a(first);
+  OpenFile b(second);
+  if (!a.IsOpen() || !b.IsOpen()) return false;
+  // Made once: zeroing two fresh chunks for every pair of files would cost
+  // more than reading most of them. The toolkit compares on one thread.
+  static std::vector<char> chunkA(kCompareChunkBytes);
+  static std::vector<char> chunkB(kCompareChunkBytes);
+  // Both files were this long when listed; one that changes meanwhile is
+  // compared as far as that size.
+  for (std::uintmax_t left = size; left > 0;) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uintmax_t>(left, kCompareChunkBytes));
+    if (!a.ReadExactly(chunkA.data(), want) || !b.ReadExactly(chunkB.data(), want)) return false;
+    if (!std::equal(chunkA.begin(), chunkA.begin() + want, chunkB.begin())) {
       readable = true;
       return false;
     }
-    if (readA == 0) {
-      readable = true;
-      return true;
-    }
+    left -= want;
   }
+  readable = true;
+  return true;
 }

@@ -21,7 +21,9 @@ struct TreeEntry {
   std::string Shown;
   std::filesystem::path Path;
   std::uintmax_t Size = 0;
-  std::filesystem::file_time_type LastWrite{};
+  // The last-write time in the platform's own units (100 ns on Windows, 1 ns
+  // on Linux): only ever compared with another of the same platform.
+  std::int64_t LastWrite = 0;
   // Why the entry cannot be used as it is (a name that is not UTF-8, a folder
   // that cannot be listed), or empty.
   std::string Problem;
@@ -45,7 +47,7 @@ std::wstring UpperCaseForWindows(const std::wstring& name);
 // The text of a path for messages: UTF-8 on every platform.
 std::string ShownPath(const std::filesystem::path& path);
 
-// True when the two files hold the same bytes; false as well when either
-// cannot be read, which readable then says.
+// True when the two files, both of this size, hold the same bytes; false as
+// well when either cannot be read, which readable then says.
 bool SameContents(const std::filesystem::path& first, const std::filesystem::path& second,
-                  bool& readable);
+                  std::uintmax_t size, bool& readable);

@@ -64,12 +64,15 @@ std::optional<std::wstring> RootFromArgument(const char* option, const std::stri
   return root;
 }
 
+// All at once: standard error is unbuffered, and a plan may have thousands
+// of lines.
 void ShowOutcome(const MakeOutcome& outcome) {
+  std::string text;
   std::size_t added = 0;
   std::size_t changed = 0;
   std::size_t kept = 0;
   for (const PlanItem& item : outcome.Plan) {
-    std::cerr << PlanCode(item) << ' ' << item.Path << '\n';
+    text += PlanCode(item) + ' ' + item.Path + '\n';
     if (item.What == PlanItem::Action::KeepOnlyInOld) {
       ++kept;
     } else {
@@ -77,13 +80,15 @@ void ShowOutcome(const MakeOutcome& outcome) {
     }
   }
   for (const MakeFinding& warning : outcome.Warnings) {
-    std::cerr << warning.Where << ": warning: " << warning.Message << '\n';
+    text += warning.Where + ": warning: " + warning.Message + '\n';
   }
   for (const MakeFinding& error : outcome.Errors) {
-    std::cerr << error.Where << ": error: " << error.Message << '\n';
+    text += error.Where + ": error: " + error.Message + '\n';
   }
-  std::cerr << "make: " << added + changed << " to copy (" << added << " new, " << changed
-            << " changed), " << kept << " only in OLD, " << outcome.Unchanged << " unchanged\n";
+  text += "make: " + std::to_string(added + changed) + " to copy (" + std::to_string(added) +
+          " new, " + std::to_string(changed) + " changed), " + std::to_string(kept) +
+          " only in OLD, " + std::to_string(outcome.Unchanged) + " unchanged\n";
+  std::cerr << text;
 }
 
 bool WriteToStandardOutput(const std::string& bytes) {
