@@ -205,6 +205,8 @@ FolderTree ReadFolderTree(const fs::path& root) {
   return tree;
 }
 
+bool CanRead(const fs::path& path) { return OpenFile(path).IsOpen(); }
+
 bool SameContents(const fs::path& first, const fs::path& second, std::uintmax_t size,
                   bool& readable) {
   readable = false;

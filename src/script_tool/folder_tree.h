@@ -47,6 +47,9 @@ std::wstring UpperCaseForWindows(const std::wstring& name);
 // The text of a path for messages: UTF-8 on every platform.
 std::string ShownPath(const std::filesystem::path& path);
 
+// True when the file can be opened for reading.
+bool CanRead(const std::filesystem::path& path);
+
 // True when the two files, both of this size, hold the same bytes; false as
 // well when either cannot be read, which readable then says.
 bool SameContents(const std::filesystem::path& first, const std::filesystem::path& second,

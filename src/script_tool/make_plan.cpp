@@ -121,6 +121,12 @@ class Comparison {
         return;
       }
     }
+    // A file whose bytes were compared has been read already; any other is
+    // opened once, so that a release never ships a file it cannot read.
+    if ((item.Added || item.SizeDiffers) && !CanRead(entry.Path)) {
+      Error(request_.NewFolder, entry, "cannot be read");
+      return;
+    }
     const std::wstring refused = outcome_.Script.AddCopy(Rooted(request_.SourceRoot, entry.Names),
                                                          Rooted(request_.TargetRoot, entry.Names));
     if (!refused.empty()) {

@@ -14,6 +14,7 @@
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -204,6 +205,17 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
                        << (outcome.Errors.empty() ? "" : outcome.Errors[0].Where + ": " +
                                                              outcome.Errors[0].Message);
   }
+
+#ifndef _WIN32
+  if (geteuid() != 0) {  // root reads any file
+    Trees trees;
+    trees.Put("new", "secret.txt", "a");
+    fs::permissions(trees.Root() / "new" / "secret.txt", fs::perms::none);
+    const MakeOutcome outcome = MakeScript(trees.Request());
+    ASSERT_EQ(outcome.Errors.size(), 1u) << "a file that cannot be read";
+    EXPECT_EQ(outcome.Errors[0].Message, "cannot be read");
+  }
+#endif
 
   Trees trees;
   MakeRequest request = trees.Request();
