@@ -59,16 +59,23 @@ def lay_out():
     marker.touch()
 
 
-def best_time(command, runs, expected_codes):
-    best = None
+def timed(command, expected_code):
+    start = time.perf_counter()
+    finished = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    elapsed = time.perf_counter() - start
+    if finished.returncode != expected_code:
+        raise SystemExit(f'{command[0]} ended with {finished.returncode}')
+    return elapsed
+
+
+def best_times(make, diff, runs):
+    """The best of runs of each, taken in turns, so that a busy spell of the
+    machine weighs on both alike."""
+    make_times, diff_times = [], []
     for _ in range(runs):
-        start = time.perf_counter()
-        finished = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        elapsed = time.perf_counter() - start
-        if finished.returncode not in expected_codes:
-            raise SystemExit(f'{command[0]} ended with {finished.returncode}')
-        best = elapsed if best is None else min(best, elapsed)
-    return best
+        make_times.append(timed(make, 0))
+        diff_times.append(timed(diff, 1))
+    return min(make_times), min(diff_times)
 
 
 def write_section(make_seconds, diff_seconds, runs):
@@ -79,7 +86,7 @@ def write_section(make_seconds, diff_seconds, runs):
         '',
         f'Natively, two trees of {FILES:,} files in {FOLDERS} folders ({SIZES[0]} B to '
         f'{SIZES[1] // 1024} KiB each), {CHANGED_SHARE:.0%} changed: half in size, half in one '
-        f'byte at the end; the best of {runs} runs each, page cache warm. '
+        f'byte at the end; the best of {runs} runs each, taken in turns, page cache warm. '
         f'{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC.',
         '',
         '| command | best, s |',
@@ -110,10 +117,8 @@ def main():
             '--target-root', 'C:\\App', '--dry-run']
     diff = ['diff', '-rq', old, new]
     # One run of each first, so that both find the page cache as warm.
-    best_time(make, 1, (0,))
-    best_time(diff, 1, (1,))
-    make_seconds = best_time(make, options.runs, (0,))
-    diff_seconds = best_time(diff, options.runs, (1,))
+    best_times(make, diff, 1)
+    make_seconds, diff_seconds = best_times(make, diff, options.runs)
     ratio = write_section(make_seconds, diff_seconds, options.runs)
     print(f'make --dry-run {make_seconds:.3f} s, diff -rq {diff_seconds:.3f} s: {ratio:.2f}x '
           f'(target <= {TARGET}); wrote {RESULTS.relative_to(TOP)}')

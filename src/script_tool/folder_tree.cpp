@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <system_error>
 
 #ifndef _WIN32
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,85 +25,47 @@ namespace {
 // Files are compared this many bytes at a time.
 constexpr std::size_t kCompareChunkBytes = 64 * 1024;
 
-// Sets the entry's kind and, for a file, its size and last-write time,
-// without following a symbolic link; the error when it cannot.
-std::error_code ReadStatus(const fs::directory_entry& found, TreeEntry& entry);
-
-#ifdef _WIN32
-std::optional<std::wstring> DecodedName(const fs::path& name) { return name.wstring(); }
-#else
-// Linux names are bytes; a release tree's names are taken as UTF-8, the one
-// encoding that can name every character of a Windows name.
-std::optional<std::wstring> DecodedName(const fs::path& name) {
-  return WideFromUtf8(name.native());
-}
-#endif
-
-struct Walker {
-  FolderTree& tree;
-  std::vector<std::wstring> names;
-  std::string shown;
-
-  // The folder's own entry is at folderIndex; the root has none.
-  void Walk(const fs::path& folder, std::size_t folderIndex) {
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-      Add(*it);
-    }
-    if (error && folderIndex < tree.Entries.size()) {
-      tree.Entries[folderIndex].Unlisted = true;
-      tree.Entries[folderIndex].Problem = "cannot be listed: " + error.message();
-    } else if (error) {
-      tree.Error = error.message();
-    }
-  }
-
-  void Add(const fs::directory_entry& found) {
-    TreeEntry entry;
-    entry.Path = found.path();
-    const fs::path name = entry.Path.filename();
-    const std::optional<std::wstring> decoded = DecodedName(name);
-    if (!decoded) entry.Problem = "the name is not UTF-8";
-    entry.Names = names;
-    entry.Names.push_back(decoded.value_or(L"?"));
-    for (const std::wstring& part : entry.Names) entry.Key.push_back(UpperCaseForWindows(part));
-    entry.Shown = (shown.empty() ? "" : shown + "/") + name.u8string();
-
-    if (const std::error_code failed = ReadStatus(found, entry)) {
-      entry.Problem = "cannot be read: " + failed.message();
-    }
-    tree.Entries.push_back(std::move(entry));
-    if (tree.Entries.back().Kind == EntryKind::Folder && decoded) {
-      const std::string outer = shown;
-      names.push_back(*decoded);
-      shown = tree.Entries.back().Shown;
-      Walk(found.path(), tree.Entries.size() - 1);
-      names.pop_back();
-      shown = outer;
-    }
-  }
+// One entry of a folder as listed, before make looks at its name.
+struct Listed {
+  NativePath path;
+  NativePath name;
+  EntryKind kind = EntryKind::Other;
+  std::uintmax_t size = 0;
+  std::int64_t lastWrite = 0;
+  std::error_code error;  // the entry's status could not be read
 };
 
 #ifdef _WIN32
 
-std::error_code ReadStatus(const fs::directory_entry& found, TreeEntry& entry) {
+std::optional<std::wstring> DecodedName(const NativePath& name) { return name; }
+std::string ShownName(const NativePath& name) { return Utf8FromWide(name); }
+
+// Through the library: on Windows it asks for each status in one call.
+std::error_code ListFolder(const NativePath& folder,
+                           const std::function<void(Listed&&)>& onEntry) {
   std::error_code error;
-  const fs::file_type type = found.symlink_status(error).type();
-  entry.Kind = type == fs::file_type::regular     ? EntryKind::File
-               : type == fs::file_type::directory ? EntryKind::Folder
-               : type == fs::file_type::symlink   ? EntryKind::Link
-                                                  : EntryKind::Other;
-  if (!error && entry.Kind == EntryKind::File) entry.Size = found.file_size(error);
-  if (!error && entry.Kind == EntryKind::File) {
-    entry.LastWrite = found.last_write_time(error).time_since_epoch().count();
+  for (fs::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    Listed listed;
+    listed.path = it->path().native();
+    listed.name = it->path().filename().native();
+    const fs::file_type type = it->symlink_status(listed.error).type();
+    listed.kind = type == fs::file_type::regular     ? EntryKind::File
+                  : type == fs::file_type::directory ? EntryKind::Folder
+                  : type == fs::file_type::symlink   ? EntryKind::Link
+                                                     : EntryKind::Other;
+    if (!listed.error && listed.kind == EntryKind::File) listed.size = it->file_size(listed.error);
+    if (!listed.error && listed.kind == EntryKind::File) {
+      listed.lastWrite = it->last_write_time(listed.error).time_since_epoch().count();
+    }
+    onEntry(std::move(listed));
   }
   return error;
 }
 
 class OpenFile {
  public:
-  explicit OpenFile(const fs::path& path) : file_(_wfopen(path.c_str(), L"rb")) {
+  explicit OpenFile(const NativePath& path) : file_(_wfopen(path.c_str(), L"rb")) {
     // Read straight into our own chunks; the stream's buffer would copy twice.
     if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
   }
@@ -121,27 +85,51 @@ class OpenFile {
 
 #else
 
-// One lstat for all, where the library would make a call for each: over a
-// release tree of many small files, these calls are much of make's time.
-std::error_code ReadStatus(const fs::directory_entry& found, TreeEntry& entry) {
-  struct stat status {};
-  if (lstat(found.path().c_str(), &status) != 0) {
-    entry.Kind = EntryKind::Other;
-    return std::error_code(errno, std::generic_category());
+// Linux names are bytes; a release tree's names are taken as UTF-8, the one
+// encoding that can name every character of a Windows name.
+std::optional<std::wstring> DecodedName(const NativePath& name) { return WideFromUtf8(name); }
+std::string ShownName(const NativePath& name) { return name; }
+
+struct DirCloser {
+  void operator()(DIR* folder) const { closedir(folder); }
+};
+
+// With the system's own calls: one fstatat an entry, relative to the folder,
+// where the library would build and parse a path and make a call for each of
+// type, size and time. Over a release tree of many small files these are
+// most of make's time.
+std::error_code ListFolder(const NativePath& folder,
+                           const std::function<void(Listed&&)>& onEntry) {
+  const std::unique_ptr<DIR, DirCloser> listing(opendir(folder.c_str()));
+  if (!listing) return std::error_code(errno, std::generic_category());
+  for (;;) {
+    errno = 0;
+    const dirent* const found = readdir(listing.get());
+    if (found == nullptr) break;
+    Listed listed;
+    listed.name = found->d_name;
+    if (listed.name == "." || listed.name == "..") continue;
+    listed.path = folder + "/" + listed.name;
+    struct stat status {};
+    if (fstatat(dirfd(listing.get()), found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      listed.error = std::error_code(errno, std::generic_category());
+    } else {
+      listed.kind = S_ISREG(status.st_mode)   ? EntryKind::File
+                    : S_ISDIR(status.st_mode) ? EntryKind::Folder
+                    : S_ISLNK(status.st_mode) ? EntryKind::Link
+                                              : EntryKind::Other;
+      listed.size = static_cast<std::uintmax_t>(status.st_size);
+      listed.lastWrite = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+                         status.st_mtim.tv_nsec;
+    }
+    onEntry(std::move(listed));
   }
-  entry.Kind = S_ISREG(status.st_mode)   ? EntryKind::File
-               : S_ISDIR(status.st_mode) ? EntryKind::Folder
-               : S_ISLNK(status.st_mode) ? EntryKind::Link
-                                         : EntryKind::Other;
-  entry.Size = static_cast<std::uintmax_t>(status.st_size);
-  entry.LastWrite = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
-                    status.st_mtim.tv_nsec;
-  return {};
+  return errno == 0 ? std::error_code() : std::error_code(errno, std::generic_category());
 }
 
 class OpenFile {
  public:
-  explicit OpenFile(const fs::path& path) : file_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  explicit OpenFile(const NativePath& path) : file_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
   OpenFile(const OpenFile&) = delete;
   OpenFile& operator=(const OpenFile&) = delete;
   ~OpenFile() {
@@ -164,6 +152,51 @@ class OpenFile {
 };
 
 #endif
+
+struct Walker {
+  FolderTree& tree;
+  // Of the folder being listed: its relative path with a backslash at the
+  // end, its key and its shown path with "/" at the end (all empty at the root).
+  std::wstring relative;
+  std::wstring key;
+  std::string shown;
+
+  // The folder's own entry is at folderIndex; the root has none.
+  void Walk(const NativePath& folder, std::size_t folderIndex) {
+    const std::error_code error =
+        ListFolder(folder, [this](Listed&& listed) { Add(std::move(listed)); });
+    if (error && folderIndex < tree.Entries.size()) {
+      tree.Entries[folderIndex].Unlisted = true;
+      tree.Entries[folderIndex].Problem = "cannot be listed: " + error.message();
+    } else if (error) {
+      tree.Error = error.message();
+    }
+  }
+
+  void Add(Listed&& listed) {
+    TreeEntry entry;
+    const std::optional<std::wstring> decoded = DecodedName(listed.name);
+    if (!decoded) entry.Problem = "the name is not UTF-8";
+    const std::wstring name = decoded.value_or(L"?");
+    entry.Relative = relative + name;
+    entry.NameStart = relative.size();
+    entry.Key = key + UpperCaseForWindows(name);
+    entry.Key.push_back(L'\0');
+    entry.Shown = shown + ShownName(listed.name);
+    entry.Kind = listed.kind;
+    entry.Size = listed.size;
+    entry.LastWrite = listed.lastWrite;
+    if (listed.error) entry.Problem = "cannot be read: " + listed.error.message();
+    entry.Path = std::move(listed.path);
+    tree.Entries.push_back(std::move(entry));
+
+    const TreeEntry& added = tree.Entries.back();
+    if (added.Kind == EntryKind::Folder && decoded && !listed.error) {
+      Walker inner{tree, added.Relative + L'\\', added.Key, added.Shown + '/'};
+      inner.Walk(NativePath(added.Path), tree.Entries.size() - 1);
+    }
+  }
+};
 
 }  // namespace
 
@@ -196,18 +229,19 @@ FolderTree ReadFolderTree(const fs::path& root) {
     tree.Error = "is not a folder";
     return tree;
   }
-  Walker walker{tree, {}, {}};
-  walker.Walk(root, static_cast<std::size_t>(-1));
+  Walker walker{tree, {}, {}, {}};
+  walker.Walk(root.native(), static_cast<std::size_t>(-1));
   std::sort(tree.Entries.begin(), tree.Entries.end(),
             [](const TreeEntry& a, const TreeEntry& b) {
-              return a.Key != b.Key ? a.Key < b.Key : a.Names < b.Names;
+              const int order = a.Key.compare(b.Key);
+              return order != 0 ? order < 0 : a.Relative < b.Relative;
             });
   return tree;
 }
 
-bool CanRead(const fs::path& path) { return OpenFile(path).IsOpen(); }
+bool CanRead(const NativePath& path) { return OpenFile(path).IsOpen(); }
 
-bool SameContents(const fs::path& first, const fs::path& second, std::uintmax_t size,
+bool SameContents(const NativePath& first, const NativePath& second, std::uintmax_t size,
                   bool& readable) {
   readable = false;
   OpenFile a(first);

@@ -10,16 +10,23 @@
 
 enum class EntryKind { File, Folder, Link, Other };
 
+// A path as the platform's calls take it: bytes on Linux, UTF-16 on Windows.
+using NativePath = std::filesystem::path::string_type;
+
 struct TreeEntry {
   EntryKind Kind = EntryKind::File;
-  // The relative path, one name a level, as wide text (UTF-8 names on Linux
-  // decoded to code points).
-  std::vector<std::wstring> Names;
-  // The same names as Windows compares them (UpperCaseForWindows).
-  std::vector<std::wstring> Key;
+  // The relative path as wide text (UTF-8 names on Linux decoded to code
+  // points), a backslash between the names, as a script will hold it.
+  std::wstring Relative;
+  // Where the entry's own name starts in Relative.
+  std::size_t NameStart = 0;
+  // The names as Windows compares them (UpperCaseForWindows), each ended by
+  // a NUL: as no name holds one, comparing two keys as texts compares them
+  // name by name, and a folder's entries sort before a longer name.
+  std::wstring Key;
   // The relative path for messages: UTF-8, "/" between the names.
   std::string Shown;
-  std::filesystem::path Path;
+  NativePath Path;
   std::uintmax_t Size = 0;
   // The last-write time in the platform's own units (100 ns on Windows, 1 ns
   // on Linux): only ever compared with another of the same platform.
@@ -31,7 +38,7 @@ struct TreeEntry {
 };
 
 struct FolderTree {
-  // Sorted by Key, name by name; entries with equal keys side by side.
+  // Sorted by Key; entries with equal keys side by side.
   std::vector<TreeEntry> Entries;
   // Why the folder itself could not be read, or empty.
   std::string Error;
@@ -48,9 +55,9 @@ std::wstring UpperCaseForWindows(const std::wstring& name);
 std::string ShownPath(const std::filesystem::path& path);
 
 // True when the file can be opened for reading.
-bool CanRead(const std::filesystem::path& path);
+bool CanRead(const NativePath& path);
 
 // True when the two files, both of this size, hold the same bytes; false as
 // well when either cannot be read, which readable then says.
-bool SameContents(const std::filesystem::path& first, const std::filesystem::path& second,
-                  std::uintmax_t size, bool& readable);
+bool SameContents(const NativePath& first, const NativePath& second, std::uintmax_t size,
+                  bool& readable);

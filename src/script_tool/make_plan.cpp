@@ -9,14 +9,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring Rooted(const std::wstring& root, const std::vector<std::wstring>& names) {
-  std::wstring path = root;
-  for (const std::wstring& name : names) {
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    path += name;
-  }
-  return path;
+std::wstring Rooted(const std::wstring& root, const std::wstring& relative) {
+  return root.empty() || root.back() != L'\\' ? root + L'\\' + relative : root + relative;
 }
+
+std::wstring OwnName(const TreeEntry& entry) { return entry.Relative.substr(entry.NameStart); }
 
 class Comparison {
  public:
@@ -32,9 +29,12 @@ class Comparison {
     std::size_t o = 0;
     std::size_t n = 0;
     while (o < olds.size() || n < news.size()) {
-      if (n == news.size() || (o < olds.size() && olds[o].Key < news[n].Key)) {
+      const int order = n == news.size()   ? -1
+                        : o == olds.size() ? 1
+                                           : olds[o].Key.compare(news[n].Key);
+      if (order < 0) {
         OnlyInOld(olds[o++]);
-      } else if (o == olds.size() || news[n].Key < olds[o].Key) {
+      } else if (order > 0) {
         InNew(news[n++], nullptr);
       } else {
         InNew(news[n++], &olds[o++]);
@@ -81,7 +81,7 @@ class Comparison {
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
-    if (old != nullptr && old->Names.back() != entry.Names.back()) {
+    if (old != nullptr && OwnName(*old) != OwnName(entry)) {
       outcome_.Warnings.push_back(
           {Where(request_.NewFolder, entry),
            "is named " + old->Shown + " in OLD; Windows keeps that name's case"});
@@ -127,8 +127,8 @@ class Comparison {
       Error(request_.NewFolder, entry, "cannot be read");
       return;
     }
-    const std::wstring refused = outcome_.Script.AddCopy(Rooted(request_.SourceRoot, entry.Names),
-                                                         Rooted(request_.TargetRoot, entry.Names));
+    const std::wstring refused = outcome_.Script.AddCopy(Rooted(request_.SourceRoot, entry.Relative),
+                                                         Rooted(request_.TargetRoot, entry.Relative));
     if (!refused.empty()) {
       Error(request_.NewFolder, entry, "cannot go into a script: " + Utf8FromWide(refused));
       return;
