@@ -12,12 +12,15 @@
 #include <map>
 #include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "support/test_files.h"
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -39,13 +42,20 @@ class Trees {
   }
 
   // Writes a file under "old" or "new" (side), its folders too, with a fixed
-  // last-write time unless another is given.
+  // last-write time, or one older by this much.
   void Put(const char* side, const std::string& relative, const std::string& bytes,
-           int hoursOlder = 0) {
+           std::chrono::milliseconds olderBy = {}) {
     const fs::path path = root_ / side / fs::u8path(relative);
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
-    fs::last_write_time(path, kTime - std::chrono::hours(hoursOlder));
+#ifdef _WIN32
+    // The runtime would set whole seconds only.
+    constexpr ULONGLONG kTicksPerMs = 10000;
+    const ULONGLONG time = kFileTime - static_cast<ULONGLONG>(olderBy.count()) * kTicksPerMs;
+    SetTimes(path.wstring(), time, time);
+#else
+    fs::last_write_time(path, kTime - olderBy);
+#endif
   }
   void Folder(const char* side, const std::string& relative) {
     fs::create_directories(root_ / side / fs::u8path(relative));
@@ -63,8 +73,14 @@ class Trees {
   const fs::path& Root() const { return root_; }
 
  private:
+#ifdef _WIN32
+  // Half a second past a whole one: a quarter of a second earlier is still
+  // within the same second.
+  static constexpr ULONGLONG kFileTime = 133000000005000000;  // 2022-06-16, in 100 ns
+#else
   inline static const fs::file_time_type kTime =
       fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+#endif
   fs::path root_;
 };
 
@@ -79,22 +95,23 @@ TEST(MakeScript, CopiesWhatDiffersAndItemizesWhy) {
     const char* name;
     const char* old;  // nullptr: not in OLD
     const char* now;  // nullptr: not in NEW
-    int oldHoursOlder;
+    std::chrono::milliseconds oldOlderBy;
     const char* code;       // nullptr: not in the plan
     const char* codeTimes;  // with --times
   } rows[] = {
-      {"same.txt", "abc", "abc", 0, nullptr, nullptr},
-      {"added.txt", nullptr, "abc", 0, ">f+++", ">f+++"},
-      {"size.txt", "abc", "abcd", 0, ">fs..", ">fs.."},
-      {"bytes.txt", "abc", "abd", 0, ">f.c.", ">f.c."},
-      {"time.txt", "abc", "abc", 5, nullptr, ">f..t"},
-      {"size-and-time.txt", "ab", "abc", 5, ">fs.t", ">fs.t"},
-      {"empty-and-same.txt", "", "", 0, nullptr, nullptr},
-      {"only-old.txt", "abc", nullptr, 0, "*kept", "*kept"},
+      {"same.txt", "abc", "abc", 0ms, nullptr, nullptr},
+      {"added.txt", nullptr, "abc", 0ms, ">f+++", ">f+++"},
+      {"size.txt", "abc", "abcd", 0ms, ">fs..", ">fs.."},
+      {"bytes.txt", "abc", "abd", 0ms, ">f.c.", ">f.c."},
+      {"time.txt", "abc", "abc", 5h, nullptr, ">f..t"},
+      {"time within a second.txt", "abc", "abc", 250ms, nullptr, ">f..t"},
+      {"size-and-time.txt", "ab", "abc", 5h, ">fs.t", ">fs.t"},
+      {"empty-and-same.txt", "", "", 0ms, nullptr, nullptr},
+      {"only-old.txt", "abc", nullptr, 0ms, "*kept", "*kept"},
   };
   Trees trees;
   for (const auto& row : rows) {
-    if (row.old != nullptr) trees.Put("old", row.name, row.old, row.oldHoursOlder);
+    if (row.old != nullptr) trees.Put("old", row.name, row.old, row.oldOlderBy);
     if (row.now != nullptr) trees.Put("new", row.name, row.now);
   }
   for (const bool times : {false, true}) {
