@@ -49,12 +49,10 @@ struct SearchCloser {
 // With FindFirstFileExW, which gives each entry's attributes, size and
 // last-write time with its name. The runtime's stat would give the time in
 // whole seconds, while the updater copies it to 100 ns.
-std::error_code ListFolder(const NativePath& folder,
-                           const std::function<void(Listed&&)>& onEntry) {
+std::error_code ListFolder(const NativePath& folder, const std::function<void(Listed&&)>& onEntry) {
   WIN32_FIND_DATAW found{};
   const HANDLE first = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
-                                        FindExSearchNameMatch, nullptr,
-                                        FIND_FIRST_EX_LARGE_FETCH);
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (first == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return std::error_code(static_cast<int>(error), std::system_category());
@@ -117,8 +115,7 @@ struct DirCloser {
 // where the library would build and parse a path and make a call for each of
 // type, size and time. Over a release tree of many small files these are
 // most of make's time.
-std::error_code ListFolder(const NativePath& folder,
-                           const std::function<void(Listed&&)>& onEntry) {
+std::error_code ListFolder(const NativePath& folder, const std::function<void(Listed&&)>& onEntry) {
   const std::unique_ptr<DIR, DirCloser> listing(opendir(folder.c_str()));
   if (!listing) return std::error_code(errno, std::generic_category());
   for (;;) {
@@ -138,8 +135,8 @@ std::error_code ListFolder(const NativePath& folder,
                     : S_ISLNK(status.st_mode) ? EntryKind::Link
                                               : EntryKind::Other;
       listed.size = static_cast<std::uintmax_t>(status.st_size);
-      listed.lastWrite = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
-                         status.st_mtim.tv_nsec;
+      listed.lastWrite =
+          static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
     }
     onEntry(std::move(listed));
   }
@@ -250,11 +247,10 @@ FolderTree ReadFolderTree(const fs::path& root) {
   }
   Walker walker{tree, {}, {}, {}};
   walker.Walk(root.native(), static_cast<std::size_t>(-1));
-  std::sort(tree.Entries.begin(), tree.Entries.end(),
-            [](const TreeEntry& a, const TreeEntry& b) {
-              const int order = a.Key.compare(b.Key);
-              return order != 0 ? order < 0 : a.Relative < b.Relative;
-            });
+  std::sort(tree.Entries.begin(), tree.Entries.end(), [](const TreeEntry& a, const TreeEntry& b) {
+    const int order = a.Key.compare(b.Key);
+    return order != 0 ? order < 0 : a.Relative < b.Relative;
+  });
   return tree;
 }
 
@@ -273,7 +269,8 @@ bool SameContents(const NativePath& first, const NativePath& second, std::uintma
   // Both files were this long when listed; one that changes meanwhile is
   // compared as far as that size.
   for (std::uintmax_t left = size; left > 0;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uintmax_t>(left, kCompareChunkBytes));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uintmax_t>(left, kCompareChunkBytes));
     if (!a.ReadExactly(chunkA.data(), want) || !b.ReadExactly(chunkB.data(), want)) return false;
     if (!std::equal(chunkA.begin(), chunkA.begin() + want, chunkB.begin())) {
       readable = true;

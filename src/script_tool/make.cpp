@@ -107,8 +107,10 @@ int RunMake(const MakeOptions& options) {
   request.OldFolder = fs::u8path(options.oldFolder);
   request.NewFolder = fs::u8path(options.newFolder);
   request.Times = options.times;
-  const std::optional<std::wstring> sourceRoot = RootFromArgument("--source-root", options.sourceRoot);
-  const std::optional<std::wstring> targetRoot = RootFromArgument("--target-root", options.targetRoot);
+  const std::optional<std::wstring> sourceRoot =
+      RootFromArgument("--source-root", options.sourceRoot);
+  const std::optional<std::wstring> targetRoot =
+      RootFromArgument("--target-root", options.targetRoot);
   if (!sourceRoot || !targetRoot) return kExitUsage;
   request.SourceRoot = *sourceRoot;
   request.TargetRoot = *targetRoot;
@@ -138,8 +140,8 @@ int RunMake(const MakeOptions& options) {
   }
   const std::error_code error = outcome.Script.WriteTo(fs::u8path(options.output));
   if (error) {
-    std::cerr << options.output << ": error: the script could not be written: "
-              << error.message() << " (" << error.value() << ")\n";
+    std::cerr << options.output << ": error: the script could not be written: " << error.message()
+              << " (" << error.value() << ")\n";
     return kExitUnreadable;
   }
   std::cerr << "make: wrote " << options.output << " (" << lines << " line(s))\n";
@@ -156,24 +158,26 @@ void AddMakeCommand(CLI::App& program, int& exitCode) {
   command->add_option("--old", options->oldFolder, "the installed version, as it is now")
       ->type_name("DIR")
       ->required();
-  command->add_option("--new", options->newFolder, "the new version")
-      ->type_name("DIR")
-      ->required();
-  command->add_option("--source-root", options->sourceRoot,
-                      "where NEW's files will lie on the machine that runs the update "
-                      "(a Windows path: C:\\... or \\\\server\\share\\...)")
+  command->add_option("--new", options->newFolder, "the new version")->type_name("DIR")->required();
+  command
+      ->add_option("--source-root", options->sourceRoot,
+                   "where NEW's files will lie on the machine that runs the update "
+                   "(a Windows path: C:\\... or \\\\server\\share\\...)")
       ->type_name("PATH")
       ->required();
-  command->add_option("--target-root", options->targetRoot,
-                      "the installed folder on that machine (a Windows path)")
+  command
+      ->add_option("--target-root", options->targetRoot,
+                   "the installed folder on that machine (a Windows path)")
       ->type_name("PATH")
       ->required();
-  command->add_option("--run", options->runs,
-                      "a command line to start after the copies; repeat for more, in order")
+  command
+      ->add_option("--run", options->runs,
+                   "a command line to start after the copies; repeat for more, in order")
       ->type_name("CMDLINE")
       ->allow_extra_args(false);
-  command->add_option("-o,--output", options->output,
-                      "the script file to write ('-', the default: standard output)")
+  command
+      ->add_option("-o,--output", options->output,
+                   "the script file to write ('-', the default: standard output)")
       ->type_name("SCRIPT");
   command->add_flag("--times", options->times,
                     "also copy files whose contents are equal but last-write times are not");

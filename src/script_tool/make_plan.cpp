@@ -76,8 +76,8 @@ class Comparison {
     item.What = PlanItem::Action::KeepOnlyInOld;
     item.Path = old.Shown;
     outcome_.Plan.push_back(item);
-    outcome_.Warnings.push_back({Where(request_.OldFolder, old),
-                                 "is only in OLD; a script cannot delete it, so it stays"});
+    outcome_.Warnings.push_back(
+        {Where(request_.OldFolder, old), "is only in OLD; a script cannot delete it, so it stays"});
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
@@ -92,7 +92,7 @@ class Comparison {
               "is a folder missing in OLD; the updater creates no folders (it would stop at "
               "\"Write access to file missing\")");
       } else if (old->Kind != EntryKind::Folder) {
-        Error(request_.NewFolder, entry, "is a folder in NEW but not in OLD");
+        Error(request_.NewFolder, entry, "is a folder in NEW but a file in OLD");
       }
       return;
     }
@@ -127,8 +127,8 @@ class Comparison {
       Error(request_.NewFolder, entry, "cannot be read");
       return;
     }
-    const std::wstring refused = outcome_.Script.AddCopy(Rooted(request_.SourceRoot, entry.Relative),
-                                                         Rooted(request_.TargetRoot, entry.Relative));
+    const std::wstring refused = outcome_.Script.AddCopy(
+        Rooted(request_.SourceRoot, entry.Relative), Rooted(request_.TargetRoot, entry.Relative));
     if (!refused.empty()) {
       Error(request_.NewFolder, entry, "cannot go into a script: " + Utf8FromWide(refused));
       return;
@@ -146,8 +146,8 @@ MakeOutcome MakeScript(const MakeRequest& request) {
   MakeOutcome outcome;
   const FolderTree oldTree = ReadFolderTree(request.OldFolder);
   const FolderTree newTree = ReadFolderTree(request.NewFolder);
-  for (const auto& [tree, folder] : {std::pair{&oldTree, &request.OldFolder},
-                                     std::pair{&newTree, &request.NewFolder}}) {
+  for (const auto& [tree, folder] :
+       {std::pair{&oldTree, &request.OldFolder}, std::pair{&newTree, &request.NewFolder}}) {
     if (!tree->Error.empty()) {
       outcome.Errors.push_back({ShownPath(*folder), "cannot be read: " + tree->Error});
       outcome.FolderUnreadable = true;

@@ -27,11 +27,11 @@ struct MakeRequest {
 struct PlanItem {
   enum class Action { Copy, KeepOnlyInOld };
   Action What = Action::Copy;
-  bool Added = false;        // not in OLD at all
+  bool Added = false;  // not in OLD at all
   bool SizeDiffers = false;
   bool BytesDiffer = false;  // same size, other bytes
   bool TimeDiffers = false;
-  std::string Path;          // relative, "/" between names, UTF-8
+  std::string Path;  // relative, "/" between names, UTF-8
 };
 
 // An error or a warning about one path, which names it as the user gave it.

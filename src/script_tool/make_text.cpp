@@ -46,7 +46,8 @@ std::optional<std::wstring> WideFromUtf8(std::string_view bytes) {
 std::string Utf8FromWide(const std::wstring& text) {
   std::string bytes;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    unsigned long point = static_cast<unsigned long>(text[i]) & (sizeof(wchar_t) == 2 ? 0xFFFF : ~0ul);
+    unsigned long point =
+        static_cast<unsigned long>(text[i]) & (sizeof(wchar_t) == 2 ? 0xFFFF : ~0ul);
     // A pair of UTF-16 surrogates is one code point; a lone one is kept as
     // it is, which no valid name holds anyway.
     if (point >= kSurrogateFirst && point < 0xDC00 && i + 1 < text.size() &&

@@ -60,8 +60,7 @@ std::size_t FirstNameIndex(const std::wstring& path) {
   if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) {
     return 3;
   }
-  if (path.size() >= 5 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
-      !IsSeparator(path[2])) {
+  if (path.size() >= 5 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2])) {
     const std::size_t shareStart = path.find_first_of(L"\\/", 2) + 1;
     if (shareStart == 0 || shareStart >= path.size() || IsSeparator(path[shareStart])) return 0;
     return 2;  // the server's name is checked as a name too
@@ -113,8 +112,7 @@ DWORD WriteNewFile(const std::wstring& path, const std::string& bytes) {
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return GetLastError();
   DWORD written = 0;
-  if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                 nullptr) ||
+  if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       !FlushFileBuffers(file.Get())) {
     return GetLastError();
   }
@@ -220,9 +218,8 @@ std::error_code UpdateScript::WriteTo(const std::filesystem::path& path) const {
     const std::wstring temporary = prefix + std::to_wstring(attempt) + L".tmp";
     const DWORD error = WriteNewFile(temporary, bytes_);
     if (error == ERROR_FILE_EXISTS) continue;
-    if (error == ERROR_SUCCESS &&
-        MoveFileExW(temporary.c_str(), path.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (error == ERROR_SUCCESS && MoveFileExW(temporary.c_str(), path.c_str(),
+                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return {};
     }
     const DWORD failure = error != ERROR_SUCCESS ? error : GetLastError();
@@ -251,7 +248,8 @@ std::wstring UpdaterCommandLine(const std::wstring& updaterPath, const std::wstr
 LaunchResult LaunchUpdater(const std::wstring& updaterPath, const std::wstring& scriptPath,
                            DWORD creationFlags) {
   LaunchResult result;
-  if (updaterPath.empty() || updaterPath.find_first_of(std::wstring(L"\"\0", 2)) != std::wstring::npos ||
+  if (updaterPath.empty() ||
+      updaterPath.find_first_of(std::wstring(L"\"\0", 2)) != std::wstring::npos ||
       !CheckLaunchScriptPath(scriptPath).empty()) {
     result.Error = ERROR_BAD_PATHNAME;
     return result;

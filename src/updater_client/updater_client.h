@@ -116,7 +116,7 @@ std::wstring CheckLaunchScriptPath(const std::wstring& scriptPath);
 std::wstring UpdaterCommandLine(const std::wstring& updaterPath, const std::wstring& scriptPath);
 
 struct LaunchResult {
-  OwnedHandle Process;     // the started updater; not valid on failure
+  OwnedHandle Process;  // the started updater; not valid on failure
   DWORD ProcessId = 0;
   DWORD Error = ERROR_SUCCESS;  // ERROR_BAD_PATHNAME for a refused path
 };

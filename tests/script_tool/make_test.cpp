@@ -141,8 +141,8 @@ TEST(MakeScript, WritesOneLineAFileInWindowsOrderThenTheRuns) {
   MakeRequest request = trees.Request();
   request.Runs = {L"\"C:\\App\\P.exe\" /updated", L"cmd /c exit"};
   const MakeOutcome outcome = MakeScript(request);
-  ASSERT_TRUE(outcome.Errors.empty()) << outcome.Errors[0].Where << ": "
-                                      << outcome.Errors[0].Message;
+  ASSERT_TRUE(outcome.Errors.empty())
+      << outcome.Errors[0].Where << ": " << outcome.Errors[0].Message;
   EXPECT_EQ(outcome.Script.Bytes(),
             "COP\tC:\\Update\\a.txt\tC:\\App\\a.txt\r\n"
             "COP\tC:\\Update\\b.txt\tC:\\App\\b.txt\r\n"
@@ -164,14 +164,12 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
     const char* where;    // the end of the path named
     const char* message;  // a part of the message
   } rows[] = {
-      {"a folder of NEW missing in OLD",
-       [](Trees& t) { t.Put("new", "plugins/a.dll", "a"); }, "new/plugins",
-       "Write access to file missing"},
+      {"a folder of NEW missing in OLD", [](Trees& t) { t.Put("new", "plugins/a.dll", "a"); },
+       "new/plugins", "Write access to file missing"},
       {"an empty folder of NEW missing in OLD", [](Trees& t) { t.Folder("new", "logs"); },
        "new/logs", "creates no folders"},
-      {"a name that is not Latin-1",
-       [](Trees& t) { t.Put("new", "\xE4\xB8\xAD.txt", "a"); }, "new/\xE4\xB8\xAD.txt",
-       "U+4E2D is not Latin-1"},
+      {"a name that is not Latin-1", [](Trees& t) { t.Put("new", "\xE4\xB8\xAD.txt", "a"); },
+       "new/\xE4\xB8\xAD.txt", "U+4E2D is not Latin-1"},
       {"a path of 260 units once rooted",
        [](Trees& t) { t.Put("new", std::string(245, 'x') + ".txt", "a"); }, ".txt",
        "units long; Windows copies 259 at most"},
@@ -189,8 +187,8 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
          t.Put("new", "README.TXT", "b");
        },
        "new/readme.txt", "same name to Windows as README.TXT"},
-      {"a character Windows forbids", [](Trees& t) { t.Put("new", "a?b.txt", "a"); },
-       "new/a?b.txt", "Windows forbids"},
+      {"a character Windows forbids", [](Trees& t) { t.Put("new", "a?b.txt", "a"); }, "new/a?b.txt",
+       "Windows forbids"},
       {"a name ending in a dot", [](Trees& t) { t.Put("new", "notes.", "a"); }, "new/notes.",
        "ends in a dot"},
       {"a name that is not UTF-8", [](Trees& t) { t.Put("new", "caf\xE9.txt", "a"); },
@@ -219,8 +217,9 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
                         error.Message.find(row.message) != std::string::npos);
     }
     EXPECT_TRUE(named) << row.row << ": " << outcome.Errors.size() << " error(s), the first "
-                       << (outcome.Errors.empty() ? "" : outcome.Errors[0].Where + ": " +
-                                                             outcome.Errors[0].Message);
+                       << (outcome.Errors.empty()
+                               ? ""
+                               : outcome.Errors[0].Where + ": " + outcome.Errors[0].Message);
   }
 
 #ifndef _WIN32
@@ -278,8 +277,9 @@ TEST(MakeCommand, ExitsAndWritesAsDocumented) {
       {"-o", folders + " -o '" + script + "'", 0, true},
       {"a relative root", " --old x --new y --source-root U --target-root 'C:\\A'", 3, false},
       {"a missing option", " --old x", 3, false},
-      {"a missing folder", " --old '" + trees.Root().string() +
-                               "/none' --new x --source-root 'C:\\U' --target-root 'C:\\A'",
+      {"a missing folder",
+       " --old '" + trees.Root().string() +
+           "/none' --new x --source-root 'C:\\U' --target-root 'C:\\A'",
        2, false},
       {"an error", folders + " --run '' -o '" + script + "'", 1, false},
   };
@@ -291,9 +291,10 @@ TEST(MakeCommand, ExitsAndWritesAsDocumented) {
     EXPECT_EQ(WEXITSTATUS(status), row.exitCode) << row.row;
     EXPECT_EQ(fs::exists(script), row.scriptWritten) << row.row;
   }
-  ASSERT_EQ(std::system((DEVIDUDI_SCRIPT_TOOL " make" + folders + " > '" + printed + "' 2>/dev/null")
-                            .c_str()),
-            0);
+  ASSERT_EQ(
+      std::system(
+          (DEVIDUDI_SCRIPT_TOOL " make" + folders + " > '" + printed + "' 2>/dev/null").c_str()),
+      0);
   std::ifstream file(printed, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
             "COP\tC:\\U\\a.txt\tC:\\A\\a.txt\r\n")

@@ -47,7 +47,7 @@ TEST(LaunchUpdater, StartsTheProgramQuotedThenTheScriptPathAsItIs) {
   const std::wstring scripts[] = {
       L"C:\\Program Files\\PexaMenu\\update.txt",
       L"C:\\a  b\\caf\u00E9 \u4E2D.txt ",  // inner and trailing blanks, any Unicode
-      L"upd.txt\"",                          // a quote after the start is kept too
+      L"upd.txt\"",                        // a quote after the start is kept too
   };
   for (const std::wstring& script : scripts) {
     CommandLineRecorder recorder;
@@ -70,13 +70,15 @@ TEST(LaunchUpdater, RefusesWhatWouldReachTheUpdaterChanged) {
       {"empty script path", program, L"", ERROR_BAD_PATHNAME},
       {"leading space", program, L" C:\\u.txt", ERROR_BAD_PATHNAME},
       {"leading TAB", program, L"\tC:\\u.txt", ERROR_BAD_PATHNAME},
-      {"leading U+0001", program, L"\x01" L"C:\\u.txt", ERROR_BAD_PATHNAME},
+      {"leading U+0001", program,
+       L"\x01"
+       L"C:\\u.txt",
+       ERROR_BAD_PATHNAME},
       {"leading quote", program, L"\"C:\\u.txt\"", ERROR_BAD_PATHNAME},
       {"NUL inside", program, std::wstring(L"C:\\u\0.txt", 9), ERROR_BAD_PATHNAME},
       {"quote in the program path", L"C:\\a\"b.exe", L"C:\\u.txt", ERROR_BAD_PATHNAME},
       {"empty program path", L"", L"C:\\u.txt", ERROR_BAD_PATHNAME},
-      {"no such program", ProgramFolder() + L"\\missing.exe", L"C:\\u.txt",
-       ERROR_FILE_NOT_FOUND},
+      {"no such program", ProgramFolder() + L"\\missing.exe", L"C:\\u.txt", ERROR_FILE_NOT_FOUND},
   };
   CommandLineRecorder recorder;
   for (const auto& c : cases) {
