@@ -38,7 +38,7 @@ TARGET = 1.5
 
 def lay_out():
     """The two trees: OLD, and NEW with every tenth file changed."""
-    marker = WORK / f'laid-out-{FILES}'
+    marker = WORK / f'laid-out-{FILES}-every-tenth'
     if marker.exists():
         return
     shutil.rmtree(WORK, ignore_errors=True)
@@ -50,7 +50,8 @@ def lay_out():
         if index % 10 == 0:
             # Alternately a new size, and the same size with one byte changed
             # at the end, the costliest difference to find.
-            changed = contents + b'+' if index % 20 == 0 else contents[:-1] + b'#'
+            last = b'$' if contents.endswith(b'#') else b'#'
+            changed = contents + b'+' if index % 20 == 0 else contents[:-1] + last
         for side, data in (('old', contents), ('new', changed)):
             path = WORK / side / relative
             path.parent.mkdir(parents=True, exist_ok=True)
