@@ -29,6 +29,7 @@ BIN = BUILD / 'x64' / 'bin'
 RESULTS = TOP / 'bench' / 'RESULTS.md'
 FINDINGS = TOP / 'bench' / 'findings.md'
 FIGURES = WORK / 'figures.json'
+KEPT = '<!-- kept: '  # where the sections of other scripts begin
 
 MIB = 1024 * 1024
 SMALL_SET = ('2,000 files of 16 KiB', 2000, 16 * 1024)
@@ -311,6 +312,11 @@ def write_results(info, small, large, scale, start, size_rows):
     out.append('')
     if FINDINGS.exists():
         out += ['', FINDINGS.read_text().rstrip(), '']
+    # Sections other scripts write (bench/make_speed.py) stay as they are.
+    if RESULTS.exists():
+        text = RESULTS.read_text()
+        if KEPT in text:
+            out += ['', text[text.index(KEPT):].rstrip('\n'), '']
     RESULTS.write_text('\n'.join(out))
 
 

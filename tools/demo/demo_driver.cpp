@@ -1,5 +1,6 @@
 // demo_driver SCRIPT PICTURE.bmp HOLD-SOURCE
-// Runs devidudi.exe on SCRIPT, holds the update right before it copies
+// Starts devidudi.exe on SCRIPT through the application library's launcher,
+// as PexaMenu would, and as its debugger: holds the update right before it copies
 // HOLD-SOURCE, saves a picture of the screen area of the progress window as
 // it stands there, lets the update finish, and reports what it saw.
 #include <windows.h>
@@ -66,10 +67,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fwprintf(stderr, L"usage: demo_driver SCRIPT PICTURE.bmp HOLD-SOURCE\n");
     return 2;
   }
-  // The script path with blanks goes unquoted: DeviDudi takes the whole rest
-  // of its command line as the path.
-  UpdaterProcess updater(Launch{std::wstring(L" ") + argv[1], {}, {}},
-                         CallMatch{"CopyFileW", 0, argv[3]});
+  UpdaterProcess updater(LaunchThroughLibrary{argv[1]}, CallMatch{"CopyFileW", 0, argv[3]});
   if (!updater.Started()) {
     std::fwprintf(stderr, L"could not start %ls\n", UpdaterProcess::ProgramPath().c_str());
     return 1;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "updater_client/updater_client.h"
+
 namespace {
 
 constexpr DWORD kStartWaitMs = 30000;
@@ -39,9 +41,7 @@ std::wstring UpdaterProcess::ProgramPath() {
   return self.substr(0, self.find_last_of(L'\\') + 1) + L"devidudi.exe";
 }
 
-UpdaterProcess::UpdaterProcess(const Launch& launch, const CallMatch& hold,
-                               const CallMatch& fail, ULONG_PTR failResult)
-    : failResult_(failResult) {
+void UpdaterProcess::Arrange(const CallMatch& hold, const CallMatch& fail) {
   exited_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   held_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   releaseHold_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -52,10 +52,50 @@ UpdaterProcess::UpdaterProcess(const Launch& launch, const CallMatch& hold,
   fail_.address = SystemFunction(fail.function);
   sleep_.match.function = "Sleep";
   sleep_.address = SystemFunction("Sleep");
+}
+
+UpdaterProcess::UpdaterProcess(const Launch& launch, const CallMatch& hold,
+                               const CallMatch& fail, ULONG_PTR failResult)
+    : failResult_(failResult) {
+  Arrange(hold, fail);
   const std::wstring program = launch.program.empty() ? ProgramPath() : launch.program;
-  debugger_ = std::thread(&UpdaterProcess::DebugLoop, this,
-                          L"\"" + program + L"\"" + launch.rawTail, launch.currentDirectory,
-                          launch.showCommand);
+  std::wstring commandLine = L"\"" + program + L"\"" + launch.rawTail;
+  const std::wstring currentDirectory = launch.currentDirectory;
+  const std::optional<WORD> showCommand = launch.showCommand;
+  debugger_ = std::thread(&UpdaterProcess::DebugLoop, this, [=](Debuggee& started) mutable {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (showCommand) {
+      startup.dwFlags = STARTF_USESHOWWINDOW;
+      startup.wShowWindow = *showCommand;
+    }
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        DEBUG_ONLY_THIS_PROCESS, nullptr,
+                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
+                        &info)) {
+      return false;
+    }
+    started = Debuggee{info.hProcess, info.hThread, info.dwProcessId, info.dwThreadId};
+    return true;
+  });
+  WaitForSingleObject(startAttempted_, kStartWaitMs);
+}
+
+UpdaterProcess::UpdaterProcess(const LaunchThroughLibrary& launch, const CallMatch& hold,
+                               const CallMatch& fail, ULONG_PTR failResult)
+    : failResult_(failResult) {
+  Arrange(hold, fail);
+  const std::wstring scriptPath = launch.scriptPath;
+  debugger_ = std::thread(&UpdaterProcess::DebugLoop, this, [scriptPath](Debuggee& started) {
+    devidudi::LaunchResult launched =
+        devidudi::LaunchUpdater(ProgramPath(), scriptPath, DEBUG_ONLY_THIS_PROCESS);
+    if (!launched.Process.IsValid()) return false;
+    // The launcher closed its handle to the main thread; the debug loop
+    // takes the one its first debug event brings.
+    started = Debuggee{launched.Process.Release(), nullptr, launched.ProcessId, 0};
+    return true;
+  });
   WaitForSingleObject(startAttempted_, kStartWaitMs);
 }
 
@@ -184,26 +224,16 @@ void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoi
   SetThreadContext(thread, &context);
 }
 
-void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring currentDirectory,
-                               std::optional<WORD> showCommand) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  if (showCommand) {
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = *showCommand;
-  }
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                      DEBUG_ONLY_THIS_PROCESS, nullptr,
-                      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
-                      &info)) {
+void UpdaterProcess::DebugLoop(Starter start) {
+  Debuggee info;
+  if (!start(info)) {
     SetEvent(startAttempted_);
     SetEvent(exited_);
     return;
   }
-  process_ = info.hProcess;
-  processId_ = info.dwProcessId;
-  threads_[info.dwThreadId] = info.hThread;
+  process_ = info.process;
+  processId_ = info.processId;
+  if (info.mainThread != nullptr) threads_[info.mainThreadId] = info.mainThread;
   started_ = true;
   SetEvent(startAttempted_);
 
@@ -218,6 +248,8 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring currentDir
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
         if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        // Only when the start gave no handle of its own to the main thread.
+        threads_.emplace(event.dwThreadId, event.u.CreateProcessInfo.hThread);
         break;
       case LOAD_DLL_DEBUG_EVENT:
         if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
@@ -249,7 +281,7 @@ void UpdaterProcess::DebugLoop(std::wstring commandLine, std::wstring currentDir
       case EXIT_PROCESS_DEBUG_EVENT:
         exitCode_ = event.u.ExitProcess.dwExitCode;
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-        CloseHandle(info.hThread);
+        if (info.mainThread != nullptr) CloseHandle(info.mainThread);
         SetEvent(exited_);
         return;
       default:

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -35,12 +36,20 @@ struct Launch {
   std::optional<WORD> showCommand = std::nullopt;
 };
 
+// Or: devidudi.exe beside the running program, started on this script path
+// by the application library's launcher, as an application starts it.
+struct LaunchThroughLibrary {
+  std::wstring scriptPath;
+};
+
 class UpdaterProcess {
  public:
   // Starts the program as its debugger. The worker is held before the call
   // `hold`; the call `fail` returns failResult at once instead of running.
   // Both act on their first match only.
   explicit UpdaterProcess(const Launch& launch, const CallMatch& hold = {},
+                          const CallMatch& fail = {}, ULONG_PTR failResult = 0);
+  explicit UpdaterProcess(const LaunchThroughLibrary& launch, const CallMatch& hold = {},
                           const CallMatch& fail = {}, ULONG_PTR failResult = 0);
   UpdaterProcess(const UpdaterProcess&) = delete;
   UpdaterProcess& operator=(const UpdaterProcess&) = delete;
@@ -76,8 +85,18 @@ class UpdaterProcess {
     bool done = false;  // matched once; not armed again
   };
 
-  void DebugLoop(std::wstring commandLine, std::wstring currentDirectory,
-                 std::optional<WORD> showCommand);
+  // Creates the process to debug (DEBUG_ONLY_THIS_PROCESS); the main thread's
+  // handle, when it gives one, is owned by the debug loop from then on.
+  struct Debuggee {
+    HANDLE process = nullptr;
+    HANDLE mainThread = nullptr;
+    DWORD processId = 0;
+    DWORD mainThreadId = 0;
+  };
+  using Starter = std::function<bool(Debuggee&)>;
+
+  void Arrange(const CallMatch& hold, const CallMatch& fail);
+  void DebugLoop(Starter start);
   void OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoint);
   Breakpoint* BreakpointAt(const void* address);
   void Arm(Breakpoint& breakpoint);

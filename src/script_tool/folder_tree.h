@@ -1,0 +1,63 @@
+#pragma once
+// A folder and everything under it, as make compares two of them: each file
+// and folder by its relative path, in the order Windows would sort the paths,
+// with what Windows would make of each name.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class EntryKind { File, Folder, Link, Other };
+
+// A path as the platform's calls take it: bytes on Linux, UTF-16 on Windows.
+using NativePath = std::filesystem::path::string_type;
+
+struct TreeEntry {
+  EntryKind Kind = EntryKind::File;
+  // The relative path as wide text (UTF-8 names on Linux decoded to code
+  // points), a backslash between the names, as a script will hold it.
+  std::wstring Relative;
+  // Where the entry's own name starts in Relative.
+  std::size_t NameStart = 0;
+  // The names as Windows compares them (UpperCaseForWindows), each ended by
+  // a NUL: as no name holds one, comparing two keys as texts compares them
+  // name by name, and a folder's entries sort before a longer name.
+  std::wstring Key;
+  // The relative path for messages: UTF-8, "/" between the names.
+  std::string Shown;
+  NativePath Path;
+  std::uintmax_t Size = 0;
+  // The last-write time in the platform's own units (100 ns on Windows, 1 ns
+  // on Linux): only ever compared with another of the same platform.
+  std::int64_t LastWrite = 0;
+  // Why the entry cannot be used as it is (a name that is not UTF-8, a folder
+  // that cannot be listed), or empty.
+  std::string Problem;
+  bool Unlisted = false;  // a folder whose entries could not be read
+};
+
+struct FolderTree {
+  // Sorted by Key; entries with equal keys side by side.
+  std::vector<TreeEntry> Entries;
+  // Why the folder itself could not be read, or empty.
+  std::string Error;
+};
+
+// Walks root without following symbolic links (a link is an entry of its own).
+FolderTree ReadFolderTree(const std::filesystem::path& root);
+
+// A name upper-cased as Windows compares names: ordinal, one character at a
+// time, with the Latin-1 letters upper-cased as well (U+00FF to U+0178).
+std::wstring UpperCaseForWindows(const std::wstring& name);
+
+// The text of a path for messages: UTF-8 on every platform.
+std::string ShownPath(const std::filesystem::path& path);
+
+// True when the file can be opened for reading.
+bool CanRead(const NativePath& path);
+
+// True when the two files, both of this size, hold the same bytes; false as
+// well when either cannot be read, which readable then says.
+bool SameContents(const NativePath& first, const NativePath& second, std::uintmax_t size,
+                  bool& readable);

@@ -1,0 +1,60 @@
+#pragma once
+// What devidudi-script make does, apart from its command line: compares the
+// installed version (OLD) with the new one (NEW) and writes, in memory, the
+// script that turns one into the other, with the plan that explains it and
+// everything the format cannot do.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "updater_client/updater_client.h"
+
+struct MakeRequest {
+  std::filesystem::path OldFolder;
+  std::filesystem::path NewFolder;
+  // Windows paths on the machine that runs the update: where the new files
+  // will lie, and the installed folder they replace files in.
+  std::wstring SourceRoot;
+  std::wstring TargetRoot;
+  // Command lines for RUN lines after the copies, in this order.
+  std::vector<std::wstring> Runs;
+  // Also copy a file whose contents are equal but whose last-write time is not.
+  bool Times = false;
+};
+
+// One file of the plan. Copied files carry what differs, as rsync itemizes.
+struct PlanItem {
+  enum class Action { Copy, KeepOnlyInOld };
+  Action What = Action::Copy;
+  bool Added = false;  // not in OLD at all
+  bool SizeDiffers = false;
+  bool BytesDiffer = false;  // same size, other bytes
+  bool TimeDiffers = false;
+  std::string Path;  // relative, "/" between names, UTF-8
+};
+
+// An error or a warning about one path, which names it as the user gave it.
+struct MakeFinding {
+  std::string Where;
+  std::string Message;
+};
+
+struct MakeOutcome {
+  // The script; meaningful only when Errors is empty and no folder was
+  // unreadable.
+  devidudi::UpdateScript Script;
+  std::vector<PlanItem> Plan;
+  std::size_t Unchanged = 0;
+  std::vector<MakeFinding> Errors;
+  std::vector<MakeFinding> Warnings;
+  // OLD or NEW, or a folder under one, could not be listed.
+  bool FolderUnreadable = false;
+};
+
+// Reads both folders and compares them; never writes anything.
+MakeOutcome MakeScript(const MakeRequest& request);
+
+// The plan's code for one item: five characters, as in "+" new, "s" size,
+// "c" contents, "t" time (see make's --help).
+std::string PlanCode(const PlanItem& item);

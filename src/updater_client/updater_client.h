@@ -1,0 +1,134 @@
+#pragma once
+// What an application needs to hand an update to DeviDudi: a writer of update
+// scripts that the updater reads exactly as they were meant, and a launcher
+// that starts devidudi.exe on one with the command line it expects.
+//
+// One header and one source (updater_client.cpp), on the C++ standard library
+// and, for the launcher, Windows alone: copy both into an application, or link
+// the static library devidudi_updater_client. The writer builds on any
+// platform (devidudi-script make writes its scripts with it); the launcher
+// only for Windows.
+//
+// All text is wide. On Windows that is UTF-16; elsewhere std::wstring holds
+// one code point per unit. Either way a script can carry Latin-1 alone
+// (U+0000 to U+00FF), one byte per character.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace devidudi {
+
+// The updater copies and starts with the classic Win32 calls: a copy path of
+// this many units or more is refused by Windows itself, and a RUN command line
+// must fit the updater's buffer of 256 units, terminator included.
+inline constexpr std::size_t kMaxCopyPathUnits = 259;
+inline constexpr std::size_t kMaxRunUnits = 255;
+
+// Why a copy's source or target cannot go into a script, or an empty text
+// when it can. A copy path must be a full Windows path ("C:\..." or
+// "\\server\share\..."), in Latin-1, without control characters or the
+// characters Windows forbids in names, without a name that ends in a dot or a
+// space or that is a device name (CON, NUL, COM1, ...), and shorter than 260
+// units.
+std::wstring CheckCopyPath(const std::wstring& path);
+
+// Why a RUN command line cannot go into a script, or an empty text when it
+// can: it must be Latin-1, without control characters, and at most 255 units.
+std::wstring CheckRunCommandLine(const std::wstring& commandLine);
+
+// An update script being written, line by line, in the updater's grammar:
+// "COP", TAB, source, TAB, target; "RUN", a space, the command line; each
+// line ended by CR LF. Each Add returns an empty text when the line was
+// added, and otherwise says why the format cannot carry it; nothing is added
+// then, and the script stays as it was.
+class UpdateScript {
+ public:
+  std::wstring AddCopy(const std::wstring& source, const std::wstring& target);
+  // A RUN of the program with its arguments: the program path is quoted here
+  // (it must not hold a quote itself), the arguments go as they are.
+  std::wstring AddRun(const std::wstring& program, const std::wstring& arguments);
+  // A RUN of a command line exactly as given.
+  std::wstring AddRunCommandLine(const std::wstring& commandLine);
+
+  // The file's bytes: one byte per character, no byte-order mark.
+  const std::string& Bytes() const { return bytes_; }
+  std::size_t LineCount() const { return lines_; }
+
+  // Writes Bytes() to the file at path, whole or not at all: into a new file
+  // beside it, which then replaces it. Returns an empty error code when the
+  // file holds the script; otherwise the system's error, with the file as it
+  // was before and nothing else left behind.
+  std::error_code WriteTo(const std::filesystem::path& path) const;
+
+ private:
+  std::string bytes_;
+  std::size_t lines_ = 0;
+};
+
+#ifdef _WIN32
+
+// Owns one kernel handle and closes it exactly once; move-only. (The updater
+// has its own owner; this library keeps to its two files.)
+class OwnedHandle {
+ public:
+  OwnedHandle() = default;
+  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  OwnedHandle(OwnedHandle&& other) noexcept : handle_(other.Release()) {}
+  OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  ~OwnedHandle() { Reset(); }
+
+  bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+  HANDLE Release() {
+    const HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
+  void Reset(HANDLE handle = nullptr) {
+    if (IsValid()) CloseHandle(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// Why the launcher would not pass this script path on, or an empty text when
+// it would. The updater takes the rest of its command line after the program
+// path, skipping the blanks and control characters before it and keeping
+// quotes, so a path that starts with either would reach it changed; an empty
+// path, or one with a NUL, would not reach it whole.
+std::wstring CheckLaunchScriptPath(const std::wstring& scriptPath);
+
+// The command line the updater expects: its path in quotes, one space, and
+// the script path as it is (a quoted path names no file to the updater).
+std::wstring UpdaterCommandLine(const std::wstring& updaterPath, const std::wstring& scriptPath);
+
+struct LaunchResult {
+  OwnedHandle Process;  // the started updater; not valid on failure
+  DWORD ProcessId = 0;
+  DWORD Error = ERROR_SUCCESS;  // ERROR_BAD_PATHNAME for a refused path
+};
+
+// Starts the updater at updaterPath (devidudi.exe) on the script, with no
+// handles inherited and the caller's environment and current directory;
+// creationFlags go to CreateProcessW as they are. The caller owns the process
+// and need not wait for it: the updater's exit code says only whether it
+// started its window.
+LaunchResult LaunchUpdater(const std::wstring& updaterPath, const std::wstring& scriptPath,
+                           DWORD creationFlags = 0);
+
+#endif  // _WIN32
+
+}  // namespace devidudi
