@@ -9,6 +9,10 @@
 
 #include "script_tool/windows_paths.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -169,7 +173,16 @@ TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) 
 std::string CopyFileWithTime(const fs::path& from, const fs::path& to) {
   std::error_code error;
   const fs::file_time_type written = fs::last_write_time(from, error);
+#ifdef _WIN32
+  // MinGW's copy_file refuses to overwrite ("File exists") whatever the
+  // options say; CopyFileW is what the updater itself copies with.
+  if (!error && !CopyFileW(from.c_str(), to.c_str(), /*bFailIfExists=*/FALSE)) {
+    const DWORD failure = GetLastError();
+    error = std::error_code(static_cast<int>(failure), std::system_category());
+  }
+#else
   if (!error) fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+#endif
   if (!error) fs::last_write_time(to, written, error);
   return error ? error.message() : std::string();
 }

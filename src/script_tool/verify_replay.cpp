@@ -140,6 +140,12 @@ MappedPath MapScriptPath(const std::string& path, const Roots& roots) {
   return mapped;
 }
 
+// Names may differ in case on a file system that ignores case (Windows).
+bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
+  std::error_code error;
+  return fs::equivalent(a.Path, b.Path, error) && !error;
+}
+
 std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
 
 // One COP line, mapped and checked.
@@ -194,7 +200,7 @@ class Replay {
       } else if (to.What == FolderNames::State::FolderMissing) {
         fail("the folder of target " + Quoted(targetText) +
              " is missing, and the updater creates no folders");
-      } else if (sourceFine && from.Path == to.Path) {
+      } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
         fail("copies " + Quoted(sourceText) + " onto itself, which fails");
       } else if (sourceFine) {
         planned_.push_back({line.Number, from.Path, target});
