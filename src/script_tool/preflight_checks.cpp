@@ -68,7 +68,11 @@ std::wstring ProgramSearchPath(const std::wstring& updaterFolder) {
 
 // The file a program name leads to, found as CreateProcessW finds it: it
 // searches with SearchPathW, which appends ".exe" to a name without an
-// extension and takes a name with a path as it stands.
+// extension (to a name with a path too: so Wine does, and Windows in
+// practice, though MSDN says otherwise) and
+// takes a name with a full path as it stands. Wine's CreateProcessW also
+// tries the name without ".exe" when that fails, for Unix programs; Windows
+// does not, and neither does this.
 std::optional<std::wstring> FindProgramFile(const std::wstring& name,
                                             const std::wstring& searchPath) {
   wchar_t found[MAX_PATH];

@@ -122,6 +122,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
        "1: is missing\n1: is in use\n2: is not found\n3: is read-only"},
       {"a program in the updater's folder, .exe appended", "RUN tool /x", ""},
       {"a program in a system folder", "RUN cmd.exe /c exit", ""},
+      {"a full path, .exe appended", "RUN %D%\\bin\\tool /x", ""},
       {"an unquoted path with blanks, by the longer name", "RUN %D%\\My Tools\\tool.exe /x", ""},
       {"an unquoted path, first word missing", "RUN %D%\\My Tools\\none.exe /x",
        "1: nor any longer name"},
