@@ -132,10 +132,12 @@ demo: deps build
 # Builds both architectures, runs the benchmark program under Wine and Xvfb
 # and writes bench/RESULTS.md (see bench/run.py): some 15 minutes. Its Wine
 # prefix is its own, under build/; no test runs here, so root may run it.
-# Then devidudi-script make against diff -rq, natively (bench/make_speed.py).
+# Then devidudi-script make and verify are timed natively, each in a section
+# of its own (bench/make_speed.py, bench/verify_speed.py: some 5 minutes).
 bench: deps build
 	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/bench/wineprefix" $(XVFB) python3 bench/run.py
 	python3 bench/make_speed.py
+	python3 bench/verify_speed.py
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,0 +1,278 @@
+#include "script_tool/verify_replay.h"
+
+#include <map>
+#include <optional>
+#include <random>
+#include <system_error>
+#include <unordered_map>
+
+#include "script_tool/exit_codes.h"
+#include "script_tool/windows_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder in the system's temporary folder, removed with everything
+// in it when the owner goes.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);
+    if (error) return;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const fs::path candidate = base / ("devidudi-verify-" + std::to_string(random()));
+      if (fs::create_directory(candidate, error) && !error) path_ = candidate;
+    }
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  // Empty when no folder could be made.
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Finds names in a folder as Windows would, whatever their case: a script
+// that writes README.TXT replaces readme.txt there, and must here too.
+class FolderNames {
+ public:
+  enum class State { File, Folder, Missing, FolderMissing };
+  struct Resolved {
+    fs::path Path;
+    State What = State::Missing;
+  };
+
+  Resolved Resolve(const fs::path& root, const std::vector<std::string>& names) {
+    Resolved resolved{root, State::Folder};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (resolved.What != State::Folder) {
+        return {resolved.Path / LocalName(names[i]), State::FolderMissing};
+      }
+      const fs::path parent = resolved.Path;
+      resolved.Path = parent / FindName(parent, names[i]);
+      std::error_code error;
+      const fs::file_status status = fs::status(resolved.Path, error);
+      resolved.What = !fs::exists(status)     ? State::Missing
+                      : fs::is_directory(status) ? State::Folder
+                                                 : State::File;
+      if (resolved.What == State::Missing && i + 1 < names.size()) {
+        resolved.What = State::FolderMissing;
+      }
+    }
+    return resolved;
+  }
+
+  // A file made since its folder was listed.
+  void Added(const fs::path& file) {
+    const auto folder = folders_.find(file.parent_path());
+    if (folder == folders_.end()) return;
+    const std::optional<std::string> latin1 = Latin1Name(file.filename());
+    if (latin1) folder->second.emplace(FoldLatin1Name(*latin1), file.filename());
+  }
+
+ private:
+  fs::path FindName(const fs::path& folder, const std::string& latin1) {
+    const fs::path asWritten = LocalName(latin1);
+    std::error_code error;
+    if (fs::exists(folder / asWritten, error)) return asWritten;
+    const auto& names = Listing(folder);
+    const auto found = names.find(FoldLatin1Name(latin1));
+    return found != names.end() ? found->second : asWritten;
+  }
+
+  const std::unordered_map<std::string, fs::path>& Listing(const fs::path& folder) {
+    const auto known = folders_.find(folder);
+    if (known != folders_.end()) return known->second;
+    std::unordered_map<std::string, fs::path>& names = folders_[folder];
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+      const std::optional<std::string> latin1 = Latin1Name(it->path().filename());
+      if (latin1) names.emplace(FoldLatin1Name(*latin1), it->path().filename());
+    }
+    return names;
+  }
+
+  std::map<fs::path, std::unordered_map<std::string, fs::path>> folders_;
+};
+
+enum class Tree { New, Copy };
+
+struct MappedPath {
+  Tree Root = Tree::New;
+  std::vector<std::string> Names;
+  std::string Problem;  // why the path maps to neither tree; empty when it does
+};
+
+struct Roots {
+  std::vector<std::string> Source;
+  std::vector<std::string> Target;
+};
+
+MappedPath MapScriptPath(const std::string& path, const Roots& roots) {
+  const std::vector<std::string> names = SplitWindowsPath(path);
+  auto underSource = NamesBelowRoot(names, roots.Source);
+  auto underTarget = NamesBelowRoot(names, roots.Target);
+  // Nested roots: the deeper one is meant.
+  if (underSource && underTarget) {
+    if (roots.Source.size() > roots.Target.size()) underTarget.reset();
+    else underSource.reset();
+  }
+  MappedPath mapped;
+  if (!underSource && !underTarget) {
+    mapped.Problem = "lies below neither --source-root nor --target-root";
+    return mapped;
+  }
+  mapped.Root = underSource ? Tree::New : Tree::Copy;
+  mapped.Names = underSource ? *underSource : *underTarget;
+  mapped.Problem = ProblemOfRelativeNames(mapped.Names);
+  if (mapped.Problem.empty() && mapped.Names.empty()) {
+    mapped.Problem = "names the root folder itself, not a file";
+  }
+  return mapped;
+}
+
+// Names may differ in case on a file system that ignores case (Windows).
+bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
+  std::error_code error;
+  return fs::equivalent(a.Path, b.Path, error) && !error;
+}
+
+std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
+
+// One COP line, mapped and checked.
+struct PlannedCopy {
+  std::size_t Line = 0;
+  fs::path Source;
+  MappedPath Target;
+};
+
+class Replay {
+ public:
+  Replay(const VerifySetup& setup, fs::path copy)
+      : setup_(setup), copy_(std::move(copy)) {
+    roots_.Source = SplitWindowsPath(setup.SourceRoot);
+    roots_.Target = SplitWindowsPath(setup.TargetRoot);
+  }
+
+  // The checks the updater makes before it copies anything, over every line
+  // rather than up to the first that fails, and the mapping onto the trees.
+  void Plan(const std::vector<ScriptLine>& lines, VerifyReport& report) {
+    for (const ScriptLine& line : lines) {
+      const FileCommand& command = line.Command;
+      if (command.Kind == CommandKind::Run) {
+        report.Runs.push_back({line.Number, Latin1ToUtf8(command.Arguments[0])});
+      }
+      if (command.Kind != CommandKind::Copy) continue;
+      auto fail = [&](const std::string& message) {
+        report.Findings.push_back({line.Number, message});
+      };
+      if (command.Arguments.size() != 2) {
+        fail("COP without a source and a target: the updater stops here");
+        continue;
+      }
+      const std::string& sourceText = command.Arguments[0];
+      const std::string& targetText = command.Arguments[1];
+      const MappedPath source = MapScriptPath(sourceText, roots_);
+      const MappedPath target = MapScriptPath(targetText, roots_);
+      if (!source.Problem.empty()) fail("source " + Quoted(sourceText) + " " + source.Problem);
+      if (!target.Problem.empty()) fail("target " + Quoted(targetText) + " " + target.Problem);
+      if (!source.Problem.empty() || !target.Problem.empty()) continue;
+
+      const FolderNames::Resolved from = Resolve(source);
+      const FolderNames::Resolved to = Resolve(target);
+      const bool sourceFine = from.What == FolderNames::State::File;
+      if (from.What == FolderNames::State::Folder) {
+        fail("source " + Quoted(sourceText) + " is a folder, not a file");
+      } else if (!sourceFine) {
+        fail("source " + Quoted(sourceText) + " is missing");
+      }
+      if (to.What == FolderNames::State::Folder) {
+        fail("target " + Quoted(targetText) + " is a folder");
+      } else if (to.What == FolderNames::State::FolderMissing) {
+        fail("the folder of target " + Quoted(targetText) +
+             " is missing, and the updater creates no folders");
+      } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
+        fail("copies " + Quoted(sourceText) + " onto itself, which fails");
+      } else if (sourceFine) {
+        planned_.push_back({line.Number, from.Path, target});
+      }
+    }
+  }
+
+  // The copies, in order, each with its last-write time. A failed copy ends
+  // the run, as it ends the updater's.
+  void Apply(VerifyReport& report) {
+    for (const PlannedCopy& copy : planned_) {
+      // Resolved again: an earlier copy may have made the file that this
+      // one's name, in another case, means on Windows.
+      const fs::path target = Resolve(copy.Target).Path;
+      const std::string failed = CopyFileWithTime(copy.Source, target);
+      if (!failed.empty()) {
+        report.Findings.push_back({copy.Line, "the copy failed: " + failed});
+        return;
+      }
+      names_.Added(target);
+    }
+  }
+
+ private:
+  FolderNames::Resolved Resolve(const MappedPath& mapped) {
+    return names_.Resolve(mapped.Root == Tree::New ? setup_.New : copy_, mapped.Names);
+  }
+
+  const VerifySetup& setup_;
+  fs::path copy_;
+  Roots roots_;
+  FolderNames names_;
+  std::vector<PlannedCopy> planned_;
+};
+
+std::string FolderProblem(const fs::path& folder, const char* what) {
+  std::error_code error;
+  if (fs::is_directory(folder, error)) return {};
+  return std::string(what) + " " + folder.u8string() + " is not a folder that can be read";
+}
+
+}  // namespace
+
+int VerifyReport::ExitCode() const {
+  if (!Error.empty()) return kExitUnreadable;
+  return Findings.empty() && Differences.empty() ? kExitClean : kExitFindings;
+}
+
+VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup) {
+  VerifyReport report;
+  report.Error = FolderProblem(setup.Old, "OLD");
+  if (report.Error.empty()) report.Error = FolderProblem(setup.New, "NEW");
+  if (!report.Error.empty()) return report;
+
+  const ScratchFolder scratch;
+  if (scratch.Path().empty()) {
+    report.Error = "no folder could be made in the temporary folder";
+    return report;
+  }
+  const fs::path copy = scratch.Path() / "old";
+  report.Error = CopyTree(setup.Old, copy);
+  if (!report.Error.empty()) return report;
+
+  Replay replay(setup, copy);
+  replay.Plan(lines, report);
+  if (!report.Findings.empty()) return report;
+  replay.Apply(report);
+  if (!report.Findings.empty()) return report;
+
+  TreeComparison comparison = CompareTrees(copy, setup.New);
+  report.Error = std::move(comparison.Error);
+  report.Differences = std::move(comparison.Differences);
+  report.FilesCompared = comparison.FilesCompared;
+  return report;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The work behind `devidudi-script verify`: a script applied as the updater
+// would apply it, to a temporary copy of the installed folder (OLD), with the
+// result compared to the new version (NEW). OLD itself is only read.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "script_tool/line_finding.h"
+#include "script_tool/script_file.h"
+#include "script_tool/tree_compare.h"
+
+struct VerifySetup {
+  std::filesystem::path Old;  // the installed version, never changed
+  std::filesystem::path New;  // the version the script must produce
+  // Windows paths on the target machine, Latin-1 like the script: a script
+  // path below SourceRoot names a file of NEW, one below TargetRoot a file of
+  // the installed folder.
+  std::string SourceRoot;
+  std::string TargetRoot;
+};
+
+struct ListedRun {
+  std::size_t Line = 0;
+  std::string CommandLine;  // UTF-8
+};
+
+struct VerifyReport {
+  // Why a folder could not be read or copied; then nothing else was done.
+  std::string Error;
+  // What would stop the updater before it copies anything, and what cannot
+  // be mapped onto the two folders. With any of these nothing is applied
+  // and the trees are not compared.
+  std::vector<LineFinding> Findings;
+  // RUN lines, in order; listed, never started.
+  std::vector<ListedRun> Runs;
+  // How the result differs from NEW.
+  std::vector<TreeDifference> Differences;
+  std::size_t FilesCompared = 0;
+
+  // 0 when the result equals NEW, 1 for findings or differences, 2 when a
+  // folder could not be read.
+  int ExitCode() const;
+};
+
+// The temporary copy lies in the system's temporary folder and is removed
+// before this returns.
+VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup);

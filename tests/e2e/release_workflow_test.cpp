@@ -1,0 +1,161 @@
+// The release workflow end to end, as a release engineer and the application
+// run it: `devidudi-script make` writes the script from the old and the new
+// version, `verify` proves it on a copy, `preflight` checks the machine, and
+// the application starts the real devidudi.exe on it through the launcher.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/peer_process.h"
+#include "support/test_files.h"
+#include "updater_client/updater_client.h"
+
+namespace {
+
+constexpr ULONGLONG kOldTime = 127000000000000000ULL;
+constexpr ULONGLONG kNewTime = 133000000000000000ULL;
+// The updater waits 5 s before its checks; this bounds the whole update.
+constexpr DWORD kUpdateWaitMs = 60000;
+
+struct ToolRun {
+  DWORD exitCode = STILL_ACTIVE;
+  std::string output;  // standard output and standard error together
+};
+
+// Runs devidudi-script.exe beside the test with the arguments, its output
+// going to a file in folder.
+ToolRun RunTool(const TempFolder& folder, const std::wstring& arguments) {
+  static int runs = 0;
+  const std::wstring outputPath = folder.File(L"tool-output-" + std::to_wstring(++runs) + L".txt");
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (output == INVALID_HANDLE_VALUE) return {};
+  std::wstring commandLine = L"\"" + HelperPath(L"devidudi-script.exe") + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  PROCESS_INFORMATION process{};
+  ToolRun run;
+  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                     nullptr, nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, kUpdateWaitMs);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(output);
+  run.output = ReadBytes(outputPath);
+  return run;
+}
+
+std::wstring Q(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// An installed PexaMenu 1.0 (old\, copied to app\) and its 2.0 (new\): one
+// file changed, one added, one the same, one changed in a subfolder.
+struct Release {
+  TempFolder folder;
+  std::wstring Old(const std::wstring& name = L"") const { return folder.File(L"old\\" + name); }
+  std::wstring New(const std::wstring& name = L"") const { return folder.File(L"new\\" + name); }
+  std::wstring App(const std::wstring& name = L"") const { return folder.File(L"app\\" + name); }
+  std::wstring Script() const { return folder.File(L"update.txt"); }
+  const std::vector<std::wstring> newFiles = {L"PexaMenu.exe", L"menu.txt", L"same.txt",
+                                              L"data\\prices.csv"};
+
+  Release() {
+    for (const std::wstring& root : {Old(), New(), App()}) {
+      CreateDirectoryW(root.c_str(), nullptr);
+      CreateDirectoryW((root + L"data").c_str(), nullptr);
+    }
+    Write(Old(L"PexaMenu.exe"), "MZ old program", kOldTime);
+    Write(Old(L"same.txt"), "unchanged", kOldTime);
+    Write(Old(L"data\\prices.csv"), "soup;3.50", kOldTime);
+    Write(New(L"PexaMenu.exe"), "MZ new program, longer", kNewTime);
+    Write(New(L"menu.txt"), "added in 2.0", kNewTime + 1);
+    Write(New(L"same.txt"), "unchanged", kOldTime);
+    Write(New(L"data\\prices.csv"), "soup;3.90", kNewTime + 2);
+    for (const wchar_t* name : {L"PexaMenu.exe", L"same.txt", L"data\\prices.csv"}) {
+      CopyFileW(Old(name).c_str(), App(name).c_str(), FALSE);
+    }
+  }
+  static void Write(const std::wstring& path, const std::string& bytes, ULONGLONG time) {
+    WriteBytes(path, bytes);
+    SetTimes(path, time, time);
+  }
+  std::wstring Roots() const {
+    return L"--old " + Q(Old()) + L" --new " + Q(New()) + L" --source-root " + Q(New()) +
+           L" --target-root " + Q(App());
+  }
+};
+
+// The folder as the updater must leave it: every file of new\ in app\ with
+// its contents and last-write time. Names the first file that differs.
+std::wstring FirstDifference(const Release& release) {
+  for (const std::wstring& name : release.newFiles) {
+    if (!FileExists(release.App(name))) return name + L" missing";
+    if (ReadBytes(release.App(name)) != ReadBytes(release.New(name))) return name + L" contents";
+    if (TimesOf(release.App(name)).written != TimesOf(release.New(name)).written) {
+      return name + L" last-write time";
+    }
+  }
+  return L"";
+}
+
+TEST(ReleaseWorkflow, MadeVerifiedPreflightedScriptUpdatesTheInstalledFolder) {
+  Release release;
+  // Without the trailing backslashes the roots read as the folders they name.
+  const ToolRun made = RunTool(release.folder, L"make " + release.Roots() + L" -o " +
+                                                   Q(release.Script()));
+  ASSERT_EQ(made.exitCode, 0u) << made.output;
+  ASSERT_TRUE(FileExists(release.Script())) << made.output;
+
+  const ToolRun verified =
+      RunTool(release.folder, L"verify " + release.Roots() + L" " + Q(release.Script()));
+  EXPECT_EQ(verified.exitCode, 0u) << verified.output;
+  const ToolRun preflight = RunTool(release.folder, L"preflight " + Q(release.Script()));
+  EXPECT_EQ(preflight.exitCode, 0u) << preflight.output;
+  const ToolRun linted = RunTool(release.folder, L"lint --severity warning " + Q(release.Script()));
+  EXPECT_EQ(linted.exitCode, 0u) << linted.output;
+
+  devidudi::LaunchResult launched =
+      devidudi::LaunchUpdater(HelperPath(L"devidudi.exe"), release.Script());
+  ASSERT_TRUE(launched.Process.IsValid()) << "error " << launched.Error;
+  ASSERT_EQ(WaitForSingleObject(launched.Process.Get(), kUpdateWaitMs), WAIT_OBJECT_0);
+  DWORD exitCode = STILL_ACTIVE;
+  GetExitCodeProcess(launched.Process.Get(), &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+
+  EXPECT_EQ(FirstDifference(release), L"");
+  EXPECT_FALSE(FileExists(release.Script())) << "the updater deletes the script it ran";
+  EXPECT_EQ(ReadBytes(release.Old(L"PexaMenu.exe")), "MZ old program") << "old\\ is never changed";
+}
+
+TEST(ReleaseWorkflow, HandBrokenScriptFailsVerifyAndPreflightAtItsLine) {
+  Release release;
+  const ToolRun made = RunTool(release.folder, L"make " + release.Roots() + L" -o " +
+                                                   Q(release.Script()));
+  ASSERT_EQ(made.exitCode, 0u) << made.output;
+
+  // The second line's source is misspelt, as a hand edit would leave it.
+  std::string script = ReadBytes(release.Script());
+  const std::size_t secondLine = script.find("\r\n") + 2;
+  const std::size_t source = script.find("\\new\\", secondLine);
+  ASSERT_NE(source, std::string::npos) << script;
+  script.insert(source + 5, "x");
+  WriteBytes(release.Script(), script);
+
+  const ToolRun verified =
+      RunTool(release.folder, L"verify " + release.Roots() + L" " + Q(release.Script()));
+  EXPECT_EQ(verified.exitCode, 1u) << verified.output;
+  EXPECT_NE(verified.output.find("update.txt:2:"), std::string::npos) << verified.output;
+  const ToolRun preflight = RunTool(release.folder, L"preflight " + Q(release.Script()));
+  EXPECT_EQ(preflight.exitCode, 1u) << preflight.output;
+  EXPECT_NE(preflight.output.find("update.txt:2:"), std::string::npos) << preflight.output;
+  EXPECT_EQ(ReadBytes(release.App(L"PexaMenu.exe")), "MZ old program") << "nothing was applied";
+}
+
+}  // namespace
