@@ -59,9 +59,14 @@ std::wstring Q(const std::wstring& text) { return L"\"" + text + L"\""; }
 // file changed, one added, one the same, one changed in a subfolder.
 struct Release {
   TempFolder folder;
-  std::wstring Old(const std::wstring& name = L"") const { return folder.File(L"old\\" + name); }
-  std::wstring New(const std::wstring& name = L"") const { return folder.File(L"new\\" + name); }
-  std::wstring App(const std::wstring& name = L"") const { return folder.File(L"app\\" + name); }
+  // A folder without a name, a file with one. A folder's path has no final
+  // backslash: before a closing quote, the runtime would read it as a quote.
+  std::wstring Old(const std::wstring& name = L"") const { return In(L"old", name); }
+  std::wstring New(const std::wstring& name = L"") const { return In(L"new", name); }
+  std::wstring App(const std::wstring& name = L"") const { return In(L"app", name); }
+  std::wstring In(const std::wstring& root, const std::wstring& name) const {
+    return folder.File(name.empty() ? root : root + L"\\" + name);
+  }
   std::wstring Script() const { return folder.File(L"update.txt"); }
   const std::vector<std::wstring> newFiles = {L"PexaMenu.exe", L"menu.txt", L"same.txt",
                                               L"data\\prices.csv"};
@@ -69,7 +74,7 @@ struct Release {
   Release() {
     for (const std::wstring& root : {Old(), New(), App()}) {
       CreateDirectoryW(root.c_str(), nullptr);
-      CreateDirectoryW((root + L"data").c_str(), nullptr);
+      CreateDirectoryW((root + L"\\data").c_str(), nullptr);
     }
     Write(Old(L"PexaMenu.exe"), "MZ old program", kOldTime);
     Write(Old(L"same.txt"), "unchanged", kOldTime);
@@ -107,7 +112,6 @@ std::wstring FirstDifference(const Release& release) {
 
 TEST(ReleaseWorkflow, MadeVerifiedPreflightedScriptUpdatesTheInstalledFolder) {
   Release release;
-  // Without the trailing backslashes the roots read as the folders they name.
   const ToolRun made = RunTool(release.folder, L"make " + release.Roots() + L" -o " +
                                                    Q(release.Script()));
   ASSERT_EQ(made.exitCode, 0u) << made.output;
