@@ -39,6 +39,9 @@ void PrintText(const std::string& script, const VerifyReport& report) {
     std::cout << std::left << std::setw(kKindColumnWidth) << KindWord(difference.What)
               << difference.Path << '\n';
   }
+  for (const std::string& kept : report.Kept) {
+    std::cout << std::left << std::setw(kKindColumnWidth) << "kept" << kept << '\n';
+  }
   if (!report.Findings.empty()) {
     std::cerr << "verify: " << report.Findings.size()
               << " problem(s); the updater would stop before copying anything, "
@@ -64,6 +67,7 @@ void PrintJson(const std::string& script, const VerifyReport& report) {
   for (const ListedRun& run : report.Runs) {
     out["runs"].push_back({{"line", run.Line}, {"commandLine", run.CommandLine}});
   }
+  out["kept"] = report.Kept;
   out["differences"] = nlohmann::json::array();
   for (const TreeDifference& difference : report.Differences) {
     out["differences"].push_back({{"kind", KindWord(difference.What)}, {"path", difference.Path}});
@@ -112,7 +116,8 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
       "A path below --source-root names a file of NEW, one below --target-root "
       "a file of OLD's copy; names compare as on Windows. A COP copies contents "
       "and last-write time; a RUN is listed, never started. OLD is never "
-      "changed.\n"
+      "changed. A file of OLD that NEW lacks and no COP wrote is listed as "
+      "kept: the format has no delete, so it stays, and it fails nothing.\n"
       "Exit codes: 0 the result equals NEW, 1 problems or differences, 2 a "
       "folder or the script could not be read, 3 wrong usage.");
   command->add_option("--old", options->Old, "the installed version")

@@ -148,6 +148,13 @@ bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
 
 std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
 
+// A relative path as lists show it, folded as Windows compares names.
+std::string FoldedDisplayPath(const fs::path& relative) {
+  const std::string display = DisplayPath(relative);
+  const std::optional<std::string> latin1 = Utf8ToLatin1(display);
+  return latin1 ? FoldLatin1Name(*latin1) : display;
+}
+
 // One COP line, mapped and checked.
 struct PlannedCopy {
   std::size_t Line = 0;
@@ -221,7 +228,18 @@ class Replay {
         return;
       }
       names_.Added(target);
+      written_.push_back(FoldedDisplayPath(target.lexically_relative(copy_)));
     }
+  }
+
+  // True when the path, "/" between names, is a file a COP line wrote or a
+  // folder holding one.
+  bool Wrote(const std::string& displayPath) const {
+    const std::string folded = FoldedDisplayPath(fs::u8path(displayPath));
+    for (const std::string& written : written_) {
+      if (written == folded || written.rfind(folded + "/", 0) == 0) return true;
+    }
+    return false;
   }
 
  private:
@@ -234,6 +252,7 @@ class Replay {
   Roots roots_;
   FolderNames names_;
   std::vector<PlannedCopy> planned_;
+  std::vector<std::string> written_;  // FoldedDisplayPath of each target
 };
 
 std::string FolderProblem(const fs::path& folder, const char* what) {
@@ -272,7 +291,14 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
 
   TreeComparison comparison = CompareTrees(copy, setup.New);
   report.Error = std::move(comparison.Error);
-  report.Differences = std::move(comparison.Differences);
   report.FilesCompared = comparison.FilesCompared;
+  for (TreeDifference& difference : comparison.Differences) {
+    // What was in OLD and nothing wrote stays, as it stays on the machine.
+    if (difference.What == TreeDifference::Kind::Extra && !replay.Wrote(difference.Path)) {
+      report.Kept.push_back(std::move(difference.Path));
+    } else {
+      report.Differences.push_back(std::move(difference));
+    }
+  }
   return report;
 }

@@ -37,6 +37,10 @@ struct VerifyReport {
   std::vector<ListedRun> Runs;
   // How the result differs from NEW.
   std::vector<TreeDifference> Differences;
+  // Files and folders of OLD that NEW lacks and that no COP line wrote: the
+  // format has no delete, so they stay in the installed folder. `make` warns
+  // of each; here they are listed and do not fail the script.
+  std::vector<std::string> Kept;
   std::size_t FilesCompared = 0;
 
   // 0 when the result equals NEW, 1 for findings or differences, 2 when a

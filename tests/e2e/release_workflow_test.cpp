@@ -56,7 +56,8 @@ ToolRun RunTool(const TempFolder& folder, const std::wstring& arguments) {
 std::wstring Q(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // An installed PexaMenu 1.0 (old\, copied to app\) and its 2.0 (new\): one
-// file changed, one added, one the same, one changed in a subfolder.
+// file changed, one added, one the same, one changed in a subfolder, and one
+// that only 1.0 has.
 struct Release {
   TempFolder folder;
   // A folder without a name, a file with one. A folder's path has no final
@@ -79,11 +80,12 @@ struct Release {
     Write(Old(L"PexaMenu.exe"), "MZ old program", kOldTime);
     Write(Old(L"same.txt"), "unchanged", kOldTime);
     Write(Old(L"data\\prices.csv"), "soup;3.50", kOldTime);
+    Write(Old(L"legacy.dll"), "only in 1.0: stays, for a script deletes nothing", kOldTime);
     Write(New(L"PexaMenu.exe"), "MZ new program, longer", kNewTime);
     Write(New(L"menu.txt"), "added in 2.0", kNewTime + 1);
     Write(New(L"same.txt"), "unchanged", kOldTime);
     Write(New(L"data\\prices.csv"), "soup;3.90", kNewTime + 2);
-    for (const wchar_t* name : {L"PexaMenu.exe", L"same.txt", L"data\\prices.csv"}) {
+    for (const wchar_t* name : {L"PexaMenu.exe", L"same.txt", L"data\\prices.csv", L"legacy.dll"}) {
       CopyFileW(Old(name).c_str(), App(name).c_str(), FALSE);
     }
   }

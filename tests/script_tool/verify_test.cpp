@@ -118,6 +118,7 @@ std::string Differences(const VerifyReport& report) {
   for (const TreeDifference& difference : report.Differences) {
     listed += std::string(KindWord(difference.What)) + " " + difference.Path + "; ";
   }
+  for (const std::string& kept : report.Kept) listed += "kept " + kept + "; ";
   return listed;
 }
 
@@ -166,6 +167,11 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
       {"a copy within the installed folder", kNew,
        {kGood0, kGood1, kGood2, "COP C:\\App\\readme.txt C:\\App\\readme.bak"},
        "extra readme.bak; "},
+      {"a file only in OLD that a COP line rewrote",
+       {{"PexaMenu.exe", {"new program", 1}}, {"lib/core.dll", {"new core", 1}},
+        {"lib/extra.dll", {"added", 2}}, {"empty/", {}}},
+       {kGood0, kGood1, kGood2, "COP C:\\Stage\\lib\\extra.dll\tC:\\App\\README.TXT"},
+       "extra readme.txt; "},
       {"an unchanged file with a new time",
        {{"PexaMenu.exe", {"old program", 1}}, {"readme.txt", {"read me", 48}},
         {"lib/core.dll", {"old core", 48}}, {"empty/", {}}},
@@ -174,7 +180,7 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
       {"a file only in OLD",
        {{"readme.txt", {"read me", 48}}, {"lib/core.dll", {"old core", 48}}, {"empty/", {}}},
        {},
-       "extra PexaMenu.exe; "},
+       "kept PexaMenu.exe; "},
       {"a folder of NEW that OLD lacks", {{"PexaMenu.exe", {"old program", 48}},
        {"readme.txt", {"read me", 48}}, {"lib/core.dll", {"old core", 48}}, {"empty/", {}},
        {"plugins/", {}}},
@@ -198,7 +204,9 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
     EXPECT_EQ(report.Error, "") << c.why;
     EXPECT_EQ(FindingLines(report), "") << c.why;
     EXPECT_EQ(Differences(report), c.differences) << c.why;
-    EXPECT_EQ(report.ExitCode(), c.differences.empty() ? 0 : 1) << c.why;
+    EXPECT_EQ(report.ExitCode(), report.Differences.empty() ? 0 : 1) << c.why;
+    EXPECT_EQ(report.ExitCode(), c.differences.find("kept") == 0 || c.differences.empty() ? 0 : 1)
+        << c.why << ": what stays of OLD fails nothing";
   }
 }
 
@@ -276,7 +284,7 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
                                "COP C:\\S\\readme.txt C:\\T\\lib\\new.dll"})),
       {old, newTree, "C:\\S", "C:\\T"});
   EXPECT_EQ(Differences(report),
-            "missing b; extra empty; extra lib; extra PexaMenu.exe; ");
+            "missing b; extra lib; kept empty; kept PexaMenu.exe; ");
   EXPECT_EQ(Snapshot(old), before);
   EXPECT_EQ(Snapshot(newTree), newBefore);
   EXPECT_EQ(ScratchFoldersLeft(), scratchBefore);
