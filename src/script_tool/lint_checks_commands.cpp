@@ -1,0 +1,168 @@
+// The rules on keywords, on the shape of COP and RUN lines, and on their
+// order in the script.
+#include <string>
+#include <unordered_map>
+
+#include "script_tool/lint_checks.h"
+#include "script_tool/run_program.h"
+#include "script_tool/visible_text.h"
+
+namespace {
+
+constexpr std::size_t kKeywordLength = 3;
+constexpr std::size_t kArgumentStart = 4;
+// A command line travels in a buffer of this many UTF-16 units, terminator
+// included, one unit per script byte: a longer one is never started.
+constexpr std::size_t kCommandLineBufferUnits = 256;
+
+bool IsSound(const LintLine& lintLine, CommandKind kind) {
+  return lintLine.Keyword == KeywordFault::None && lintLine.Line.Command.Kind == kind;
+}
+
+bool HasTwoArguments(const ScriptLine& line) { return line.Command.Arguments.size() == 2; }
+
+// The first word of a line, as far as it can be taken for a keyword.
+std::string_view LeadingWord(const std::string& text) {
+  std::size_t end = 0;
+  while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+  return std::string_view(text).substr(0, end);
+}
+
+}  // namespace
+
+void CheckKeywordCase(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    if (lintLine.Keyword != KeywordFault::WrongCase) continue;
+    const ScriptLine& line = lintLine.Line;
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
+             VisibleText(line.Text.substr(0, kKeywordLength)));
+  }
+}
+
+void CheckKeywordSpelling(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    if (lintLine.Keyword != KeywordFault::Misspelt) continue;
+    const ScriptLine& line = lintLine.Line;
+    const std::string_view word = LeadingWord(line.Text);
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, word.size()), VisibleText(word));
+  }
+}
+
+void CheckCopyWithoutSeparator(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (IsSound(lintLine, CommandKind::Copy) && line.Command.Arguments.empty()) {
+      sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()));
+    }
+  }
+}
+
+void CheckEmptySource(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
+        line.Command.Arguments[0].empty()) {
+      sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + 1));
+    }
+  }
+}
+
+void CheckEmptyTarget(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
+        line.Command.Arguments[1].empty()) {
+      const std::size_t separator = kArgumentStart + line.Command.Arguments[0].size();
+      sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1));
+    }
+  }
+}
+
+void CheckSpaceSeparator(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (!IsSound(lintLine, CommandKind::Copy) || !HasTwoArguments(line)) continue;
+    const std::string& source = line.Command.Arguments[0];
+    const std::size_t separator = kArgumentStart + source.size();
+    if (line.Text[separator] == ' ' &&
+        line.Command.Arguments[1].find(' ') != std::string::npos) {
+      sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1),
+               VisibleText(source));
+    }
+  }
+}
+
+void CheckRunTooLong(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (!IsSound(lintLine, CommandKind::Run)) continue;
+    const std::size_t units = line.Command.Arguments[0].size();
+    if (units >= kCommandLineBufferUnits) {
+      sink.Add(line.Number, ColumnOf(line, kArgumentStart),
+               ColumnOf(line, kArgumentStart + units), std::to_string(units));
+    }
+  }
+}
+
+void CheckUnquotedProgramWithSpace(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (!IsSound(lintLine, CommandKind::Run)) continue;
+    const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
+    if (program.UnquotedWithSpace) {
+      const std::size_t start = kArgumentStart + program.Index;
+      sink.Add(line.Number, ColumnOf(line, start), ColumnOf(line, start + program.Path.size()),
+               VisibleText(program.Path));
+    }
+  }
+}
+
+void CheckRunOfReplacedProgram(const LintScript& script, FindingSink& sink) {
+  // The last line that copies over each target, by the name Windows compares.
+  std::unordered_map<std::string, std::size_t> lastCopyOver;
+  ForEachCopyPath(script, [&](const CopyPath& path) {
+    if (path.IsTarget) lastCopyOver[ComparableName(path.Text)] = path.Line.Number;
+  });
+  if (lastCopyOver.empty()) return;
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (!IsSound(lintLine, CommandKind::Run)) continue;
+    const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
+    if (program.Path.empty()) continue;
+    // The system adds ".exe" to a program named without an extension.
+    const std::string name = ComparableName(program.Path);
+    for (const std::string& candidate : {name, name + ".exe"}) {
+      const auto copy = lastCopyOver.find(candidate);
+      if (copy != lastCopyOver.end() && copy->second > line.Number) {
+        const std::size_t start = kArgumentStart + program.Index;
+        sink.Add(line.Number, ColumnOf(line, start),
+                 ColumnOf(line, start + program.Path.size()), std::to_string(copy->second));
+        break;
+      }
+    }
+  }
+}
+
+void CheckRunBeforeLastCopy(const LintScript& script, FindingSink& sink) {
+  std::size_t lastCopy = 0;
+  for (const LintLine& lintLine : script.Lines) {
+    if (lintLine.Line.Command.Kind == CommandKind::Copy) lastCopy = lintLine.Line.Number;
+  }
+  for (const LintLine& lintLine : script.Lines) {
+    const ScriptLine& line = lintLine.Line;
+    if (line.Number >= lastCopy) break;
+    if (IsSound(lintLine, CommandKind::Run)) {
+      sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
+               std::to_string(lastCopy));
+    }
+  }
+}
+
+void CheckNeitherCopyNorRun(const LintScript& script, FindingSink& sink) {
+  for (const LintLine& lintLine : script.Lines) {
+    if (!IsSound(lintLine, CommandKind::Unrecognized)) continue;
+    const ScriptLine& line = lintLine.Line;
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()),
+             line.Text.empty() ? "an empty line" : "\"" + VisibleText(LeadingWord(line.Text)) + "\"");
+  }
+}
