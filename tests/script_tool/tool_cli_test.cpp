@@ -9,7 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
@@ -22,11 +24,16 @@ struct Outcome {
   std::string Output;
 };
 
-// Runs the program beside the tests with these arguments; standard error
-// goes to the test's own.
+// Runs the program with these arguments; standard error goes to the test's
+// own.
 Outcome RunTool(const std::string& arguments) {
 #ifdef _WIN32
-  const std::string command = std::string(DEVIDUDI_SCRIPT_TOOL) + " " + arguments;
+  // The program lies beside the test program. Its path holds no blank, so
+  // it goes unquoted: cmd.exe would strip the first quotation mark.
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::string command =
+      (fs::path(self).parent_path() / DEVIDUDI_SCRIPT_TOOL).string() + " " + arguments;
   FILE* pipe = _popen(command.c_str(), "rb");
 #else
   const std::string command = "'" DEVIDUDI_SCRIPT_TOOL "' " + arguments;
@@ -75,7 +82,7 @@ TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
       {"lint --severity error --disable DS001 " + Path("mistakes.txt"), 0},
       {"lint --severity warning " + Path("mistakes.txt"), 1},
       {"lint " + Path("clean.txt") + " " + Path("missing.txt"), 2},
-      {"lint " + Path(""), 2},
+      {"lint \"" + folder_.string() + "\"", 2},
       {"lint --format xml " + Path("clean.txt"), 3},
       {"lint --disable DS999 " + Path("clean.txt"), 3},
       {"lint", 3},
