@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "script/text_mode.h"
+
 namespace {
 
 struct FileCloser {
@@ -28,5 +30,5 @@ std::optional<std::string> ReadScriptText(const std::wstring& path) {
     text.append(chunk.get(), read);
     if (read < kReadChunkBytes) break;  // end of data, or a failed read
   }
-  return text;
+  return std::string(WithoutByteOrderMark(text));
 }
