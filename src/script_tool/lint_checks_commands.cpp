@@ -1,10 +1,11 @@
 // The rules on keywords, on the shape of COP and RUN lines, and on their
 // order in the script.
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "script_tool/lint_checks.h"
 #include "script_tool/run_program.h"
+#include "script_tool/target_index.h"
 #include "script_tool/visible_text.h"
 
 namespace {
@@ -30,116 +31,115 @@ std::string_view LeadingWord(const std::string& text) {
 
 }  // namespace
 
-void CheckKeywordCase(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (lintLine.Keyword != KeywordFault::WrongCase) continue;
-    const ScriptLine& line = lintLine.Line;
-    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
-             VisibleText(line.Text.substr(0, kKeywordLength)));
+void CheckKeywordCase(const LintLine& lintLine, FindingSink& sink) {
+  if (lintLine.Keyword != KeywordFault::WrongCase) return;
+  const ScriptLine& line = lintLine.Line;
+  sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
+           VisibleText(line.Text.substr(0, kKeywordLength)));
+}
+
+void CheckKeywordSpelling(const LintLine& lintLine, FindingSink& sink) {
+  if (lintLine.Keyword != KeywordFault::Misspelt) return;
+  const ScriptLine& line = lintLine.Line;
+  const std::string_view word = LeadingWord(line.Text);
+  sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, word.size()), VisibleText(word));
+}
+
+void CheckCopyWithoutSeparator(const LintLine& lintLine, FindingSink& sink) {
+  const ScriptLine& line = lintLine.Line;
+  if (IsSound(lintLine, CommandKind::Copy) && line.Command.Arguments.empty()) {
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()));
   }
 }
 
-void CheckKeywordSpelling(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (lintLine.Keyword != KeywordFault::Misspelt) continue;
-    const ScriptLine& line = lintLine.Line;
-    const std::string_view word = LeadingWord(line.Text);
-    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, word.size()), VisibleText(word));
+void CheckEmptySource(const LintLine& lintLine, FindingSink& sink) {
+  const ScriptLine& line = lintLine.Line;
+  if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
+      line.Command.Arguments[0].empty()) {
+    sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + 1));
   }
 }
 
-void CheckCopyWithoutSeparator(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (IsSound(lintLine, CommandKind::Copy) && line.Command.Arguments.empty()) {
-      sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()));
-    }
+void CheckEmptyTarget(const LintLine& lintLine, FindingSink& sink) {
+  const ScriptLine& line = lintLine.Line;
+  if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
+      line.Command.Arguments[1].empty()) {
+    const std::size_t separator = kArgumentStart + line.Command.Arguments[0].size();
+    sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1));
   }
 }
 
-void CheckEmptySource(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
-        line.Command.Arguments[0].empty()) {
-      sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + 1));
-    }
+void CheckSpaceSeparator(const LintLine& lintLine, FindingSink& sink) {
+  const ScriptLine& line = lintLine.Line;
+  if (!IsSound(lintLine, CommandKind::Copy) || !HasTwoArguments(line)) return;
+  const std::string& source = line.Command.Arguments[0];
+  const std::size_t separator = kArgumentStart + source.size();
+  if (line.Text[separator] == ' ' &&
+      line.Command.Arguments[1].find(' ') != std::string::npos) {
+    sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1),
+             VisibleText(source));
   }
 }
 
-void CheckEmptyTarget(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
-        line.Command.Arguments[1].empty()) {
-      const std::size_t separator = kArgumentStart + line.Command.Arguments[0].size();
-      sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1));
-    }
+void CheckRunTooLong(const LintLine& lintLine, FindingSink& sink) {
+  const ScriptLine& line = lintLine.Line;
+  if (!IsSound(lintLine, CommandKind::Run)) return;
+  const std::size_t units = line.Command.Arguments[0].size();
+  if (units >= kCommandLineBufferUnits) {
+    sink.Add(line.Number, ColumnOf(line, kArgumentStart),
+             ColumnOf(line, kArgumentStart + units), std::to_string(units));
   }
 }
 
-void CheckSpaceSeparator(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (!IsSound(lintLine, CommandKind::Copy) || !HasTwoArguments(line)) continue;
-    const std::string& source = line.Command.Arguments[0];
-    const std::size_t separator = kArgumentStart + source.size();
-    if (line.Text[separator] == ' ' &&
-        line.Command.Arguments[1].find(' ') != std::string::npos) {
-      sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1),
-               VisibleText(source));
-    }
-  }
-}
-
-void CheckRunTooLong(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (!IsSound(lintLine, CommandKind::Run)) continue;
-    const std::size_t units = line.Command.Arguments[0].size();
-    if (units >= kCommandLineBufferUnits) {
-      sink.Add(line.Number, ColumnOf(line, kArgumentStart),
-               ColumnOf(line, kArgumentStart + units), std::to_string(units));
-    }
-  }
-}
-
-void CheckUnquotedProgramWithSpace(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (!IsSound(lintLine, CommandKind::Run)) continue;
-    const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
-    if (program.UnquotedWithSpace) {
-      const std::size_t start = kArgumentStart + program.Index;
-      sink.Add(line.Number, ColumnOf(line, start), ColumnOf(line, start + program.Path.size()),
-               VisibleText(program.Path));
-    }
+void CheckUnquotedProgramWithSpace(const LintLine& lintLine, FindingSink& sink) {
+  const ScriptLine& line = lintLine.Line;
+  if (!IsSound(lintLine, CommandKind::Run)) return;
+  const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
+  if (program.UnquotedWithSpace) {
+    const std::size_t start = kArgumentStart + program.Index;
+    sink.Add(line.Number, ColumnOf(line, start), ColumnOf(line, start + program.Path.size()),
+             VisibleText(program.Path));
   }
 }
 
 void CheckRunOfReplacedProgram(const LintScript& script, FindingSink& sink) {
-  // The last line that copies over each target, by the name Windows compares.
-  std::unordered_map<std::string, std::size_t> lastCopyOver;
-  ForEachCopyPath(script, [&](const CopyPath& path) {
-    if (path.IsTarget) lastCopyOver[ComparableName(path.Text)] = path.Line.Number;
-  });
-  if (lastCopyOver.empty()) return;
+  // A script starts few programs and copies many files: each program is
+  // looked for among the targets after it, name by name.
+  struct StartedProgram {
+    const ScriptLine* Line;
+    RunProgram Program;
+    std::size_t ReplacedOn;
+  };
+  std::vector<StartedProgram> started;
   for (const LintLine& lintLine : script.Lines) {
     const ScriptLine& line = lintLine.Line;
-    if (!IsSound(lintLine, CommandKind::Run)) continue;
-    const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
-    if (program.Path.empty()) continue;
-    // The system adds ".exe" to a program named without an extension.
-    const std::string name = ComparableName(program.Path);
-    for (const std::string& candidate : {name, name + ".exe"}) {
-      const auto copy = lastCopyOver.find(candidate);
-      if (copy != lastCopyOver.end() && copy->second > line.Number) {
-        const std::size_t start = kArgumentStart + program.Index;
-        sink.Add(line.Number, ColumnOf(line, start),
-                 ColumnOf(line, start + program.Path.size()), std::to_string(copy->second));
-        break;
-      }
+    if (IsSound(lintLine, CommandKind::Run)) {
+      const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
+      if (!program.Path.empty()) started.push_back({&line, program, 0});
+      continue;
     }
+    if (started.empty()) continue;
+    ForEachCopyPath(lintLine, [&](const CopyPath& path) {
+      if (!path.IsTarget) return;
+      for (StartedProgram& run : started) {
+        // The system adds ".exe" to a program named without an extension.
+        const std::string_view name = run.Program.Path;
+        const std::size_t lastName = name.find_last_of("\\/");
+        const bool hasExtension =
+            name.find('.', lastName == std::string_view::npos ? 0 : lastName) != std::string_view::npos;
+        const bool withExe = !hasExtension && path.Text.size() == name.size() + 4 &&
+                             SameFileName(path.Text.substr(name.size()), ".exe");
+        if (SameFileName(path.Text.substr(0, withExe ? name.size() : path.Text.size()), name)) {
+          run.ReplacedOn = path.Line.Number;
+        }
+      }
+    });
+  }
+  for (const StartedProgram& run : started) {
+    if (run.ReplacedOn == 0) continue;
+    const std::size_t start = kArgumentStart + run.Program.Index;
+    sink.Add(run.Line->Number, ColumnOf(*run.Line, start),
+             ColumnOf(*run.Line, start + run.Program.Path.size()), std::to_string(run.ReplacedOn));
   }
 }
 
@@ -158,11 +158,9 @@ void CheckRunBeforeLastCopy(const LintScript& script, FindingSink& sink) {
   }
 }
 
-void CheckNeitherCopyNorRun(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (!IsSound(lintLine, CommandKind::Unrecognized)) continue;
-    const ScriptLine& line = lintLine.Line;
-    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()),
-             line.Text.empty() ? "an empty line" : "\"" + VisibleText(LeadingWord(line.Text)) + "\"");
-  }
+void CheckNeitherCopyNorRun(const LintLine& lintLine, FindingSink& sink) {
+  if (!IsSound(lintLine, CommandKind::Unrecognized)) return;
+  const ScriptLine& line = lintLine.Line;
+  sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()),
+           line.Text.empty() ? "an empty line" : "\"" + VisibleText(LeadingWord(line.Text)) + "\"");
 }

@@ -64,13 +64,11 @@ void CheckWideMark(const LintScript& script, FindingSink& sink) {
   if (!script.WideMark.empty()) sink.Add(1, 1, 3, script.WideMark);
 }
 
-void CheckNulBytes(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (!lintLine.HasControlBytes) continue;
-    const ScriptLine& line = lintLine.Line;
-    const std::size_t nul = line.Text.find('\0');
-    if (nul != std::string::npos) sink.Add(line.Number, ColumnOf(line, nul), ColumnOf(line, nul) + 1);
-  }
+void CheckNulBytes(const LintLine& lintLine, FindingSink& sink) {
+  if (!lintLine.HasControlBytes) return;
+  const ScriptLine& line = lintLine.Line;
+  const std::size_t nul = line.Text.find('\0');
+  if (nul != std::string::npos) sink.Add(line.Number, ColumnOf(line, nul), ColumnOf(line, nul) + 1);
 }
 
 void CheckEndOfDataByte(const LintScript& script, FindingSink& sink) {
@@ -83,61 +81,53 @@ void CheckEndOfDataByte(const LintScript& script, FindingSink& sink) {
   sink.Add(at.Line, at.Column, at.Column + 1, std::to_string(rest.size()));
 }
 
-void CheckC1Bytes(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (!lintLine.HasHighBytes) continue;
-    const ScriptLine& line = lintLine.Line;
-    for (std::size_t i = 0; i < line.Text.size(); ++i) {
-      const auto byte = static_cast<unsigned char>(line.Text[i]);
-      if (byte >= 0x80 && byte <= 0x9F) {
-        sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
-                 VisibleText(line.Text.substr(i, 1)));
-        break;
-      }
-    }
-  }
-}
-
-void CheckUtf8Sequences(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (!lintLine.HasHighBytes) continue;
-    const ScriptLine& line = lintLine.Line;
-    for (std::size_t i = 0; i < line.Text.size(); ++i) {
-      const std::size_t length = Utf8SequenceLength(line.Text, i);
-      if (length == 0) continue;
-      const std::string_view word = WordAround(line.Text, i);
-      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + length,
-               Quoted(word) + " is read as " + Quoted(VisibleText(word)));
+void CheckC1Bytes(const LintLine& lintLine, FindingSink& sink) {
+  if (!lintLine.HasHighBytes) return;
+  const ScriptLine& line = lintLine.Line;
+  for (std::size_t i = 0; i < line.Text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line.Text[i]);
+    if (byte >= 0x80 && byte <= 0x9F) {
+      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
+               VisibleText(line.Text.substr(i, 1)));
       break;
     }
   }
 }
 
-void CheckLatin1Characters(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (!lintLine.HasHighBytes) continue;
-    const ScriptLine& line = lintLine.Line;
-    for (std::size_t i = 0; i < line.Text.size(); ++i) {
-      const std::size_t length = Utf8SequenceLength(line.Text, i);
-      if (length > 0) {
-        i += length - 1;
-      } else if (static_cast<unsigned char>(line.Text[i]) >= 0xA0) {
-        sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
-                 Quoted(VisibleText(WordAround(line.Text, i))));
-        break;
-      }
+void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
+  if (!lintLine.HasHighBytes) return;
+  const ScriptLine& line = lintLine.Line;
+  for (std::size_t i = 0; i < line.Text.size(); ++i) {
+    const std::size_t length = Utf8SequenceLength(line.Text, i);
+    if (length == 0) continue;
+    const std::string_view word = WordAround(line.Text, i);
+    sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + length,
+             Quoted(word) + " is read as " + Quoted(VisibleText(word)));
+    break;
+  }
+}
+
+void CheckLatin1Characters(const LintLine& lintLine, FindingSink& sink) {
+  if (!lintLine.HasHighBytes) return;
+  const ScriptLine& line = lintLine.Line;
+  for (std::size_t i = 0; i < line.Text.size(); ++i) {
+    const std::size_t length = Utf8SequenceLength(line.Text, i);
+    if (length > 0) {
+      i += length - 1;
+    } else if (static_cast<unsigned char>(line.Text[i]) >= 0xA0) {
+      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
+               Quoted(VisibleText(WordAround(line.Text, i))));
+      break;
     }
   }
 }
 
-void CheckLoneCarriageReturns(const LintScript& script, FindingSink& sink) {
-  for (const LintLine& lintLine : script.Lines) {
-    if (!lintLine.HasControlBytes) continue;
-    const ScriptLine& line = lintLine.Line;
-    const std::size_t carriageReturn = line.Text.find('\r');
-    if (carriageReturn != std::string::npos) {
-      sink.Add(line.Number, ColumnOf(line, carriageReturn), ColumnOf(line, carriageReturn) + 1);
-    }
+void CheckLoneCarriageReturns(const LintLine& lintLine, FindingSink& sink) {
+  if (!lintLine.HasControlBytes) return;
+  const ScriptLine& line = lintLine.Line;
+  const std::size_t carriageReturn = line.Text.find('\r');
+  if (carriageReturn != std::string::npos) {
+    sink.Add(line.Number, ColumnOf(line, carriageReturn), ColumnOf(line, carriageReturn) + 1);
   }
 }
 

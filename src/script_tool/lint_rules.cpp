@@ -179,13 +179,18 @@ std::vector<Finding> LintScriptBytes(std::string_view fileBytes,
                                      const std::vector<std::string>& disabled) {
   const LintScript script = ReadLintScript(fileBytes);
   std::vector<Finding> findings;
+  std::vector<std::pair<LineCheck, FindingSink>> lineChecks;
   for (const LintRule& rule : kRules) {
     if (std::find(disabled.begin(), disabled.end(), rule.Code) != disabled.end()) continue;
     // Behind a UTF-16 or UTF-32 mark every byte is misread: that one
     // finding says all there is to say.
-    if (!script.WideMark.empty() && rule.Check != CheckWideMark) continue;
+    if (!script.WideMark.empty() && rule.Check.OfScript != CheckWideMark) continue;
     FindingSink sink(rule, findings);
-    rule.Check(script, sink);
+    if (rule.Check.OfScript != nullptr) rule.Check.OfScript(script, sink);
+    if (rule.Check.OfLine != nullptr) lineChecks.emplace_back(rule.Check.OfLine, sink);
+  }
+  for (const LintLine& line : script.Lines) {
+    for (auto& [check, sink] : lineChecks) check(line, sink);
   }
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     return std::tie(a.Line, a.Column) < std::tie(b.Line, b.Column);

@@ -30,7 +30,16 @@ struct Finding {
 };
 
 class FindingSink;
-using LintCheck = void (*)(const LintScript& script, FindingSink& sink);
+using ScriptCheck = void (*)(const LintScript& script, FindingSink& sink);
+using LineCheck = void (*)(const LintLine& line, FindingSink& sink);
+
+// A rule's check: of the whole script, or of each line in turn.
+struct LintCheck {
+  LintCheck(ScriptCheck check) : OfScript(check) {}
+  LintCheck(LineCheck check) : OfLine(check) {}
+  ScriptCheck OfScript = nullptr;
+  LineCheck OfLine = nullptr;
+};
 
 struct LintRule {
   std::string_view Code;  // stable once released: reworded, never renumbered

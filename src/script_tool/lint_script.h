@@ -65,26 +65,24 @@ struct CopyPath {
   bool IsTarget;
 };
 
-// Calls visit(CopyPath) for the source and the target of every COP line that
+// Calls visit(CopyPath) for the source and the target of a COP line that
 // has both, neither of them empty, and whose keyword is sound.
 template <typename Visitor>
-void ForEachCopyPath(const LintScript& script, Visitor&& visit) {
-  for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
-    if (lintLine.Keyword != KeywordFault::None ||
-        line.Command.Kind != CommandKind::Copy || line.Command.Arguments.size() != 2) {
-      continue;
-    }
-    const std::string& source = line.Command.Arguments[0];
-    const std::string& target = line.Command.Arguments[1];
-    constexpr std::size_t kArgumentStart = 4;
-    if (!source.empty()) visit(CopyPath{line, source, kArgumentStart, false});
-    if (!target.empty()) {
-      visit(CopyPath{line, target, kArgumentStart + source.size() + 1, true});
-    }
+void ForEachCopyPath(const LintLine& lintLine, Visitor&& visit) {
+  const ScriptLine& line = lintLine.Line;
+  if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Copy ||
+      line.Command.Arguments.size() != 2) {
+    return;
   }
+  const std::string& source = line.Command.Arguments[0];
+  const std::string& target = line.Command.Arguments[1];
+  constexpr std::size_t kArgumentStart = 4;
+  if (!source.empty()) visit(CopyPath{line, source, kArgumentStart, false});
+  if (!target.empty()) visit(CopyPath{line, target, kArgumentStart + source.size() + 1, true});
 }
 
-// A name as Windows compares names: ASCII letters folded to lower case, '/'
-// read as '\'. Bytes above 0x7F are left as they are.
-std::string ComparableName(std::string_view name);
+// The same for every line of the script, in order.
+template <typename Visitor>
+void ForEachCopyPath(const LintScript& script, Visitor&& visit) {
+  for (const LintLine& lintLine : script.Lines) ForEachCopyPath(lintLine, visit);
+}

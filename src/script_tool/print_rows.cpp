@@ -1,7 +1,9 @@
 #include "script_tool/print_rows.h"
 
 #include "exec/progress_steps.h"
-#include "script_tool/script_file.h"
+#include "script/file_command.h"
+#include "script/line_splitter.h"
+#include "script/text_mode.h"
 #include "script_tool/visible_text.h"
 
 std::string_view RowKindName(RowKind kind) {
@@ -17,35 +19,38 @@ std::string_view RowKindName(RowKind kind) {
 }
 
 std::vector<PrintRow> PrintScriptRows(std::string_view fileBytes) {
-  const std::vector<ScriptLine> lines = ParseScriptLines(fileBytes);
+  // The updater's own reading and grammar, line by line, keeping only the
+  // rows: a script may have 100,000 lines.
+  const std::string text = ScriptTextFromFileBytes(fileBytes);
+  std::size_t count = 0;
+  ForEachLine(text, [&](std::string_view) { ++count; });
   std::vector<PrintRow> rows;
-  if (lines.empty()) return rows;
-  rows.reserve(lines.size());
+  if (count == 0) return rows;
+  rows.reserve(count);
   // The runner's own arithmetic: every command, of whatever kind, that does
   // not fail moves the percentage on by one step.
-  const std::uint32_t step = ProgressStep(lines.size());
+  const std::uint32_t step = ProgressStep(count);
   std::int32_t percentage = 0;
-  for (const ScriptLine& line : lines) {
+  ForEachLine(text, [&](std::string_view line) {
+    const FileCommand command{std::string(line)};
     PrintRow row;
-    row.Line = line.Number;
+    row.Line = rows.size() + 1;
     row.Percentage = percentage;
-    switch (line.Command.Kind) {
+    switch (command.Kind) {
       case CommandKind::Copy:
         row.Kind = RowKind::Copy;
-        for (const std::string& argument : line.Command.Arguments) {
-          row.Texts.push_back(VisibleText(argument));
-        }
+        for (const std::string& argument : command.Arguments) row.Texts.push_back(VisibleText(argument));
         break;
       case CommandKind::Run:
         row.Kind = RowKind::Run;
-        row.Texts.push_back(VisibleText(line.Command.Arguments[0]));
+        row.Texts.push_back(VisibleText(command.Arguments[0]));
         break;
       default:
-        row.Texts.push_back(VisibleText(line.Text));
+        row.Texts.push_back(VisibleText(line));
         break;
     }
     rows.push_back(std::move(row));
     percentage = AdvancePercentage(percentage, step);
-  }
+  });
   return rows;
 }

@@ -28,6 +28,14 @@ std::string VisibleText(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + 8);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
+    // Runs of printable ASCII, most of any script, are copied whole.
+    std::size_t plain = i;
+    while (plain < visibleEnd && bytes[plain] >= 0x20 && bytes[plain] < 0x7F) ++plain;
+    if (plain > i) {
+      out.append(bytes, i, plain - i);
+      i = plain;
+      if (i == bytes.size()) break;
+    }
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (i >= visibleEnd) {
       out += "<SP>";
