@@ -20,7 +20,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check demo bench fuzz fuzz-replay clean
+.PHONY: build deps test check demo bench bench-toolkit fuzz fuzz-replay clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -138,6 +138,13 @@ demo: deps build
 # prefix is its own, under build/; no test runs here, so root may run it.
 bench: deps build
 	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/bench/wineprefix" $(XVFB) python3 bench/run.py
+	python3 bench/toolkit_bench.py
+
+# devidudi-script lint and print on 100,000 lines against `wc -l`, natively
+# (bench/toolkit_bench.py): a few seconds; adds its section to RESULTS.md.
+bench-toolkit: deps
+	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script
+	python3 bench/toolkit_bench.py
 
 clean:
 	rm -rf $(BUILD_DIR)
