@@ -15,13 +15,13 @@ namespace {
 
 struct LintOptions {
   std::string Format = "gcc";
-  std::string Severity = "info";
+  std::string MinimumSeverity = "info";
   std::vector<std::string> Disabled;
   std::vector<std::string> Scripts;
 };
 
 int RunLint(const LintOptions& options) {
-  const ::Severity threshold = *SeverityFromName(options.Severity);
+  const Severity threshold = *SeverityFromName(options.MinimumSeverity);
   const bool json = options.Format == "json";
   nlohmann::json array = nlohmann::json::array();
   bool anyFinding = false;
@@ -67,7 +67,7 @@ void AddLintCommand(CLI::App& program, int& exitCode) {
                    "json: an array of findings")
       ->check(CLI::IsMember({"gcc", "json"}))
       ->capture_default_str();
-  lint->add_option("--severity", options->Severity, "report findings of this severity and above")
+  lint->add_option("--severity", options->MinimumSeverity, "report findings of this severity and above")
       ->check(CLI::IsMember({"error", "warning", "info"}))
       ->capture_default_str();
   lint->add_option("--disable", options->Disabled, "rule codes not to check, comma-separated "
