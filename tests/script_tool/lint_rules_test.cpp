@@ -104,12 +104,17 @@ TEST(LintRules, EachRuleHasABadAndAGoodCase) {
 }
 
 // One finding per problem: a line with a broken keyword, or a script behind
-// a UTF-16 mark, draws that finding and not the echoes of it.
+// a UTF-16 mark, draws that finding and not the echoes of it; a sound
+// script draws none.
 TEST(LintRules, OneFindingPerProblem) {
   const struct {
     std::string Bytes;
     std::set<std::string> Codes;
   } cases[] = {
+      {"COP\tC:\\Updates\\PexaMenu 2.0\\PexaMenu.exe\tC:\\Program Files\\PexaMenu\\PexaMenu.exe\r\n"
+       "COP C:\\Updates\\menu.txt C:\\PexaMenu\\menu.txt\r\n"
+       "RUN \"C:\\Program Files\\PexaMenu\\PexaMenu.exe\" /updated\r\n",
+       {}},
       {"COPY a b\n", {"DS002"}},
       {"cop\ta\tb\n", {"DS001"}},
       {"\xFF\xFE" "c\0o\0p\0\0\r\0\n\0"s, {"DS007"}},
