@@ -46,6 +46,11 @@ Outcome RunTool(const std::string& arguments) {
   while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.Output.append(buffer, read);
 #ifdef _WIN32
   outcome.ExitCode = _pclose(pipe);
+  // The program writes text in the runtime's text mode, as Windows programs
+  // do: each line ends in CR LF there.
+  for (std::size_t crLf; (crLf = outcome.Output.find("\r\n")) != std::string::npos;) {
+    outcome.Output.erase(crLf, 1);
+  }
 #else
   const int status = pclose(pipe);
   outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
