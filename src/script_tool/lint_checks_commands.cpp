@@ -20,10 +20,10 @@ bool IsSound(const LintLine& lintLine, CommandKind kind) {
   return lintLine.Keyword == KeywordFault::None && lintLine.Line.Command.Kind == kind;
 }
 
-bool HasTwoArguments(const ScriptLine& line) { return line.Command.Arguments.size() == 2; }
+bool HasTwoArguments(const ReadLine& line) { return line.Command.Arguments.size() == 2; }
 
 // The first word of a line, as far as it can be taken for a keyword.
-std::string_view LeadingWord(const std::string& text) {
+std::string_view LeadingWord(std::string_view text) {
   std::size_t end = 0;
   while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
   return std::string_view(text).substr(0, end);
@@ -33,27 +33,27 @@ std::string_view LeadingWord(const std::string& text) {
 
 void CheckKeywordCase(const LintLine& lintLine, FindingSink& sink) {
   if (lintLine.Keyword != KeywordFault::WrongCase) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
            VisibleText(line.Text.substr(0, kKeywordLength)));
 }
 
 void CheckKeywordSpelling(const LintLine& lintLine, FindingSink& sink) {
   if (lintLine.Keyword != KeywordFault::Misspelt) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   const std::string_view word = LeadingWord(line.Text);
   sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, word.size()), VisibleText(word));
 }
 
 void CheckCopyWithoutSeparator(const LintLine& lintLine, FindingSink& sink) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (IsSound(lintLine, CommandKind::Copy) && line.Command.Arguments.empty()) {
     sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()));
   }
 }
 
 void CheckEmptySource(const LintLine& lintLine, FindingSink& sink) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
       line.Command.Arguments[0].empty()) {
     sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + 1));
@@ -61,7 +61,7 @@ void CheckEmptySource(const LintLine& lintLine, FindingSink& sink) {
 }
 
 void CheckEmptyTarget(const LintLine& lintLine, FindingSink& sink) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
       line.Command.Arguments[1].empty()) {
     const std::size_t separator = kArgumentStart + line.Command.Arguments[0].size();
@@ -70,7 +70,7 @@ void CheckEmptyTarget(const LintLine& lintLine, FindingSink& sink) {
 }
 
 void CheckSpaceSeparator(const LintLine& lintLine, FindingSink& sink) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (!IsSound(lintLine, CommandKind::Copy) || !HasTwoArguments(line)) return;
   const std::string& source = line.Command.Arguments[0];
   const std::size_t separator = kArgumentStart + source.size();
@@ -82,7 +82,7 @@ void CheckSpaceSeparator(const LintLine& lintLine, FindingSink& sink) {
 }
 
 void CheckRunTooLong(const LintLine& lintLine, FindingSink& sink) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (!IsSound(lintLine, CommandKind::Run)) return;
   const std::size_t units = line.Command.Arguments[0].size();
   if (units >= kCommandLineBufferUnits) {
@@ -92,7 +92,7 @@ void CheckRunTooLong(const LintLine& lintLine, FindingSink& sink) {
 }
 
 void CheckUnquotedProgramWithSpace(const LintLine& lintLine, FindingSink& sink) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (!IsSound(lintLine, CommandKind::Run)) return;
   const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
   if (program.UnquotedWithSpace) {
@@ -106,13 +106,13 @@ void CheckRunOfReplacedProgram(const LintScript& script, FindingSink& sink) {
   // A script starts few programs and copies many files: each program is
   // looked for among the targets after it, name by name.
   struct StartedProgram {
-    const ScriptLine* Line;
+    const ReadLine* Line;
     RunProgram Program;
     std::size_t ReplacedOn;
   };
   std::vector<StartedProgram> started;
   for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
+    const ReadLine& line = lintLine.Line;
     if (IsSound(lintLine, CommandKind::Run)) {
       const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
       if (!program.Path.empty()) started.push_back({&line, program, 0});
@@ -149,7 +149,7 @@ void CheckRunBeforeLastCopy(const LintScript& script, FindingSink& sink) {
     if (lintLine.Line.Command.Kind == CommandKind::Copy) lastCopy = lintLine.Line.Number;
   }
   for (const LintLine& lintLine : script.Lines) {
-    const ScriptLine& line = lintLine.Line;
+    const ReadLine& line = lintLine.Line;
     if (line.Number >= lastCopy) break;
     if (IsSound(lintLine, CommandKind::Run)) {
       sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
@@ -160,7 +160,7 @@ void CheckRunBeforeLastCopy(const LintScript& script, FindingSink& sink) {
 
 void CheckNeitherCopyNorRun(const LintLine& lintLine, FindingSink& sink) {
   if (!IsSound(lintLine, CommandKind::Unrecognized)) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()),
            line.Text.empty() ? "an empty line" : "\"" + VisibleText(LeadingWord(line.Text)) + "\"");
 }

@@ -170,7 +170,7 @@ void CheckRelativePaths(const LintLine& lintLine, FindingSink& sink) {
   ForEachCopyPath(lintLine, [&](const CopyPath& path) {
     if (!IsAbsolute(path.Text)) AddWhole(sink, path, VisibleText(path.Text));
   });
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Run) return;
   const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
   if (program.Path.empty() || IsAbsolute(program.Path)) return;

@@ -66,7 +66,7 @@ void CheckWideMark(const LintScript& script, FindingSink& sink) {
 
 void CheckNulBytes(const LintLine& lintLine, FindingSink& sink) {
   if (!lintLine.HasControlBytes) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   const std::size_t nul = line.Text.find('\0');
   if (nul != std::string::npos) sink.Add(line.Number, ColumnOf(line, nul), ColumnOf(line, nul) + 1);
 }
@@ -83,7 +83,7 @@ void CheckEndOfDataByte(const LintScript& script, FindingSink& sink) {
 
 void CheckC1Bytes(const LintLine& lintLine, FindingSink& sink) {
   if (!lintLine.HasHighBytes) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   for (std::size_t i = 0; i < line.Text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(line.Text[i]);
     if (byte >= 0x80 && byte <= 0x9F) {
@@ -96,7 +96,7 @@ void CheckC1Bytes(const LintLine& lintLine, FindingSink& sink) {
 
 void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
   if (!lintLine.HasHighBytes) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   for (std::size_t i = 0; i < line.Text.size(); ++i) {
     const std::size_t length = Utf8SequenceLength(line.Text, i);
     if (length == 0) continue;
@@ -109,7 +109,7 @@ void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
 
 void CheckLatin1Characters(const LintLine& lintLine, FindingSink& sink) {
   if (!lintLine.HasHighBytes) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   for (std::size_t i = 0; i < line.Text.size(); ++i) {
     const std::size_t length = Utf8SequenceLength(line.Text, i);
     if (length > 0) {
@@ -124,7 +124,7 @@ void CheckLatin1Characters(const LintLine& lintLine, FindingSink& sink) {
 
 void CheckLoneCarriageReturns(const LintLine& lintLine, FindingSink& sink) {
   if (!lintLine.HasControlBytes) return;
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   const std::size_t carriageReturn = line.Text.find('\r');
   if (carriageReturn != std::string::npos) {
     sink.Add(line.Number, ColumnOf(line, carriageReturn), ColumnOf(line, carriageReturn) + 1);
@@ -142,7 +142,7 @@ void CheckMixedLineEnds(const LintScript& script, FindingSink& sink) {
     if (first == LineEnd::None) {
       first = lintLine.End;
     } else if (lintLine.End != first) {
-      const ScriptLine& line = lintLine.Line;
+      const ReadLine& line = lintLine.Line;
       const std::size_t column = ColumnOf(line, line.Text.size());
       const bool crLf = lintLine.End == LineEnd::CarriageReturnLineFeed;
       sink.Add(line.Number, column, column + (crLf ? 2 : 1),

@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "script/line_splitter.h"
 #include "script/text_mode.h"
 
 namespace {
@@ -55,8 +56,8 @@ std::string_view WideMarkName(std::string_view bytes) {
 
 }  // namespace
 
-KeywordFault DiagnoseKeyword(const ScriptLine& line) {
-  const std::string& text = line.Text;
+KeywordFault DiagnoseKeyword(const ReadLine& line) {
+  const std::string_view text = line.Text;
   if (line.Command.Kind != CommandKind::Unrecognized) {
     // The byte after the keyword is skipped whatever it is: "COPY a b" copies
     // from an empty source, "RUNS x" starts "x".
@@ -90,16 +91,21 @@ LintScript ReadLintScript(std::string_view fileBytes) {
   script.WideMark = WideMarkName(fileBytes);
   script.Utf8Mark = fileBytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
 
-  std::vector<ScriptLine> lines = ParseScriptLines(fileBytes);
-  script.Lines.reserve(lines.size());
+  script.Text = std::make_unique<const std::string>(ScriptTextFromFileBytes(fileBytes));
+  std::size_t count = 0;
+  ForEachLine(*script.Text, [&](std::string_view) { ++count; });
+  script.Lines.reserve(count);
 
   // The text mode drops only the CR right before an LF, so the file's data
   // splits at its LFs into exactly the lines the updater reads.
   std::string_view data = fileBytes.substr(0, script.EndOfData);
   if (script.Utf8Mark) data.remove_prefix(kUtf8ByteOrderMark.size());
   std::size_t start = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    LintLine& lintLine = script.Lines.emplace_back(LintLine{std::move(lines[i])});
+  ForEachLine(*script.Text, [&](std::string_view text) {
+    const std::size_t number = script.Lines.size() + 1;
+    const std::size_t columnOffset = number == 1 && script.Utf8Mark ? kUtf8ByteOrderMark.size() : 0;
+    LintLine& lintLine = script.Lines.emplace_back(
+        LintLine{ReadLine{number, text, columnOffset, FileCommand(std::string(text))}});
     const std::size_t lineFeed = data.find('\n', start);
     if (lineFeed != std::string_view::npos) {
       lintLine.End = lineFeed > start && data[lineFeed - 1] == '\r'
@@ -109,7 +115,7 @@ LintScript ReadLintScript(std::string_view fileBytes) {
     }
     // Written so that the compiler checks many bytes at a time.
     unsigned char high = 0, control = 0;
-    for (const char byte : lintLine.Line.Text) {
+    for (const char byte : text) {
       const auto value = static_cast<unsigned char>(byte);
       high |= value;
       control |= static_cast<unsigned char>((value < 0x20) | (value == 0x7F));
@@ -117,7 +123,7 @@ LintScript ReadLintScript(std::string_view fileBytes) {
     lintLine.HasHighBytes = (high & 0x80) != 0;
     lintLine.HasControlBytes = control != 0;
     lintLine.Keyword = DiagnoseKeyword(lintLine.Line);
-  }
+  });
   return script;
 }
 

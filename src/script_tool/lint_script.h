@@ -4,11 +4,12 @@
 // worked out once.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "script_tool/script_file.h"
+#include "script/file_command.h"
 
 // How a line ended in the file. The updater reads both endings alike; only
 // a mix of them is worth a word.
@@ -22,8 +23,18 @@ enum class KeywordFault {
   Misspelt,   // "COPY", "RUNS" (the fourth letter is skipped), "CPO", "RUM"
 };
 
+// One line as the updater reads it, like ScriptLine, but its text a view
+// into the script's text: one copy fewer of every line.
+struct ReadLine {
+  std::size_t Number = 0;  // from 1
+  std::string_view Text;   // without the line end
+  // Where Text starts in the file's line: 3 behind a byte-order mark.
+  std::size_t ColumnOffset = 0;
+  FileCommand Command;
+};
+
 struct LintLine {
-  ScriptLine Line;
+  ReadLine Line;
   LineEnd End = LineEnd::None;
   KeywordFault Keyword = KeywordFault::None;
   bool HasHighBytes = false;    // a byte 0x80 or above
@@ -32,6 +43,9 @@ struct LintLine {
 
 struct LintScript {
   std::string_view Bytes;  // the file as it is
+  // The text the updater reads, which the lines view; held apart so that
+  // moving the script moves no character.
+  std::unique_ptr<const std::string> Text;
   std::vector<LintLine> Lines;
   bool Utf8Mark = false;
   // "UTF-16 LE", "UTF-32 BE", ...: a mark after which nothing reads as the
@@ -43,10 +57,10 @@ struct LintScript {
 
 LintScript ReadLintScript(std::string_view fileBytes);
 
-KeywordFault DiagnoseKeyword(const ScriptLine& line);
+KeywordFault DiagnoseKeyword(const ReadLine& line);
 
 // The column (from 1) of the byte at index in the line's Text.
-inline std::size_t ColumnOf(const ScriptLine& line, std::size_t index) {
+inline std::size_t ColumnOf(const ReadLine& line, std::size_t index) {
   return line.ColumnOffset + index + 1;
 }
 
@@ -59,7 +73,7 @@ FilePosition PositionOfByte(std::string_view fileBytes, std::size_t offset);
 
 // A path of a COP line: its text and where it starts in the line's Text.
 struct CopyPath {
-  const ScriptLine& Line;
+  const ReadLine& Line;
   std::string_view Text;
   std::size_t Index;
   bool IsTarget;
@@ -69,7 +83,7 @@ struct CopyPath {
 // has both, neither of them empty, and whose keyword is sound.
 template <typename Visitor>
 void ForEachCopyPath(const LintLine& lintLine, Visitor&& visit) {
-  const ScriptLine& line = lintLine.Line;
+  const ReadLine& line = lintLine.Line;
   if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Copy ||
       line.Command.Arguments.size() != 2) {
     return;

@@ -41,7 +41,7 @@ class TargetIndex {
  private:
   struct Entry {
     std::uint64_t Key;
-    const ScriptLine* Line;
+    const ReadLine* Line;
     std::string_view Text;
     std::size_t Index;
   };
