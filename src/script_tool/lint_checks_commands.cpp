@@ -1,6 +1,7 @@
 // The rules on keywords, on the shape of COP and RUN lines, and on their
 // order in the script.
 #include <string>
+#include <algorithm>
 #include <vector>
 
 #include "script_tool/lint_checks.h"
@@ -102,38 +103,63 @@ void CheckUnquotedProgramWithSpace(const LintLine& lintLine, FindingSink& sink) 
   }
 }
 
+namespace {
+
+struct StartedProgram {
+  const ReadLine* Line;
+  RunProgram Program;
+  // The system adds ".exe" to a program named without an extension.
+  bool AddsExe;
+  std::size_t ReplacedOn;
+};
+
+bool NamesProgram(std::string_view target, const StartedProgram& run) {
+  const std::string_view name = run.Program.Path;
+  const bool withExe = run.AddsExe && target.size() == name.size() + 4 &&
+                       SameFileName(target.substr(name.size()), ".exe");
+  return SameFileName(withExe ? target.substr(0, name.size()) : target, name);
+}
+
+// Past this many programs, the targets are looked up in an index rather
+// than each compared with every program before it.
+constexpr std::size_t kFewPrograms = 16;
+
+}  // namespace
+
 void CheckRunOfReplacedProgram(const LintScript& script, FindingSink& sink) {
-  // A script starts few programs and copies many files: each program is
-  // looked for among the targets after it, name by name.
-  struct StartedProgram {
-    const ReadLine* Line;
-    RunProgram Program;
-    std::size_t ReplacedOn;
-  };
   std::vector<StartedProgram> started;
   for (const LintLine& lintLine : script.Lines) {
     const ReadLine& line = lintLine.Line;
-    if (IsSound(lintLine, CommandKind::Run)) {
-      const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
-      if (!program.Path.empty()) started.push_back({&line, program, 0});
-      continue;
-    }
-    if (started.empty()) continue;
-    ForEachCopyPath(lintLine, [&](const CopyPath& path) {
+    if (!IsSound(lintLine, CommandKind::Run)) continue;
+    const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
+    if (program.Path.empty()) continue;
+    const std::size_t lastName = program.Path.find_last_of("\\/");
+    const bool hasExtension =
+        program.Path.find('.', lastName == std::string_view::npos ? 0 : lastName) !=
+        std::string_view::npos;
+    started.push_back({&line, program, !hasExtension, 0});
+  }
+  if (started.empty()) return;
+  if (started.size() <= kFewPrograms) {
+    // A script starts few programs and copies many files: each target is
+    // compared with the programs started before it.
+    ForEachCopyPath(script, [&](const CopyPath& path) {
       if (!path.IsTarget) return;
       for (StartedProgram& run : started) {
-        // The system adds ".exe" to a program named without an extension.
-        const std::string_view name = run.Program.Path;
-        const std::size_t lastName = name.find_last_of("\\/");
-        const bool hasExtension =
-            name.find('.', lastName == std::string_view::npos ? 0 : lastName) != std::string_view::npos;
-        const bool withExe = !hasExtension && path.Text.size() == name.size() + 4 &&
-                             SameFileName(path.Text.substr(name.size()), ".exe");
-        if (SameFileName(path.Text.substr(0, withExe ? name.size() : path.Text.size()), name)) {
+        if (run.Line->Number < path.Line.Number && NamesProgram(path.Text, run)) {
           run.ReplacedOn = path.Line.Number;
         }
       }
     });
+  } else {
+    const TargetIndex targets(script);
+    for (StartedProgram& run : started) {
+      std::size_t last = targets.LastLineCopyingOver(run.Program.Path);
+      if (run.AddsExe) {
+        last = std::max(last, targets.LastLineCopyingOver(std::string(run.Program.Path) + ".exe"));
+      }
+      if (last > run.Line->Number) run.ReplacedOn = last;
+    }
   }
   for (const StartedProgram& run : started) {
     if (run.ReplacedOn == 0) continue;

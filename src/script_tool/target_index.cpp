@@ -1,6 +1,7 @@
 #include "script_tool/target_index.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -37,4 +38,16 @@ TargetIndex::TargetIndex(const LintScript& script) {
   std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
     return a.Key < b.Key || (a.Key == b.Key && a.Line->Number < b.Line->Number);
   });
+}
+
+std::size_t TargetIndex::LastLineCopyingOver(std::string_view name) const {
+  const std::uint64_t key = NameKey(name);
+  const auto end = std::upper_bound(entries_.begin(), entries_.end(), key,
+                                    [](std::uint64_t k, const Entry& e) { return k < e.Key; });
+  // From the last line of the key back: the first of the same name is the
+  // last line that copies over it.
+  for (auto entry = end; entry != entries_.begin() && std::prev(entry)->Key == key; --entry) {
+    if (SameFileName(std::prev(entry)->Text, name)) return std::prev(entry)->Line->Number;
+  }
+  return 0;
 }

@@ -17,6 +17,9 @@ class TargetIndex {
  public:
   explicit TargetIndex(const LintScript& script);
 
+  // The last line (from 1) that copies over name, or 0 when none does.
+  std::size_t LastLineCopyingOver(std::string_view name) const;
+
   // Calls visit(repeat, firstLine) for each target that an earlier line
   // already copies over; firstLine is the first line that does.
   template <typename Visitor>

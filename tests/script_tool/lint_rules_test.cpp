@@ -37,6 +37,13 @@ struct RuleCase {
 const std::string kCopy = "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\n";
 const std::string kRun = "RUN \"C:\\Program Files\\app\\a.exe\" /updated\n";
 
+// Runs of 17 programs: more than lint compares one by one with each target.
+std::string ManyRuns() {
+  std::string runs;
+  for (int i = 0; i < 17; ++i) runs += "RUN C:\\p\\x" + std::to_string(i) + ".exe\n";
+  return runs;
+}
+
 const std::vector<RuleCase>& RuleCases() {
   static const std::vector<RuleCase> cases = {
       {"DS001", "cop\tC:\\n\\a\tC:\\p\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
@@ -68,6 +75,8 @@ const std::vector<RuleCase>& RuleCases() {
        "RUN C:\\p\\a.exe " + std::string(255 - 11, 'x') + "\n"},
       {"DS017", "RUN C:\\p\\a\n" "COP\tC:\\n\\a.exe\tC:\\p\\a.exe\n",
        "COP\tC:\\n\\a.exe\tC:\\p\\a.exe\n" "RUN C:\\p\\a\n"},
+      {"DS017", ManyRuns() + "COP\tC:\\n\\x3.exe\tC:\\P\\X3.EXE\n",
+       "COP\tC:\\n\\x3.exe\tC:\\P\\X3.EXE\n" + ManyRuns()},
       {"DS018", "COP\tC:\\n\\\x93" "a\x94\tC:\\p\\a\n", kCopy},
       {"DS041", "COP C:\\n\\a C:\\p\\my file\n", "COP C:\\n\\a C:\\p\\my_file\n"},
       {"DS042", "COP\tC:\\n\\men\xC3\xBC\tC:\\p\\a\n", "COP\tC:\\n\\menu\tC:\\p\\a\n"},
