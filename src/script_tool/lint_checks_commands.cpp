@@ -1,7 +1,7 @@
 // The rules on keywords, on the shape of COP and RUN lines, and on their
 // order in the script.
-#include <string>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "script_tool/lint_checks.h"
@@ -27,7 +27,7 @@ bool HasTwoArguments(const ReadLine& line) { return line.Command.Arguments.size(
 std::string_view LeadingWord(std::string_view text) {
   std::size_t end = 0;
   while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
-  return std::string_view(text).substr(0, end);
+  return text.substr(0, end);
 }
 
 }  // namespace
