@@ -50,7 +50,7 @@ const std::vector<LintRule> kRules = {
      "after it; remove it",
      "remove the byte 0x1A", CheckEndOfDataByte},
     {"DS010", Severity::Error, "Character Windows forbids in a name",
-     "\"{}\" cannot stand in a Windows file name: the updater's checks or its copy fail on this "
+     "'{}' cannot stand in a Windows file name: the updater's checks or its copy fail on this "
      "path; remove or replace it",
      "no < > \" | ? * or control characters in a name, and a colon only after the drive letter",
      CheckForbiddenCharacters},
