@@ -84,6 +84,8 @@ TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
   } cases[] = {
       {"lint " + Path("clean.txt"), 0},
       {"lint " + Path("mistakes.txt"), 1},
+      {"lint - < " + Path("mistakes.txt"), 1},
+      {"lint - < " + Path("clean.txt"), 0},
       {"lint --severity error --disable DS001 " + Path("mistakes.txt"), 0},
       {"lint --severity warning " + Path("mistakes.txt"), 1},
       {"lint " + Path("clean.txt") + " " + Path("missing.txt"), 2},
