@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::string_view kDetailMark = "{}";
 
-// Codes: DS001-DS039 errors, DS041-DS079 warnings, DS081-DS099 notes. A new
+// Codes: DS001-DS039 errors, DS041-DS079 warnings, DS081-DS099 info. A new
 // rule takes the next free code of its severity; no code is ever reused.
 const std::vector<LintRule> kRules = {
     {"DS001", Severity::Error, "Keyword in the wrong case",
