@@ -21,7 +21,7 @@ RESULTS = TOP / 'bench' / 'RESULTS.md'
 TOOL = TOP / 'build' / 'linux' / 'src' / 'script_tool' / 'devidudi-script'
 HEADING = '## devidudi-script (native Linux)'
 LINES = 100_000
-RUNS = 9
+RUNS = 15
 TARGET_RATIO = 25
 
 
