@@ -20,7 +20,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check demo bench fuzz fuzz-replay clean release release-check
+.PHONY: build deps test check demo bench bench-toolkit fuzz fuzz-replay clean release release-check
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -57,18 +57,44 @@ $(FUZZER): tests/fuzz/line_grammar_fuzzer.cpp src/script/file_command.cpp \
 	  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
 	  tests/fuzz/line_grammar_fuzzer.cpp src/script/file_command.cpp src/script/widen_text.cpp -o $@
 
+# devidudi-script's lint and print, fuzzed the same way, on a corpus of their
+# own (tests/fuzz/lint_corpus), with the two others as further seeds.
+LINT_FUZZER        := $(BUILD_DIR)/fuzz/lint_fuzzer
+LINT_FUZZ_CORPORA  := tests/fuzz/lint_corpus tests/corpus
+# Short inputs reach every rule and keep the executions fast.
+LINT_FUZZ_MAX_LEN  := 512
+LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
+  $(addprefix src/script_tool/,script_file.cpp lint_rules.cpp lint_script.cpp \
+    lint_checks_text.cpp lint_checks_commands.cpp lint_checks_paths.cpp run_program.cpp target_index.cpp \
+    visible_text.cpp print_rows.cpp) \
+  src/script/file_command.cpp src/script/widen_text.cpp src/script/text_mode.cpp \
+  src/exec/progress_steps.cpp
+
+$(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*.h src/exec/progress_steps.h)
+	mkdir -p $(dir $@)
+	clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -Isrc \
+	  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+	  $(LINT_FUZZ_SOURCES) -o $@
+
 # Fuzzes, then keeps only the inputs that still add coverage in the corpus.
-fuzz: deps $(FUZZER)
+fuzz: deps $(FUZZER) $(LINT_FUZZER)
 	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -print_final_stats=1 $(addprefix $(CURDIR)/,$(FUZZ_CORPORA))
 	rm -rf $(BUILD_DIR)/fuzz/minimal && mkdir $(BUILD_DIR)/fuzz/minimal
 	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -merge=1 minimal $(CURDIR)/tests/fuzz/corpus \
 	  2>&1 | tail -1
 	rm -rf tests/fuzz/corpus && mv $(BUILD_DIR)/fuzz/minimal tests/fuzz/corpus
+	cd $(BUILD_DIR)/fuzz && ./lint_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=$(LINT_FUZZ_MAX_LEN) \
+	  -print_final_stats=1 $(addprefix $(CURDIR)/,$(LINT_FUZZ_CORPORA) tests/fuzz/corpus)
+	rm -rf $(BUILD_DIR)/fuzz/lint_minimal && mkdir $(BUILD_DIR)/fuzz/lint_minimal
+	cd $(BUILD_DIR)/fuzz && ./lint_fuzzer -merge=1 lint_minimal $(CURDIR)/tests/fuzz/lint_corpus \
+	  2>&1 | tail -1
+	rm -rf tests/fuzz/lint_corpus && mv $(BUILD_DIR)/fuzz/lint_minimal tests/fuzz/lint_corpus
 
 # Every input found so far, once, under the sanitizers.
-fuzz-replay: $(FUZZER)
+fuzz-replay: $(FUZZER) $(LINT_FUZZER)
 	cd $(BUILD_DIR)/fuzz && ./line_grammar_fuzzer -runs=0 $(addprefix $(CURDIR)/,$(FUZZ_CORPORA))
+	cd $(BUILD_DIR)/fuzz && ./lint_fuzzer -runs=0 $(addprefix $(CURDIR)/,$(LINT_FUZZ_CORPORA))
 
 # Builds both architectures and runs the x64 tests; must not run as root.
 check: build $(if $(TESTS),,fuzz-replay)
@@ -133,11 +159,19 @@ demo: deps build
 # and writes bench/RESULTS.md (see bench/run.py): some 15 minutes. Its Wine
 # prefix is its own, under build/; no test runs here, so root may run it.
 # Then devidudi-script make and verify are timed natively, each in a section
-# of its own (bench/make_speed.py, bench/verify_speed.py: some 5 minutes).
+# of its own (bench/make_speed.py, bench/verify_speed.py: some 5 minutes),
+# and lint and print (bench/toolkit_bench.py).
 bench: deps build
 	WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/bench/wineprefix" $(XVFB) python3 bench/run.py
 	python3 bench/make_speed.py
 	python3 bench/verify_speed.py
+	python3 bench/toolkit_bench.py
+
+# devidudi-script lint and print on 100,000 lines against `wc -l`, natively
+# (bench/toolkit_bench.py): a few seconds; adds its section to RESULTS.md.
+bench-toolkit: deps
+	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script
+	python3 bench/toolkit_bench.py
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -18,10 +18,15 @@ std::string ScriptTextFromFileBytes(std::string_view fileBytes) {
   const std::string_view data = fileBytes.substr(0, fileBytes.find(kEndOfData));
   std::string text;
   text.reserve(data.size());
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    // A CR counts as part of a line end only when an LF follows it at once.
-    if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
-    text.push_back(data[i]);
+  // From one CR LF to the next, the bytes pass as they are: copied in runs,
+  // not byte by byte, for scripts of 100,000 lines.
+  std::size_t start = 0;
+  for (std::size_t crLf = data.find("\r\n"); crLf != std::string_view::npos;
+       crLf = data.find("\r\n", crLf + 2)) {
+    text.append(data, start, crLf - start);
+    start = crLf + 1;  // the CR counts as part of the line end: only the LF stays
   }
-  return std::string(WithoutByteOrderMark(text));
+  text.append(data, start, std::string_view::npos);
+  text.erase(0, text.size() - WithoutByteOrderMark(text).size());
+  return text;
 }

@@ -1,7 +1,99 @@
+// devidudi-script print: the script as the updater will carry it out.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "script_tool/exit_codes.h"
+#include "script_tool/findings_output.h"
+#include "script_tool/print_rows.h"
+#include "script_tool/script_file.h"
 #include "script_tool/subcommands.h"
 
-// Not written yet.
+namespace {
+
+struct PrintOptions {
+  std::string Format = "text";
+  std::string Script;
+};
+
+constexpr std::string_view kNoSeparator = "(no separator: no source, no target)";
+
+void WriteTextRows(std::ostream& out, const std::vector<PrintRow>& rows) {
+  out << "line  shown  kind     what\n";
+  std::string row;
+  for (const PrintRow& printRow : rows) {
+    row.clear();
+    const std::string number = std::to_string(printRow.Line);
+    const std::string percent = std::to_string(printRow.Percentage) + "%";
+    row.append(number.size() < 4 ? 4 - number.size() : 0, ' ').append(number);
+    row.append(percent.size() < 7 ? 7 - percent.size() : 0, ' ').append(percent);
+    row.append("  ").append(RowKindName(printRow.Kind));
+    row.append(9 - RowKindName(printRow.Kind).size(), ' ');
+    if (printRow.Kind == RowKind::Copy) {
+      if (printRow.Texts.empty()) {
+        row.append(kNoSeparator);
+      } else {
+        row.append(printRow.Texts[0]).append("  ->  ").append(printRow.Texts[1]);
+      }
+    } else {
+      row.append(printRow.Texts[0]);
+    }
+    row.push_back('\n');
+    out << row;
+  }
+}
+
+nlohmann::json JsonRows(const std::vector<PrintRow>& rows) {
+  nlohmann::json array = nlohmann::json::array();
+  for (const PrintRow& row : rows) {
+    nlohmann::json item = {{"line", row.Line},
+                           {"kind", RowKindName(row.Kind)},
+                           {"percentage", row.Percentage}};
+    if (row.Kind == RowKind::Copy) {
+      item["source"] = row.Texts.empty() ? nullptr : nlohmann::json(row.Texts[0]);
+      item["target"] = row.Texts.empty() ? nullptr : nlohmann::json(row.Texts[1]);
+    } else if (row.Kind == RowKind::Run) {
+      item["commandLine"] = row.Texts[0];
+    } else {
+      item["text"] = row.Texts[0];
+    }
+    array.push_back(std::move(item));
+  }
+  return array;
+}
+
+int RunPrint(const PrintOptions& options) {
+  const InputBytes input = ReadInputBytes(options.Script);
+  if (!input.Error.empty()) {
+    std::cerr << "devidudi-script: " << options.Script << ": " << input.Error << '\n';
+    return kExitUnreadable;
+  }
+  const std::vector<PrintRow> rows = PrintScriptRows(input.Bytes);
+  if (options.Format == "json") {
+    std::cout << JsonText(JsonRows(rows)) << '\n';
+  } else {
+    WriteTextRows(std::cout, rows);
+  }
+  std::cout.flush();
+  return kExitClean;
+}
+
+}  // namespace
+
 void AddPrintCommand(CLI::App& program, int& exitCode) {
-  (void)program;
-  (void)exitCode;
+  CLI::App* print = program.add_subcommand(
+      "print",
+      "Shows a script as the updater will carry it out: one row per command with its line, its "
+      "kind (copy, run, nothing), its source and target or command line (bytes as Latin-1; "
+      "<TAB>, <CR>, <NUL> and trailing <SP> made visible), and the percentage the window shows "
+      "before it.\nExit codes: 0 shown, 2 the script could not be read, 3 wrong usage.");
+  auto options = std::make_shared<PrintOptions>();
+  print->add_option("--format", options->Format, "text: aligned rows; json: an array of rows")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->capture_default_str();
+  print->add_option("SCRIPT", options->Script, "the update script; - reads standard input")
+      ->required();
+  print->callback([options, &exitCode] { exitCode = RunPrint(*options); });
 }

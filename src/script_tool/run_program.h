@@ -2,11 +2,27 @@
 // Which program a RUN line starts. The updater hands the whole command line
 // to CreateProcessW with no application name, so Windows takes the program
 // from the front of the line by its own rules; these are they, over the
-// script's bytes.
+// script's bytes. Lint reads the program a reader would mean; preflight looks
+// for the files Windows would try.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct RunProgram {
+  std::size_t Index = 0;     // where the program path starts in the command line
+  std::string_view Path;     // without its quotation marks
+  bool Quoted = false;
+  // Unquoted, and a blank comes before the program's extension: the path
+  // holds a space ("C:\Program Files\PexaMenu\PexaMenu.exe /updated").
+  bool UnquotedWithSpace = false;
+};
+
+// The program the writer of the line meant: a quoted path up to its closing
+// quote, an unquoted one up to the first blank, or, when an extension such as
+// ".exe" ends a later word, up to that extension.
+RunProgram FindRunProgram(std::string_view commandLine);
 
 // The names CreateProcessW tries for the program, in its order; the first
 // that names an existing file is started. A quoted program is the text up to

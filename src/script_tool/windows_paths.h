@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "script_tool/visible_text.h"
+
 // The name with every letter in upper case, as Windows folds names when it
 // compares them. Latin-1 in, Latin-1 out: a-z and the accented small letters
 // (but not the division sign, nor y with diaeresis, whose capital lies beyond
@@ -31,9 +33,8 @@ std::optional<std::vector<std::string>> NamesBelowRoot(
 // than here.
 std::string ProblemOfRelativeNames(const std::vector<std::string>& names);
 
-// Latin-1 bytes as UTF-8, and back. A text with a character beyond U+00FF,
-// or that is not UTF-8 at all, has no Latin-1 form.
-std::string Latin1ToUtf8(std::string_view latin1);
+// UTF-8 back to Latin-1 (Latin1ToUtf8 is in visible_text.h). A text with a
+// character beyond U+00FF, or that is not UTF-8 at all, has no Latin-1 form.
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 
 // One name of a script path as a name of the local file system.

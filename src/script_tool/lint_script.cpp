@@ -1,0 +1,137 @@
+#include "script_tool/lint_script.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "script/line_splitter.h"
+#include "script/text_mode.h"
+
+namespace {
+
+constexpr std::size_t kKeywordLength = 3;
+// Words longer than this are not taken for a misspelt keyword.
+constexpr std::size_t kLongestKeywordGuess = 6;
+
+char UpperAscii(char byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+}
+
+bool IsAsciiLetter(char byte) { return UpperAscii(byte) >= 'A' && UpperAscii(byte) <= 'Z'; }
+
+bool IsAsciiLetterOrDigit(char byte) {
+  return IsAsciiLetter(byte) || (byte >= '0' && byte <= '9');
+}
+
+// Edits (insertion, deletion, substitution, swap of neighbours) that turn one
+// short word into the other.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::array<std::array<std::size_t, kLongestKeywordGuess + 1>, kLongestKeywordGuess + 1> d{};
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t substitution = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + substitution});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+std::string_view WideMarkName(std::string_view bytes) {
+  static constexpr std::pair<std::string_view, std::string_view> kMarks[] = {
+      {std::string_view("\0\0\xFE\xFF", 4), "UTF-32 BE"},
+      {std::string_view("\xFF\xFE\0\0", 4), "UTF-32 LE"},
+      {"\xFF\xFE", "UTF-16 LE"},
+      {"\xFE\xFF", "UTF-16 BE"},
+  };
+  for (const auto& [mark, name] : kMarks) {
+    if (bytes.substr(0, mark.size()) == mark) return name;
+  }
+  return {};
+}
+
+}  // namespace
+
+KeywordFault DiagnoseKeyword(const ReadLine& line) {
+  const std::string_view text = line.Text;
+  if (line.Command.Kind != CommandKind::Unrecognized) {
+    // The byte after the keyword is skipped whatever it is: "COPY a b" copies
+    // from an empty source, "RUNS x" starts "x".
+    return text.size() > kKeywordLength && IsAsciiLetterOrDigit(text[kKeywordLength])
+               ? KeywordFault::Misspelt
+               : KeywordFault::None;
+  }
+  std::string word;
+  for (const char byte : text) {
+    if (!IsAsciiLetter(byte) || word.size() > kLongestKeywordGuess) break;
+    word.push_back(UpperAscii(byte));
+  }
+  if (word.size() >= kKeywordLength && text.compare(0, kKeywordLength, "COP") != 0 &&
+      text.compare(0, kKeywordLength, "RUN") != 0) {
+    const std::string_view head = std::string_view(word).substr(0, kKeywordLength);
+    if (head == "COP" || head == "RUN") return KeywordFault::WrongCase;
+  }
+  const bool wholeWord = word.size() == text.size() || text[word.size()] == ' ' ||
+                         text[word.size()] == '\t';
+  if (word.size() >= 2 && word.size() <= kLongestKeywordGuess && wholeWord &&
+      (EditDistance(word, "COP") == 1 || EditDistance(word, "RUN") == 1)) {
+    return KeywordFault::Misspelt;
+  }
+  return KeywordFault::None;
+}
+
+LintScript ReadLintScript(std::string_view fileBytes) {
+  LintScript script;
+  script.Bytes = fileBytes;
+  script.EndOfData = fileBytes.find('\x1A');
+  script.WideMark = WideMarkName(fileBytes);
+  script.Utf8Mark = fileBytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
+
+  script.Text = std::make_unique<const std::string>(ScriptTextFromFileBytes(fileBytes));
+  std::size_t count = 0;
+  ForEachLine(*script.Text, [&](std::string_view) { ++count; });
+  script.Lines.reserve(count);
+
+  // The text mode drops only the CR right before an LF, so the file's data
+  // splits at its LFs into exactly the lines the updater reads.
+  std::string_view data = fileBytes.substr(0, script.EndOfData);
+  if (script.Utf8Mark) data.remove_prefix(kUtf8ByteOrderMark.size());
+  std::size_t start = 0;
+  ForEachLine(*script.Text, [&](std::string_view text) {
+    const std::size_t number = script.Lines.size() + 1;
+    const std::size_t columnOffset = number == 1 && script.Utf8Mark ? kUtf8ByteOrderMark.size() : 0;
+    LintLine& lintLine = script.Lines.emplace_back(
+        LintLine{ReadLine{number, text, columnOffset, FileCommand(std::string(text))}});
+    const std::size_t lineFeed = data.find('\n', start);
+    if (lineFeed != std::string_view::npos) {
+      lintLine.End = lineFeed > start && data[lineFeed - 1] == '\r'
+                         ? LineEnd::CarriageReturnLineFeed
+                         : LineEnd::LineFeed;
+      start = lineFeed + 1;
+    }
+    // Written so that the compiler checks many bytes at a time.
+    unsigned char high = 0, control = 0;
+    for (const char byte : text) {
+      const auto value = static_cast<unsigned char>(byte);
+      high |= value;
+      control |= static_cast<unsigned char>((value < 0x20) | (value == 0x7F));
+    }
+    lintLine.HasHighBytes = (high & 0x80) != 0;
+    lintLine.HasControlBytes = control != 0;
+    lintLine.Keyword = DiagnoseKeyword(lintLine.Line);
+  });
+  return script;
+}
+
+FilePosition PositionOfByte(std::string_view fileBytes, std::size_t offset) {
+  const std::string_view before = fileBytes.substr(0, offset);
+  FilePosition position;
+  position.Line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+  const std::size_t lastLineFeed = before.rfind('\n');
+  position.Column = lastLineFeed == std::string_view::npos ? offset + 1 : offset - lastLineFeed;
+  return position;
+}

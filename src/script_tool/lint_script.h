@@ -1,0 +1,102 @@
+#pragma once
+// A script as the lint rules see it: the file's bytes, the lines the updater
+// will read (parsed with its own grammar), and the facts several rules share,
+// worked out once.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/file_command.h"
+
+// How a line ended in the file. The updater reads both endings alike; only
+// a mix of them is worth a word.
+enum class LineEnd { None, LineFeed, CarriageReturnLineFeed };
+
+// What is wrong with a line's keyword, when anything is. Such a line needs
+// rewriting, so the other line rules leave it alone.
+enum class KeywordFault {
+  None,
+  WrongCase,  // "cop", "Run": of neither kind, the line does nothing
+  Misspelt,   // "COPY", "RUNS" (the fourth letter is skipped), "CPO", "RUM"
+};
+
+// One line as the updater reads it, like ScriptLine, but its text a view
+// into the script's text: one copy fewer of every line.
+struct ReadLine {
+  std::size_t Number = 0;  // from 1
+  std::string_view Text;   // without the line end
+  // Where Text starts in the file's line: 3 behind a byte-order mark.
+  std::size_t ColumnOffset = 0;
+  FileCommand Command;
+};
+
+struct LintLine {
+  ReadLine Line;
+  LineEnd End = LineEnd::None;
+  KeywordFault Keyword = KeywordFault::None;
+  bool HasHighBytes = false;    // a byte 0x80 or above
+  bool HasControlBytes = false; // a byte below 0x20 (TAB included) or 0x7F
+};
+
+struct LintScript {
+  std::string_view Bytes;  // the file as it is
+  // The text the updater reads, which the lines view; held apart so that
+  // moving the script moves no character.
+  std::unique_ptr<const std::string> Text;
+  std::vector<LintLine> Lines;
+  bool Utf8Mark = false;
+  // "UTF-16 LE", "UTF-32 BE", ...: a mark after which nothing reads as the
+  // updater's text; empty for none.
+  std::string_view WideMark;
+  // Where the first 0x1A stands in Bytes, or npos.
+  std::size_t EndOfData = std::string_view::npos;
+};
+
+LintScript ReadLintScript(std::string_view fileBytes);
+
+KeywordFault DiagnoseKeyword(const ReadLine& line);
+
+// The column (from 1) of the byte at index in the line's Text.
+inline std::size_t ColumnOf(const ReadLine& line, std::size_t index) {
+  return line.ColumnOffset + index + 1;
+}
+
+// The line and column (from 1) of a byte of the file.
+struct FilePosition {
+  std::size_t Line = 1;
+  std::size_t Column = 1;
+};
+FilePosition PositionOfByte(std::string_view fileBytes, std::size_t offset);
+
+// A path of a COP line: its text and where it starts in the line's Text.
+struct CopyPath {
+  const ReadLine& Line;
+  std::string_view Text;
+  std::size_t Index;
+  bool IsTarget;
+};
+
+// Calls visit(CopyPath) for the source and the target of a COP line that
+// has both, neither of them empty, and whose keyword is sound.
+template <typename Visitor>
+void ForEachCopyPath(const LintLine& lintLine, Visitor&& visit) {
+  const ReadLine& line = lintLine.Line;
+  if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Copy ||
+      line.Command.Arguments.size() != 2) {
+    return;
+  }
+  const std::string& source = line.Command.Arguments[0];
+  const std::string& target = line.Command.Arguments[1];
+  constexpr std::size_t kArgumentStart = 4;
+  if (!source.empty()) visit(CopyPath{line, source, kArgumentStart, false});
+  if (!target.empty()) visit(CopyPath{line, target, kArgumentStart + source.size() + 1, true});
+}
+
+// The same for every line of the script, in order.
+template <typename Visitor>
+void ForEachCopyPath(const LintScript& script, Visitor&& visit) {
+  for (const LintLine& lintLine : script.Lines) ForEachCopyPath(lintLine, visit);
+}

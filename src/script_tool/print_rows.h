@@ -1,0 +1,27 @@
+#pragma once
+// A script as the updater will carry it out, one row per command, for a
+// reviewer to read: what each line does and what the window shows before it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class RowKind { Copy, Run, Nothing };
+
+struct PrintRow {
+  std::size_t Line = 0;
+  RowKind Kind = RowKind::Nothing;
+  // The percentage the window shows before this command, when every command
+  // before it succeeded.
+  std::int32_t Percentage = 0;
+  // Visible texts (Latin-1 as UTF-8, invisible characters named): source and
+  // target of a copy (none for a COP without separator), the command line of
+  // a run, the whole line of anything else.
+  std::vector<std::string> Texts;
+};
+
+std::string_view RowKindName(RowKind kind);  // "copy", "run", "nothing"
+
+std::vector<PrintRow> PrintScriptRows(std::string_view fileBytes);

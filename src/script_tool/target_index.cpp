@@ -1,0 +1,53 @@
+#include "script_tool/target_index.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+char FoldForComparison(char byte) {
+  if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte - 'A' + 'a');
+  return byte == '/' ? '\\' : byte;
+}
+
+// FNV-1a over the folded bytes: equal for names that SameFileName calls
+// the same; rarely equal otherwise, and then told apart by SameFileName.
+std::uint64_t NameKey(std::string_view name) {
+  std::uint64_t key = 14695981039346656037ull;
+  for (const char byte : name) {
+    key ^= static_cast<unsigned char>(FoldForComparison(byte));
+    key *= 1099511628211ull;
+  }
+  return key;
+}
+
+}  // namespace
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldForComparison(a[i]) != FoldForComparison(b[i])) return false;
+  }
+  return true;
+}
+
+TargetIndex::TargetIndex(const LintScript& script) {
+  ForEachCopyPath(script, [&](const CopyPath& path) {
+    if (path.IsTarget) entries_.push_back(Entry{NameKey(path.Text), &path.Line, path.Text, path.Index});
+  });
+  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+    return a.Key < b.Key || (a.Key == b.Key && a.Line->Number < b.Line->Number);
+  });
+}
+
+std::size_t TargetIndex::LastLineCopyingOver(std::string_view name) const {
+  const std::uint64_t key = NameKey(name);
+  const auto end = std::upper_bound(entries_.begin(), entries_.end(), key,
+                                    [](std::uint64_t k, const Entry& e) { return k < e.Key; });
+  // From the last line of the key back: the first of the same name is the
+  // last line that copies over it.
+  for (auto entry = end; entry != entries_.begin() && std::prev(entry)->Key == key; --entry) {
+    if (SameFileName(std::prev(entry)->Text, name)) return std::prev(entry)->Line->Number;
+  }
+  return 0;
+}

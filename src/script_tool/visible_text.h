@@ -1,0 +1,15 @@
+#pragma once
+// Script bytes as a reader should see them: each byte as the character the
+// updater makes of it (Latin-1), written as UTF-8, and the characters that
+// would otherwise not show made visible.
+
+#include <string>
+#include <string_view>
+
+// TAB, CR, NUL and the other control characters as "<TAB>", "<CR>", "<NUL>",
+// "<0x1B>"; bytes 0x80 to 0x9F (controls in Latin-1) and 0xA0 (a no-break
+// space) as "<0x85>"; blanks at the very end as "<SP>" (they count in a name).
+std::string VisibleText(std::string_view bytes);
+
+// The bytes decoded as Latin-1 and written as UTF-8, nothing made visible.
+std::string Latin1ToUtf8(std::string_view bytes);

@@ -1,0 +1,190 @@
+#include "script_tool/lint_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using std::string_literals::operator""s;
+
+std::set<std::string> CodesOf(const std::vector<Finding>& findings) {
+  std::set<std::string> codes;
+  for (const Finding& finding : findings) codes.insert(std::string(finding.Code));
+  return codes;
+}
+
+std::string Describe(const std::vector<Finding>& findings) {
+  std::string text;
+  for (const Finding& f : findings) {
+    text += std::to_string(f.Line) + ":" + std::to_string(f.Column) + " " +
+            std::string(f.Code) + " " + f.Message + "\n";
+  }
+  return text;
+}
+
+// One bad and one good script per rule (several where a rule has several
+// forms). The bad one must draw the rule; the good one must be clean.
+struct RuleCase {
+  std::string Code, Bad, Good;
+};
+
+const std::string kCopy = "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\n";
+const std::string kRun = "RUN \"C:\\Program Files\\app\\a.exe\" /updated\n";
+
+// Runs of 17 programs: more than lint compares one by one with each target.
+std::string ManyRuns() {
+  std::string runs;
+  for (int i = 0; i < 17; ++i) runs += "RUN C:\\p\\x" + std::to_string(i) + ".exe\n";
+  return runs;
+}
+
+const std::vector<RuleCase>& RuleCases() {
+  static const std::vector<RuleCase> cases = {
+      {"DS001", "cop\tC:\\n\\a\tC:\\p\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
+      {"DS001", "Run C:\\p\\a.exe\n", "RUN C:\\p\\a.exe\n"},
+      {"DS002", "COPY C:\\n\\a C:\\p\\a\n", "COP C:\\n\\a C:\\p\\a\n"},
+      {"DS002", "CPO\tC:\\n\\a\tC:\\p\\a\n", kCopy},
+      {"DS002", "RUNS C:\\p\\a.exe\n", "RUN C:\\p\\a.exe\n"},
+      {"DS003", "COP\tC:\\n\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
+      {"DS004", "COP\t\tC:\\n\\a\tC:\\p\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
+      {"DS005", "COP\tC:\\n\\a\t\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
+      {"DS006", "\xEF\xBB\xBF" + kCopy, kCopy},
+      {"DS007", "\xFF\xFE" "C\0O\0P\0\t\0"s, kCopy},
+      {"DS007", "\0\0\xFE\xFF\0\0\0C"s, kCopy},
+      {"DS008", "COP\tC:\\n\\a\0\tC:\\p\\a\n"s, kCopy},
+      {"DS009", kCopy + "\x1A" + kRun, kCopy + kRun + "\x1A"},
+      {"DS010", "COP\tC:\\n\\a?\tC:\\p\\a\n", kCopy},
+      {"DS010", "COP\tC:\\n\\a\tC:\\p:\\a\n", kCopy},
+      {"DS010", "COP\tC:\\n\\a\tC:\\p\\a\tb\n", kCopy},
+      {"DS011", "COP\tC:\\n\\a\tC:\\p\\a.\n", kCopy},
+      {"DS011", "COP\tC:\\n\\dir \\a\tC:\\p\\a\n", "COP\tC:\\n\\dir x\\a\tC:\\p\\a\n"},
+      {"DS011", "COP\tC:\\n\\a\tC:\\p\\a\t\n", kCopy},
+      {"DS012", "COP\tC:\\n\\a\tC:\\p\\con.txt\n", "COP\tC:\\n\\a\tC:\\p\\console.txt\n"},
+      {"DS012", "COP\tC:\\n\\LPT1\\a\tC:\\p\\a\n", "COP\tC:\\n\\LPT10\\a\tC:\\p\\a\n"},
+      {"DS013", "COP\tC:\\" + std::string(257, 'a') + "\tC:\\p\\a\n",
+       "COP\tC:\\" + std::string(256, 'a') + "\tC:\\p\\a\n"},
+      {"DS014", "COP\tC:\\n\\a\tC:\\p\\\n", kCopy},
+      {"DS015", "COP\tC:\\p\\a\tc:/P/A\n", kCopy},
+      {"DS016", "RUN C:\\p\\a.exe " + std::string(256 - 11, 'x') + "\n",
+       "RUN C:\\p\\a.exe " + std::string(255 - 11, 'x') + "\n"},
+      {"DS017", "RUN C:\\p\\a\n" "COP\tC:\\n\\a.exe\tC:\\p\\a.exe\n",
+       "COP\tC:\\n\\a.exe\tC:\\p\\a.exe\n" "RUN C:\\p\\a\n"},
+      {"DS017", ManyRuns() + "COP\tC:\\n\\x3.exe\tC:\\P\\X3.EXE\n",
+       "COP\tC:\\n\\x3.exe\tC:\\P\\X3.EXE\n" + ManyRuns()},
+      {"DS018", "COP\tC:\\n\\\x93" "a\x94\tC:\\p\\a\n", kCopy},
+      {"DS041", "COP C:\\n\\a C:\\p\\my file\n", "COP C:\\n\\a C:\\p\\my_file\n"},
+      {"DS042", "COP\tC:\\n\\men\xC3\xBC\tC:\\p\\a\n", "COP\tC:\\n\\menu\tC:\\p\\a\n"},
+      {"DS043", "COP\ta.exe\tC:\\p\\a.exe\n", "COP\t\\\\server\\n\\a.exe\tC:\\p\\a.exe\n"},
+      {"DS043", "RUN a.exe /x\n", "RUN C:\\p\\a.exe /x\n"},
+      {"DS044", "RUN C:\\Program Files\\a.exe /u\n", "RUN \"C:\\Program Files\\a.exe\" /u\n"},
+      {"DS045", "RUN C:\\p\\b.exe\n" + kCopy, kCopy + "RUN C:\\p\\b.exe\n"},
+      {"DS046", kCopy + "REM copy the new files\n", kCopy},
+      {"DS046", kCopy + "\n" + kRun, kCopy + kRun},
+      {"DS047", kCopy + "COP\tC:\\new\\b.exe\tc:/APP/A.EXE\n", kCopy + "COP\tC:\\n\\b\tC:\\p\\b\n"},
+      {"DS048", "COP\tC:\\n\\a\tC:\\p\\a\r" + kRun, kCopy + kRun},
+      {"DS081", "", kCopy},
+      {"DS081", "\xEF\xBB\xBF", kCopy},
+      {"DS082", "COP\tC:\\n\\caf\xE9\tC:\\p\\a\n", "COP\tC:\\n\\cafe\tC:\\p\\a\n"},
+      {"DS083", kCopy + "\r\n" + kRun, "COP\tC:\\n\\a\tC:\\p\\a\r\n" + kRun.substr(0, kRun.size() - 1) + "\r\n"},
+  };
+  return cases;
+}
+
+TEST(LintRules, EachRuleHasABadAndAGoodCase) {
+  for (const RuleCase& c : RuleCases()) {
+    const auto bad = LintScriptBytes(c.Bad);
+    EXPECT_EQ(CodesOf(bad).count(c.Code), 1u) << c.Code << " not drawn by:\n" << c.Bad
+                                              << "\nfound:\n" << Describe(bad);
+    const auto good = LintScriptBytes(c.Good);
+    EXPECT_TRUE(good.empty()) << c.Code << " good case not clean:\n" << c.Good << "\nfound:\n"
+                              << Describe(good);
+  }
+  std::set<std::string> tested;
+  for (const RuleCase& c : RuleCases()) tested.insert(c.Code);
+  for (const LintRule& rule : LintRules()) {
+    EXPECT_EQ(tested.count(std::string(rule.Code)), 1u) << rule.Code << " has no case";
+  }
+}
+
+// One finding per problem: a line with a broken keyword, or a script behind
+// a UTF-16 mark, draws that finding and not the echoes of it; a sound
+// script draws none.
+TEST(LintRules, OneFindingPerProblem) {
+  const struct {
+    std::string Bytes;
+    std::set<std::string> Codes;
+  } cases[] = {
+      {"COP\tC:\\Updates\\PexaMenu 2.0\\PexaMenu.exe\tC:\\Program Files\\PexaMenu\\PexaMenu.exe\r\n"
+       "COP C:\\Updates\\menu.txt C:\\PexaMenu\\menu.txt\r\n"
+       "RUN \"C:\\Program Files\\PexaMenu\\PexaMenu.exe\" /updated\r\n",
+       {}},
+      {"COPY a b\n", {"DS002"}},
+      {"cop\ta\tb\n", {"DS001"}},
+      {"\xFF\xFE" "c\0o\0p\0\0\r\0\n\0"s, {"DS007"}},
+      {"COP\tC:\\a\0\tC:\\b\x1A" "c"s, {"DS008", "DS009"}},
+      {"COP\tC:\\n\\a\tC:\\p\\a\n" "COP\tC:\\n\\a\tC:\\p\\a\n", {"DS047"}},
+      {"COP\tC:\\n\\a \\b .\tC:\\p\\a\n", {"DS011"}},
+  };
+  for (const auto& c : cases) {
+    const auto findings = LintScriptBytes(c.Bytes);
+    EXPECT_EQ(CodesOf(findings), c.Codes) << Describe(findings);
+    EXPECT_EQ(findings.size(), c.Codes.size()) << Describe(findings);
+  }
+}
+
+// Columns count the bytes of the file's line from 1, a byte-order mark and a
+// CR before the LF included, as an editor shows them.
+TEST(LintRules, FindingsPointAtTheBytes) {
+  const struct {
+    std::string Bytes, Code;
+    std::size_t Line, Column, EndColumn;
+  } cases[] = {
+      {"\xEF\xBB\xBF" "cop\tC:\\a\tC:\\b", "DS001", 1, 4, 7},
+      {"COP\tC:\\n\\a\tC:\\p\\a\t\n", "DS011", 1, 18, 19},
+      {"COP\tC:\\n\\a\tC:\\p\\a\r\nxy\x1Az", "DS009", 2, 3, 4},
+      {"COP\tC:\\n\\a\tC:\\p\\a\r\nCOP\tC:\\n\\b\tC:\\p\\b\n", "DS083", 2, 18, 19},
+      {"COP\tC:\\n\\a\tC:\\p\\con\n", "DS012", 1, 17, 20},
+      {"RUN C:\\p\\a\nCOP\tC:\\n\\a\tC:\\p\\a.exe\n", "DS017", 1, 5, 11},
+  };
+  for (const auto& c : cases) {
+    const auto findings = LintScriptBytes(c.Bytes);
+    const auto found = std::find_if(findings.begin(), findings.end(),
+                                    [&](const Finding& f) { return f.Code == c.Code; });
+    ASSERT_NE(found, findings.end()) << c.Code << "\n" << Describe(findings);
+    EXPECT_EQ(found->Line, c.Line) << c.Code;
+    EXPECT_EQ(found->Column, c.Column) << c.Code;
+    EXPECT_EQ(found->EndColumn, c.EndColumn) << c.Code;
+  }
+}
+
+TEST(LintRules, DisabledRulesAreNotChecked) {
+  const auto findings = LintScriptBytes("cop a b\nREM x\n", {"DS001", "DS046"});
+  EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+// The rules page is read against the table: a section per code, with its
+// title, a bad line and a good line.
+TEST(LintRules, EachRuleHasASectionInTheRulesPage) {
+  std::ifstream page(DEVIDUDI_SOURCE_DIR "/docs/lint-rules.md");
+  ASSERT_TRUE(page) << "docs/lint-rules.md not found";
+  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  for (const LintRule& rule : LintRules()) {
+    const std::string heading = "## " + std::string(rule.Code) + ": " + std::string(rule.Title);
+    const std::size_t at = text.find(heading + "\n");
+    ASSERT_NE(at, std::string::npos) << "no section \"" << heading << "\"";
+    const std::size_t next = text.find("\n## ", at + 1);
+    const std::string section = text.substr(at, next == std::string::npos ? next : next - at);
+    EXPECT_NE(section.find("Bad:"), std::string::npos) << rule.Code;
+    EXPECT_NE(section.find("Good:"), std::string::npos) << rule.Code;
+    EXPECT_NE(section.find("Severity: " + std::string(SeverityName(rule.Level))), std::string::npos)
+        << rule.Code;
+  }
+}
+
+}  // namespace

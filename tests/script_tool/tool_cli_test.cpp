@@ -1,0 +1,138 @@
+// devidudi-script lint and print as a CI step runs them: the real program,
+// its output and its exit code.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int ExitCode = -1;
+  std::string Output;
+};
+
+// Runs the program with these arguments; standard error goes to the test's
+// own.
+Outcome RunTool(const std::string& arguments) {
+#ifdef _WIN32
+  // The program lies beside the test program. Its path holds no blank, so
+  // it goes unquoted: cmd.exe would strip the first quotation mark.
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::string command =
+      (fs::path(self).parent_path() / DEVIDUDI_SCRIPT_TOOL).string() + " " + arguments;
+  FILE* pipe = _popen(command.c_str(), "rb");
+#else
+  const std::string command = "'" DEVIDUDI_SCRIPT_TOOL "' " + arguments;
+  FILE* pipe = popen(command.c_str(), "r");
+#endif
+  Outcome outcome;
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  std::size_t read;
+  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.Output.append(buffer, read);
+#ifdef _WIN32
+  outcome.ExitCode = _pclose(pipe);
+  // The program writes text in the runtime's text mode, as Windows programs
+  // do: each line ends in CR LF there.
+  for (std::size_t crLf; (crLf = outcome.Output.find("\r\n")) != std::string::npos;) {
+    outcome.Output.erase(crLf, 1);
+  }
+#else
+  const int status = pclose(pipe);
+  outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return outcome;
+}
+
+class ToolCommandLine : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("devidudi-script-test-" + std::to_string(testing::UnitTest::GetInstance()->random_seed()));
+    fs::create_directories(folder_);
+    Write("clean.txt", "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\r\nRUN C:\\app\\a.exe\r\n");
+    Write("mistakes.txt", "cop\tC:\\new\\a.exe\tC:\\app\\a.exe\nRUN a.exe\n");
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder_ / name, std::ios::binary) << bytes;
+  }
+  std::string Path(const std::string& name) const { return "\"" + (folder_ / name).string() + "\""; }
+
+  fs::path folder_;
+};
+
+TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
+  const struct {
+    std::string Arguments;
+    int ExitCode;
+  } cases[] = {
+      {"lint " + Path("clean.txt"), 0},
+      {"lint " + Path("mistakes.txt"), 1},
+      {"lint - < " + Path("mistakes.txt"), 1},
+      {"lint - < " + Path("clean.txt"), 0},
+      {"lint --severity error --disable DS001 " + Path("mistakes.txt"), 0},
+      {"lint --severity warning " + Path("mistakes.txt"), 1},
+      {"lint " + Path("clean.txt") + " " + Path("missing.txt"), 2},
+      {"lint \"" + folder_.string() + "\"", 2},
+      {"lint --format xml " + Path("clean.txt"), 3},
+      {"lint --disable DS999 " + Path("clean.txt"), 3},
+      {"lint", 3},
+      {"print " + Path("mistakes.txt"), 0},
+      {"print " + Path("missing.txt"), 2},
+      {"print --help", 0},
+      {"--version", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunTool(c.Arguments).ExitCode, c.ExitCode) << c.Arguments;
+}
+
+TEST_F(ToolCommandLine, LintWritesGccLinesAndJson) {
+  const Outcome gcc = RunTool("lint " + Path("mistakes.txt"));
+  const std::string name = (folder_ / "mistakes.txt").string();
+  EXPECT_NE(gcc.Output.find(name + ":1:1: error: \"cop\" is not a keyword"), std::string::npos)
+      << gcc.Output;
+  EXPECT_NE(gcc.Output.find(name + ":2:5: warning: \"a.exe\" is relative"), std::string::npos)
+      << gcc.Output;
+
+  const Outcome json = RunTool("lint --format json " + Path("mistakes.txt"));
+  const nlohmann::json findings = nlohmann::json::parse(json.Output);
+  ASSERT_TRUE(findings.is_array());
+  ASSERT_FALSE(findings.empty());
+  EXPECT_EQ(findings[0]["file"], name);
+  EXPECT_EQ(findings[0]["line"], 1);
+  EXPECT_EQ(findings[0]["column"], 1);
+  EXPECT_EQ(findings[0]["endColumn"], 4);
+  EXPECT_EQ(findings[0]["severity"], "error");
+  EXPECT_EQ(findings[0]["code"], "DS001");
+  EXPECT_TRUE(findings[0]["fix"].is_string());
+}
+
+TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
+  const Outcome text = RunTool("print " + Path("clean.txt"));
+  EXPECT_NE(text.Output.find("   1     0%  copy     C:\\new\\a.exe  ->  C:\\app\\a.exe\n"),
+            std::string::npos) << text.Output;
+  EXPECT_NE(text.Output.find("   2    51%  run      C:\\app\\a.exe\n"), std::string::npos)
+      << text.Output;
+  const nlohmann::json rows = nlohmann::json::parse(RunTool("print --format json " + Path("clean.txt")).Output);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1]["kind"], "run");
+  EXPECT_EQ(rows[1]["percentage"], 51);
+  EXPECT_EQ(rows[1]["commandLine"], "C:\\app\\a.exe");
+}
+
+}  // namespace
