@@ -9,6 +9,7 @@ Nothing here is a test: no timing is asserted anywhere."""
 
 import datetime
 import os
+import re
 import pathlib
 import resource
 import subprocess
@@ -20,6 +21,8 @@ TOP = pathlib.Path(__file__).resolve().parent.parent
 RESULTS = TOP / 'bench' / 'RESULTS.md'
 TOOL = TOP / 'build' / 'linux' / 'src' / 'script_tool' / 'devidudi-script'
 HEADING = '## devidudi-script (native Linux)'
+BEGIN = '<!-- kept: devidudi-script lint and print, written by bench/toolkit_bench.py -->'
+END = '<!-- end: devidudi-script lint and print -->'
 LINES = 100_000
 RUNS = 15
 TARGET_RATIO = 25
@@ -59,7 +62,7 @@ def best_of(command):
 def section(size, figures):
     wc, lint, printed = figures
     rows = [
-        HEADING, '',
+        BEGIN, HEADING, '',
         'Written by `make bench-toolkit` (bench/toolkit_bench.py) on %s UTC, load average %s: '
         'the best of %d runs of each command on the same script of %s lines '
         '(%.1f MiB, CR LF, TAB separators), output to /dev/null; wall-clock and processor '
@@ -77,15 +80,14 @@ def section(size, figures):
         ratio = seconds / wc[0]
         rows.append('| `%s` | %.4f | %.1f | <= %d | %s | %.3f |' % (
             name, seconds, ratio, TARGET_RATIO, 'met' if ratio <= TARGET_RATIO else '**not met**', cpu))
+    rows.append(END)
     return '\n'.join(rows) + '\n'
 
 
 def write_section(text):
+    # Between markers that bench/run.py keeps when it writes the file anew.
     old = RESULTS.read_text() if RESULTS.exists() else '# Benchmark results\n'
-    start = old.find(HEADING)
-    if start >= 0:
-        end = old.find('\n## ', start + len(HEADING))
-        old = old[:start] + (old[end + 1:] if end >= 0 else '')
+    old = re.sub(re.escape(BEGIN) + '.*?' + re.escape(END) + '\n?', '', old, flags=re.S)
     RESULTS.write_text(old.rstrip('\n') + '\n\n' + text)
 
 
