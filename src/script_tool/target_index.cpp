@@ -10,13 +10,21 @@ char FoldForComparison(char byte) {
   return byte == '/' ? '\\' : byte;
 }
 
-// FNV-1a over the folded bytes: equal for names that SameFileName calls
-// the same; rarely equal otherwise, and then told apart by SameFileName.
+// A hash of the folded bytes, eight at a time: equal for names that
+// SameFileName calls the same; rarely equal otherwise, and then told apart by
+// SameFileName. A byte-at-a-time hash waits on one multiplication per byte,
+// which was a tenth of linting a long script.
 std::uint64_t NameKey(std::string_view name) {
-  std::uint64_t key = 14695981039346656037ull;
-  for (const char byte : name) {
-    key ^= static_cast<unsigned char>(FoldForComparison(byte));
-    key *= 1099511628211ull;
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t key = name.size();
+  std::size_t i = 0;
+  while (i < name.size()) {
+    std::uint64_t chunk = 0;
+    for (std::size_t k = 0; k < 8 && i < name.size(); ++k, ++i) {
+      chunk |= std::uint64_t{static_cast<unsigned char>(FoldForComparison(name[i]))} << (8 * k);
+    }
+    key = (key ^ chunk) * kMultiplier;
+    key ^= key >> 29;
   }
   return key;
 }
