@@ -1,6 +1,7 @@
 // devidudi-script make over folders generated here: what it copies, the bytes
 // it writes, what it refuses, and its exit codes.
 #include "script_tool/make_plan.h"
+#include "script_tool/lint_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <string>
 
 #ifdef _WIN32
@@ -239,6 +241,41 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
   const MakeOutcome outcome = MakeScript(request);
   ASSERT_EQ(outcome.Errors.size(), 1u) << "a RUN too long";
   EXPECT_EQ(outcome.Errors[0].Where, "--run 1");
+}
+
+// Whatever two folders make gives, lint finds nothing at warning level or
+// above in the script: names with blanks, accents, dots and odd cases, deep
+// folders, and RUN lines with quoted programs.
+TEST(MakeScript, LintFindsNothingToWarnOfInAnyScriptMakeWrites) {
+  const char* const pieces[] = {"menu", "Read Me", "caf\xC3\xA9", "data.v2", "a b  c",
+                                "UPPER", "x", "n\xC3\xBCmero 1", "-dash", "lib"};
+  std::mt19937 random(7);
+  auto piece = [&] { return std::string(pieces[random() % std::size(pieces)]); };
+  for (int round = 0; round < 12; ++round) {
+    Trees trees;
+    const std::string folder = piece() + "/" + piece();
+    trees.Folder("old", folder);
+    trees.Folder("new", folder);
+    for (int file = 0; file < 20; ++file) {
+      const std::string name = (file % 3 == 0 ? folder + "/" : std::string()) + piece() +
+                               std::to_string(file) + (file % 2 ? ".txt" : ".exe");
+      const std::string bytes = "v" + std::to_string(random() % 3);
+      if (random() % 4 != 0) trees.Put("old", name, bytes);
+      if (random() % 5 != 0) trees.Put("new", name, "v" + std::to_string(random() % 3));
+    }
+    MakeRequest request = trees.Request(/*times=*/round % 2 == 1);
+    request.TargetRoot = round % 3 == 0 ? L"C:\\Program Files\\PexaMenu" : L"D:\\App\\";
+    request.Runs = {L"\"C:\\Program Files\\PexaMenu\\PexaMenu.exe\" /updated",
+                    L"C:\\Tools\\notify.exe"};
+    const MakeOutcome outcome = MakeScript(request);
+    ASSERT_TRUE(outcome.Errors.empty()) << "round " << round << ": " << outcome.Errors[0].Message;
+    EXPECT_GT(outcome.Script.LineCount(), request.Runs.size()) << "round " << round;
+    for (const Finding& finding : LintScriptBytes(outcome.Script.Bytes())) {
+      EXPECT_LT(finding.Level, Severity::Warning)
+          << "round " << round << " line " << finding.Line << ": " << finding.Code << " "
+          << finding.Message;
+    }
+  }
 }
 
 TEST(MakeScript, SaysWhenAFolderCannotBeRead) {
