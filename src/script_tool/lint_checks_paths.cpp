@@ -1,5 +1,6 @@
 // The rules on the names a script gives Windows: what a file name may hold,
 // how long a path may be, and which paths the script names twice.
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -47,10 +48,14 @@ void AddWhole(FindingSink& sink, const CopyPath& path, std::string_view detail =
 // left out.
 template <typename Visitor>
 void ForEachName(std::string_view path, Visitor&& visit) {
+  // Separators are found with find (memchr), not byte by byte: these loops
+  // were a third of linting a long script. Most paths hold no "/" at all.
+  const bool hasSlash = path.find('/') != std::string_view::npos;
   std::size_t begin = IsVerbatim(path) ? kVerbatimPrefix.size() : 0;
   while (begin <= path.size()) {
-    std::size_t end = begin;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    std::size_t end = path.find('\\', begin);
+    if (hasSlash) end = std::min(end, path.find('/', begin));
+    if (end == std::string_view::npos) end = path.size();
     const std::string_view name = path.substr(begin, end - begin);
     const bool dots = name.find_first_not_of('.') == std::string_view::npos && name.size() <= 2;
     if (!name.empty() && !dots && visit(begin, end)) return;

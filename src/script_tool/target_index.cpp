@@ -1,13 +1,25 @@
 #include "script_tool/target_index.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 namespace {
 
+constexpr std::array<unsigned char, 256> FoldingTable() {
+  std::array<unsigned char, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    table[byte] = byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a')
+                  : byte == '/'              ? '\\'
+                                             : static_cast<unsigned char>(byte);
+  }
+  return table;
+}
+constexpr std::array<unsigned char, 256> kFolded = FoldingTable();
+
+// ASCII letters in one case, "/" as "\\"; every other byte as it is.
 char FoldForComparison(char byte) {
-  if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte - 'A' + 'a');
-  return byte == '/' ? '\\' : byte;
+  return static_cast<char>(kFolded[static_cast<unsigned char>(byte)]);
 }
 
 // A hash of the folded bytes, eight at a time: equal for names that
@@ -21,7 +33,7 @@ std::uint64_t NameKey(std::string_view name) {
   while (i < name.size()) {
     std::uint64_t chunk = 0;
     for (std::size_t k = 0; k < 8 && i < name.size(); ++k, ++i) {
-      chunk |= std::uint64_t{static_cast<unsigned char>(FoldForComparison(name[i]))} << (8 * k);
+      chunk |= std::uint64_t{kFolded[static_cast<unsigned char>(name[i])]} << (8 * k);
     }
     key = (key ^ chunk) * kMultiplier;
     key ^= key >> 29;
