@@ -2,6 +2,7 @@
 
 #include "checks/busy_target.h"
 #include "script/file_command.h"
+#include "support/command_line_recorder.h"
 #include "support/peer_process.h"
 #include "support/test_files.h"
 
@@ -14,36 +15,6 @@ FileCommand RunLine(const std::wstring& commandLine) {
 std::wstring Padded(const std::wstring& commandLine, std::size_t length) {
   return commandLine + L" " + std::wstring(length - commandLine.size() - 1, L'p');
 }
-
-// Makes record_command_line.exe, started by ExecuteRun, write into this
-// folder: the settings travel in the environment that the started program
-// inherits, so the command line holds only what the test wrote.
-class CommandLineRecorder {
- public:
-  CommandLineRecorder() {
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", folder_.File(L"record.txt").c_str());
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_EVENT", recorded_.Name().c_str());
-  }
-  ~CommandLineRecorder() {
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", nullptr);
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_EVENT", nullptr);
-  }
-
-  std::wstring Program() const { return L"\"" + HelperPath(L"record_command_line.exe") + L"\""; }
-
-  // The command line the recorder was started with.
-  std::wstring Recorded() {
-    if (WaitForSingleObject(recorded_.Get(), kPeerWaitMs) != WAIT_OBJECT_0) return L"(nothing)";
-    const std::string bytes = ReadBytes(folder_.File(L"record.txt"));
-    std::wstring text(bytes.size() / 2, L'\0');
-    memcpy(text.data(), bytes.data(), text.size() * 2);
-    return text.substr(0, text.size() - 1);  // without the recorder's line feed
-  }
-
- private:
-  TempFolder folder_;
-  NamedEvent recorded_;
-};
 
 TEST(ExecuteRun, StartsTheCommandLineExactlyAsWritten) {
   CommandLineRecorder recorder;

@@ -4,43 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
+#include "support/command_line_recorder.h"
 #include "support/peer_process.h"
 #include "support/test_files.h"
 
 using devidudi::LaunchUpdater;
 
 namespace {
-
-// record_command_line.exe stands in for the updater and writes down the
-// command line it was started with; where to write comes through the
-// environment, which the started program inherits.
-class CommandLineRecorder {
- public:
-  CommandLineRecorder() {
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", folder_.File(L"record.txt").c_str());
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_EVENT", recorded_.Name().c_str());
-  }
-  ~CommandLineRecorder() {
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_FILE", nullptr);
-    SetEnvironmentVariableW(L"DEVIDUDI_RECORD_EVENT", nullptr);
-  }
-
-  std::wstring Recorded() {
-    if (WaitForSingleObject(recorded_.Get(), kPeerWaitMs) != WAIT_OBJECT_0) return L"(nothing)";
-    const std::string bytes = ReadBytes(folder_.File(L"record.txt"));
-    std::wstring text(bytes.size() / 2, L'\0');
-    std::memcpy(text.data(), bytes.data(), text.size() * 2);
-    return text.substr(0, text.size() - 1);  // without the recorder's line feed
-  }
-  bool AnythingRecorded() const { return recorded_.IsSet(); }
-
- private:
-  TempFolder folder_;
-  NamedEvent recorded_;
-};
 
 TEST(LaunchUpdater, StartsTheProgramQuotedThenTheScriptPathAsItIs) {
   const std::wstring program = HelperPath(L"record_command_line.exe");
