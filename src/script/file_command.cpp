@@ -1,7 +1,6 @@
 #include "script/file_command.h"
 
 #include <string_view>
-#include <utility>
 
 namespace {
 
@@ -15,38 +14,46 @@ constexpr std::string_view kRunKeyword = "RUN";
 
 // A TAB anywhere in the argument text wins over an earlier SPACE, so that a
 // source path with spaces in it can be written with a TAB as separator.
-std::size_t FindSeparator(const std::string& line) {
+std::size_t FindSeparator(std::string_view line) {
   const std::size_t tab = line.find('\t', kArgumentStart);
-  if (tab != std::string::npos) return tab;
+  if (tab != std::string_view::npos) return tab;
   return line.find(' ', kArgumentStart);
 }
 
 }  // namespace
 
-FileCommand::FileCommand(std::string line) : Kind(CommandKind::Unrecognized) {
-  const std::string_view keyword =
-      std::string_view(line).substr(0, kKeywordLength);
+ParsedLine ParseLine(std::string_view line) {
+  ParsedLine parsed;
+  const std::string_view keyword = line.substr(0, kKeywordLength);
 
   if (keyword == kCopyKeyword) {
-    Kind = CommandKind::Copy;
+    parsed.Kind = CommandKind::Copy;
     const std::size_t separator = FindSeparator(line);
-    if (separator == std::string::npos) return;  // a Copy without arguments
-    Arguments.reserve(2);
-    Arguments.push_back(
-        line.substr(kArgumentStart, separator - kArgumentStart));
-    Arguments.push_back(line.substr(separator + 1));
-    return;
+    if (separator == std::string_view::npos) return parsed;  // a Copy without arguments
+    parsed.ArgumentCount = 2;
+    parsed.Arguments[0] = line.substr(kArgumentStart, separator - kArgumentStart);
+    parsed.Arguments[1] = line.substr(separator + 1);
+    return parsed;
   }
 
+  parsed.ArgumentCount = 1;
   if (line.size() < kArgumentStart) {
     // Nothing at index 4 to take an argument from: not even a "RUN" of three
     // bytes has a command line, so the line is kept as an unrecognized
     // command with one empty argument (one command per line still holds).
-    Arguments.emplace_back();
-    return;
+    return parsed;
   }
 
-  if (keyword == kRunKeyword) Kind = CommandKind::Run;
-  line.erase(0, kArgumentStart);
-  Arguments.push_back(std::move(line));
+  if (keyword == kRunKeyword) parsed.Kind = CommandKind::Run;
+  parsed.Arguments[0] = line.substr(kArgumentStart);
+  return parsed;
+}
+
+FileCommand::FileCommand(std::string line) : Kind(CommandKind::Unrecognized) {
+  const ParsedLine parsed = ParseLine(line);
+  Kind = parsed.Kind;
+  Arguments.reserve(parsed.ArgumentCount);
+  for (std::size_t i = 0; i < parsed.ArgumentCount; ++i) {
+    Arguments.emplace_back(parsed.Arguments[i].data(), parsed.Arguments[i].size());
+  }
 }

@@ -2,8 +2,10 @@
 // One line of an update script. This header and its .cpp hold the whole line
 // grammar and use no Windows header, so the grammar also builds natively.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a line asks for, told by its first three bytes alone.
@@ -15,6 +17,19 @@ enum class CommandKind : std::int32_t {
   // executed, so a stray line cannot make the updater do something.
   Unrecognized = 2,
 };
+
+// Where a line's command and arguments stand in the line: the whole grammar,
+// over a view of the line. FileCommand is built from it, and the toolkit reads
+// a script of 100,000 lines through it without copying one line.
+struct ParsedLine {
+  CommandKind Kind = CommandKind::Unrecognized;
+  // 2 for a "COP" line with a separator after the keyword, 0 for one without,
+  // 1 for every other line.
+  std::size_t ArgumentCount = 0;
+  // Views into the line given to ParseLine; the first ArgumentCount hold.
+  std::string_view Arguments[2];
+};
+ParsedLine ParseLine(std::string_view line);
 
 // A parsed script line. A value: copies own their argument texts, and nothing
 // changes a FileCommand after construction. Consumers read the fields directly.

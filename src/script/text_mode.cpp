@@ -1,12 +1,5 @@
 #include "script/text_mode.h"
 
-namespace {
-
-// The runtime's text mode takes this byte as the end of the data.
-constexpr char kEndOfData = '\x1A';
-
-}  // namespace
-
 std::string_view WithoutByteOrderMark(std::string_view text) {
   if (text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
     text.remove_prefix(kUtf8ByteOrderMark.size());

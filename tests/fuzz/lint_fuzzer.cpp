@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/line_splitter.h"
 #include "script/text_mode.h"
@@ -64,11 +65,26 @@ void CheckRows(std::string_view bytes) {
   }
 }
 
+// The lines lint and print read in place from the file are the lines of the
+// text the updater reads.
+void CheckLinesInPlace(std::string_view bytes) {
+  std::vector<std::string_view> fromText;
+  const std::string text = ScriptTextFromFileBytes(bytes);
+  ForEachLine(text, [&](std::string_view line) { fromText.push_back(line); });
+  std::size_t i = 0;
+  ForEachScriptLine(bytes, [&](std::string_view line) {
+    Require(i < fromText.size() && line == fromText[i]);
+    ++i;
+  });
+  Require(i == fromText.size());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   CheckFindings(bytes, LintScriptBytes(bytes));
   CheckRows(bytes);
+  CheckLinesInPlace(bytes);
   return 0;
 }

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "script/line_splitter.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ TEST(ScriptTextFromFileBytes, ReadsAsTheRuntimeTextMode) {
       {"COP a b\r\nRUN c\r\n", "COP a b\nRUN c\n", "CR LF becomes LF"},
       {"a\rb\r", "a\rb\r", "a lone CR stays, at the end too"},
       {"a\r\r\nb", "a\r\nb", "only the CR before the LF goes"},
+      {"\r\n\r\n\r", "\n\n\r", "empty CR LF lines, then a lone CR"},
       {"a\nb\x1A" "c\nd", "a\nb", "0x1A ends the data"},
       {"\x1A" "abc", "", "0x1A first: nothing"},
       {"a\r\x1A\nb", "a\r", "a CR before 0x1A is a lone CR"},
@@ -29,6 +33,16 @@ TEST(ScriptTextFromFileBytes, ReadsAsTheRuntimeTextMode) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ScriptTextFromFileBytes(c.bytes), c.text) << c.why;
+    // The lines read in place from the file are the lines of that text.
+    std::vector<std::string> fromText, inPlace;
+    ForEachLine(c.text, [&](std::string_view line) { fromText.emplace_back(line); });
+    ForEachScriptLine(c.bytes, [&](std::string_view line) {
+      EXPECT_TRUE(line.empty() || (line.data() >= c.bytes.data() &&
+                                   line.data() + line.size() <= c.bytes.data() + c.bytes.size()))
+          << c.why << ": not a view into the file";
+      inPlace.emplace_back(line);
+    });
+    EXPECT_EQ(inPlace, fromText) << c.why;
   }
 }
 
