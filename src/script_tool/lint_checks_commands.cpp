@@ -21,7 +21,7 @@ bool IsSound(const LintLine& lintLine, CommandKind kind) {
   return lintLine.Keyword == KeywordFault::None && lintLine.Line.Command.Kind == kind;
 }
 
-bool HasTwoArguments(const ReadLine& line) { return line.Command.Arguments.size() == 2; }
+bool HasTwoArguments(const ReadLine& line) { return line.Command.ArgumentCount == 2; }
 
 // The first word of a line, as far as it can be taken for a keyword.
 std::string_view LeadingWord(std::string_view text) {
@@ -48,7 +48,7 @@ void CheckKeywordSpelling(const LintLine& lintLine, FindingSink& sink) {
 
 void CheckCopyWithoutSeparator(const LintLine& lintLine, FindingSink& sink) {
   const ReadLine& line = lintLine.Line;
-  if (IsSound(lintLine, CommandKind::Copy) && line.Command.Arguments.empty()) {
+  if (IsSound(lintLine, CommandKind::Copy) && line.Command.ArgumentCount == 0) {
     sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()));
   }
 }
@@ -73,10 +73,10 @@ void CheckEmptyTarget(const LintLine& lintLine, FindingSink& sink) {
 void CheckSpaceSeparator(const LintLine& lintLine, FindingSink& sink) {
   const ReadLine& line = lintLine.Line;
   if (!IsSound(lintLine, CommandKind::Copy) || !HasTwoArguments(line)) return;
-  const std::string& source = line.Command.Arguments[0];
+  const std::string_view source = line.Command.Arguments[0];
   const std::size_t separator = kArgumentStart + source.size();
   if (line.Text[separator] == ' ' &&
-      line.Command.Arguments[1].find(' ') != std::string::npos) {
+      line.Command.Arguments[1].find(' ') != std::string_view::npos) {
     sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1),
              VisibleText(source));
   }

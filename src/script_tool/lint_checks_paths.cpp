@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "script_tool/byte_lanes.h"
 #include "script_tool/lint_checks.h"
 #include "script_tool/run_program.h"
 #include "script_tool/target_index.h"
@@ -45,47 +46,79 @@ void AddWhole(FindingSink& sink, const CopyPath& path, std::string_view detail =
 }
 
 // Calls visit(begin, end) for each name between separators, "." and ".."
-// left out.
+// left out, until visit returns true.
 template <typename Visitor>
 void ForEachName(std::string_view path, Visitor&& visit) {
-  // Separators are found with find (memchr), not byte by byte: these loops
-  // were a third of linting a long script. Most paths hold no "/" at all.
-  const bool hasSlash = path.find('/') != std::string_view::npos;
   std::size_t begin = IsVerbatim(path) ? kVerbatimPrefix.size() : 0;
-  while (begin <= path.size()) {
-    std::size_t end = path.find('\\', begin);
-    if (hasSlash) end = std::min(end, path.find('/', begin));
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view name = path.substr(begin, end - begin);
-    const bool dots = name.find_first_not_of('.') == std::string_view::npos && name.size() <= 2;
-    if (!name.empty() && !dots && visit(begin, end)) return;
-    begin = end + 1;
+  // The separators of eight bytes at a time, found without a branch per
+  // byte; the last name ends at the end of the path.
+  for (std::size_t at = begin; at <= path.size(); at += 8) {
+    const std::uint64_t lanes = LoadLanes(path, at);
+    std::uint64_t separators = LanesEqualTo(lanes, '\\') | LanesEqualTo(lanes, '/');
+    if (at + 8 > path.size()) separators |= std::uint64_t{0x80} << (8 * (path.size() - at));
+    for (; separators != 0; separators &= separators - 1) {
+      const std::size_t end = at + FirstMarkedLane(separators);
+      const std::size_t length = end - begin;
+      const bool dots = length <= 2 && (length == 0 || path[begin] == '.') &&
+                        (length < 2 || path[begin + 1] == '.');
+      if (!dots && visit(begin, end)) return;
+      begin = end + 1;
+    }
   }
+}
+
+// Up to eight bytes in one integer, the first in the lowest byte.
+constexpr std::uint64_t Packed(std::string_view bytes) {
+  std::uint64_t packed = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    packed |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+  }
+  return packed;
+}
+
+bool IsDeviceDigit(char byte) {
+  return (byte >= '1' && byte <= '9') || byte == '\xB9' || byte == '\xB2' || byte == '\xB3';
 }
 
 // CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9 (also with the Latin-1
 // superscript digits), CONIN$ and CONOUT$: Windows opens the device whatever
 // the extension, and whatever blanks follow the base name.
 bool IsDeviceName(std::string_view name) {
-  std::string_view base = name.substr(0, name.find('.'));
-  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-  // Most names are of none of these lengths: they are passed at once.
-  if (base.size() != 3 && base.size() != 4 && base.size() != 6 && base.size() != 7) return false;
-  char upper[7];
-  for (std::size_t i = 0; i < base.size(); ++i) {
-    const char byte = base[i];
-    upper[i] = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+  // Most names are passed at once: every device name has three letters and
+  // then the end, a dot, a space, a digit or the I or O of CONIN$ and CONOUT$.
+  if (name.size() < 3) return false;
+  if (name.size() > 3) {
+    const char fourth = name[3];
+    const char letter = static_cast<char>(fourth | 0x20);
+    if (fourth != '.' && fourth != ' ' && !IsDeviceDigit(fourth) && letter != 'i' && letter != 'o') {
+      return false;
+    }
   }
-  const std::string_view folded(upper, base.size());
-  if (folded == "CON" || folded == "PRN" || folded == "AUX" || folded == "NUL" ||
-      folded == "CONIN$" || folded == "CONOUT$") {
-    return true;
+  std::size_t baseSize = 0;
+  while (baseSize < name.size() && name[baseSize] != '.') ++baseSize;
+  while (baseSize > 0 && name[baseSize - 1] == ' ') --baseSize;
+  if (baseSize != 3 && baseSize != 4 && baseSize != 6 && baseSize != 7) return false;
+  // The base in capitals, in one integer: compared without a stored copy.
+  std::uint64_t base = 0;
+  for (std::size_t i = 0; i < baseSize; ++i) {
+    const char byte = name[i];
+    const char upper = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+    base |= std::uint64_t{static_cast<unsigned char>(upper)} << (8 * i);
   }
-  if (folded.size() != 4 || (folded.substr(0, 3) != "COM" && folded.substr(0, 3) != "LPT")) {
-    return false;
+  switch (base) {
+    case Packed("CON"):
+    case Packed("PRN"):
+    case Packed("AUX"):
+    case Packed("NUL"):
+    case Packed("CONIN$"):
+    case Packed("CONOUT$"):
+      return true;
+    default:
+      break;
   }
-  const char digit = folded[3];
-  return (digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3';
+  const std::uint64_t threeLetters = base & 0xFFFFFF;
+  return baseSize == 4 && (threeLetters == Packed("COM") || threeLetters == Packed("LPT")) &&
+         IsDeviceDigit(name[3]);
 }
 
 // The bytes no Windows name may hold, besides the colon of a drive.
@@ -103,6 +136,20 @@ std::size_t FindForbiddenByte(std::string_view path) {
   std::size_t start = IsVerbatim(path) ? kVerbatimPrefix.size() : 0;
   // A colon after the drive letter is the drive's.
   if (path.size() >= start + 2 && IsAsciiLetter(path[start]) && path[start + 1] == ':') start += 2;
+  // Whether any byte is suspect at all, eight at a time: almost every path
+  // holds none, and a test per byte was a tenth of linting a long script.
+  std::uint64_t suspect = 0;
+  for (std::size_t i = start; i < path.size(); i += 8) {
+    const std::uint64_t lanes = LoadLanes(path, i);
+    // The lanes past the end hold 0, which is suspect: those are left out.
+    const std::uint64_t inPath = i + 8 <= path.size() ? ~std::uint64_t{0}
+                                                      : (std::uint64_t{1} << (8 * (path.size() - i))) - 1;
+    suspect |= (LanesBelow(lanes, 0x20) | LanesEqualTo(lanes, '<') | LanesEqualTo(lanes, '>') |
+                LanesEqualTo(lanes, '"') | LanesEqualTo(lanes, '|') | LanesEqualTo(lanes, '?') |
+                LanesEqualTo(lanes, '*') | LanesEqualTo(lanes, ':')) &
+               inPath;
+  }
+  if (suspect == 0) return std::string_view::npos;
   for (std::size_t i = start; i < path.size(); ++i) {
     const auto byte = static_cast<unsigned char>(path[i]);
     if (!kForbiddenInNames[byte]) continue;
@@ -164,7 +211,7 @@ void CheckTargetIsFolder(const LintLine& lintLine, FindingSink& sink) {
 
 void CheckSourceIsTarget(const LintLine& lintLine, FindingSink& sink) {
   ForEachCopyPath(lintLine, [&](const CopyPath& path) {
-    const std::string& source = path.Line.Command.Arguments[0];
+    const std::string_view source = path.Line.Command.Arguments[0];
     if (path.IsTarget && SameFileName(source, path.Text)) {
       AddWhole(sink, path);
     }

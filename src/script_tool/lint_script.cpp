@@ -4,7 +4,6 @@
 #include <array>
 #include <utility>
 
-#include "script/line_splitter.h"
 #include "script/text_mode.h"
 
 namespace {
@@ -91,27 +90,19 @@ LintScript ReadLintScript(std::string_view fileBytes) {
   script.WideMark = WideMarkName(fileBytes);
   script.Utf8Mark = fileBytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
 
-  script.Text = std::make_unique<const std::string>(ScriptTextFromFileBytes(fileBytes));
-  std::size_t count = 0;
-  ForEachLine(*script.Text, [&](std::string_view) { ++count; });
-  script.Lines.reserve(count);
-
-  // The text mode drops only the CR right before an LF, so the file's data
-  // splits at its LFs into exactly the lines the updater reads.
-  std::string_view data = fileBytes.substr(0, script.EndOfData);
-  if (script.Utf8Mark) data.remove_prefix(kUtf8ByteOrderMark.size());
-  std::size_t start = 0;
-  ForEachLine(*script.Text, [&](std::string_view text) {
+  // An upper bound on the lines: each LF ends at most one.
+  script.Lines.reserve(static_cast<std::size_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n')) + 1);
+  const char* const fileEnd = fileBytes.data() + fileBytes.size();
+  ForEachScriptLine(fileBytes, [&](std::string_view text) {
     const std::size_t number = script.Lines.size() + 1;
     const std::size_t columnOffset = number == 1 && script.Utf8Mark ? kUtf8ByteOrderMark.size() : 0;
-    LintLine& lintLine = script.Lines.emplace_back(
-        LintLine{ReadLine{number, text, columnOffset, FileCommand(std::string(text))}});
-    const std::size_t lineFeed = data.find('\n', start);
-    if (lineFeed != std::string_view::npos) {
-      lintLine.End = lineFeed > start && data[lineFeed - 1] == '\r'
-                         ? LineEnd::CarriageReturnLineFeed
-                         : LineEnd::LineFeed;
-      start = lineFeed + 1;
+    LintLine& lintLine = script.Lines.emplace_back(LintLine{ReadLine{number, text, columnOffset, ParseLine(text)}});
+    // The line is a view into the file: what follows it there is its end.
+    const char* const after = text.data() + text.size();
+    if (after != fileEnd && *after == '\r' && after + 1 != fileEnd && after[1] == '\n') {
+      lintLine.End = LineEnd::CarriageReturnLineFeed;
+    } else if (after != fileEnd && *after == '\n') {
+      lintLine.End = LineEnd::LineFeed;
     }
     // Written so that the compiler checks many bytes at a time.
     unsigned char high = 0, control = 0;

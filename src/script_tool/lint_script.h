@@ -4,7 +4,6 @@
 // worked out once.
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,14 +22,15 @@ enum class KeywordFault {
   Misspelt,   // "COPY", "RUNS" (the fourth letter is skipped), "CPO", "RUM"
 };
 
-// One line as the updater reads it, like ScriptLine, but its text a view
-// into the script's text: one copy fewer of every line.
+// One line as the updater reads it, like ScriptLine, but its text and its
+// arguments views into the file's bytes: no copy of any line, and no
+// allocation per line.
 struct ReadLine {
   std::size_t Number = 0;  // from 1
   std::string_view Text;   // without the line end
   // Where Text starts in the file's line: 3 behind a byte-order mark.
   std::size_t ColumnOffset = 0;
-  FileCommand Command;
+  ParsedLine Command;
 };
 
 struct LintLine {
@@ -42,10 +42,7 @@ struct LintLine {
 };
 
 struct LintScript {
-  std::string_view Bytes;  // the file as it is
-  // The text the updater reads, which the lines view; held apart so that
-  // moving the script moves no character.
-  std::unique_ptr<const std::string> Text;
+  std::string_view Bytes;  // the file as it is, which the lines view
   std::vector<LintLine> Lines;
   bool Utf8Mark = false;
   // "UTF-16 LE", "UTF-32 BE", ...: a mark after which nothing reads as the
@@ -85,11 +82,11 @@ template <typename Visitor>
 void ForEachCopyPath(const LintLine& lintLine, Visitor&& visit) {
   const ReadLine& line = lintLine.Line;
   if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Copy ||
-      line.Command.Arguments.size() != 2) {
+      line.Command.ArgumentCount != 2) {
     return;
   }
-  const std::string& source = line.Command.Arguments[0];
-  const std::string& target = line.Command.Arguments[1];
+  const std::string_view source = line.Command.Arguments[0];
+  const std::string_view target = line.Command.Arguments[1];
   constexpr std::size_t kArgumentStart = 4;
   if (!source.empty()) visit(CopyPath{line, source, kArgumentStart, false});
   if (!target.empty()) visit(CopyPath{line, target, kArgumentStart + source.size() + 1, true});

@@ -1,8 +1,8 @@
 #include "script_tool/target_index.h"
 
-#include <algorithm>
 #include <array>
-#include <iterator>
+
+#include "script_tool/byte_lanes.h"
 
 namespace {
 
@@ -22,6 +22,19 @@ char FoldForComparison(char byte) {
   return static_cast<char>(kFolded[static_cast<unsigned char>(byte)]);
 }
 
+// Eight bytes folded at once as FoldForComparison folds each: a capital
+// (a byte 'A' to 'Z') gains 0x20, a '/' becomes '\\'.
+std::uint64_t FoldLanes(std::uint64_t lanes) {
+  // A lane's low seven bits plus a bias set its high bit exactly when they
+  // reach the bound; no lane carries into the next.
+  const std::uint64_t low = lanes & ~kLaneHighBits;
+  const std::uint64_t atLeastA = low + kEachLane * (0x80 - 'A');
+  const std::uint64_t aboveZ = low + kEachLane * (0x80 - 'Z' - 1);
+  const std::uint64_t capitals = atLeastA & ~aboveZ & ~lanes & kLaneHighBits;
+  lanes |= capitals >> 2;
+  return lanes ^ ((LanesEqualTo(lanes, '/') >> 7) * ('/' ^ '\\'));
+}
+
 // A hash of the folded bytes, eight at a time: equal for names that
 // SameFileName calls the same; rarely equal otherwise, and then told apart by
 // SameFileName. A byte-at-a-time hash waits on one multiplication per byte,
@@ -29,13 +42,8 @@ char FoldForComparison(char byte) {
 std::uint64_t NameKey(std::string_view name) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   std::uint64_t key = name.size();
-  std::size_t i = 0;
-  while (i < name.size()) {
-    std::uint64_t chunk = 0;
-    for (std::size_t k = 0; k < 8 && i < name.size(); ++k, ++i) {
-      chunk |= std::uint64_t{kFolded[static_cast<unsigned char>(name[i])]} << (8 * k);
-    }
-    key = (key ^ chunk) * kMultiplier;
+  for (std::size_t i = 0; i < name.size(); i += 8) {
+    key = (key ^ FoldLanes(LoadLanes(name, i))) * kMultiplier;
     key ^= key >> 29;
   }
   return key;
@@ -51,23 +59,56 @@ bool SameFileName(std::string_view a, std::string_view b) {
   return true;
 }
 
+namespace {
+
+std::uint64_t SlotTag(std::uint64_t key) { return key & 0xFFFFFFFF00000000ull; }
+
+// How many targets ahead the insertion loop asks for their slots: the slots
+// are read in no order, and waiting on each read in turn was a fifth of
+// linting a long script.
+constexpr std::size_t kPrefetchDistance = 16;
+
+}  // namespace
+
 TargetIndex::TargetIndex(const LintScript& script) {
+  targets_.reserve(script.Lines.size());
   ForEachCopyPath(script, [&](const CopyPath& path) {
-    if (path.IsTarget) entries_.push_back(Entry{NameKey(path.Text), &path.Line, path.Text, path.Index});
+    if (path.IsTarget) {
+      targets_.push_back(Target{NameKey(path.Text), &path.Line, path.Text, path.Index, path.Line.Number});
+    }
   });
-  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-    return a.Key < b.Key || (a.Key == b.Key && a.Line->Number < b.Line->Number);
-  });
+  std::size_t slotCount = 2;
+  while (slotCount < 2 * targets_.size()) slotCount *= 2;
+  slots_.assign(slotCount, 0);
+  const std::size_t mask = slotCount - 1;
+  for (std::size_t i = 0; i < targets_.size(); ++i) {
+    if (i + kPrefetchDistance < targets_.size()) {
+      __builtin_prefetch(&slots_[targets_[i + kPrefetchDistance].Key & mask]);
+    }
+    Target& target = targets_[i];
+    std::uint64_t& slot = slots_[SlotOf(target.Key, target.Text)];
+    if (slot == 0) {
+      slot = SlotTag(target.Key) | (i + 1);
+      continue;
+    }
+    Target& first = targets_[(slot & 0xFFFFFFFFu) - 1];
+    first.LastLine = target.Line->Number;
+    repeats_.push_back(Repeat{i, first.Line->Number});
+  }
+}
+
+std::size_t TargetIndex::SlotOf(std::uint64_t key, std::string_view name) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = key & mask;; slot = (slot + 1) & mask) {
+    const std::uint64_t held = slots_[slot];
+    if (held == 0) return slot;
+    if (SlotTag(held) != SlotTag(key)) continue;
+    const Target& first = targets_[(held & 0xFFFFFFFFu) - 1];
+    if (first.Key == key && SameFileName(first.Text, name)) return slot;
+  }
 }
 
 std::size_t TargetIndex::LastLineCopyingOver(std::string_view name) const {
-  const std::uint64_t key = NameKey(name);
-  const auto end = std::upper_bound(entries_.begin(), entries_.end(), key,
-                                    [](std::uint64_t k, const Entry& e) { return k < e.Key; });
-  // From the last line of the key back: the first of the same name is the
-  // last line that copies over it.
-  for (auto entry = end; entry != entries_.begin() && std::prev(entry)->Key == key; --entry) {
-    if (SameFileName(std::prev(entry)->Text, name)) return std::prev(entry)->Line->Number;
-  }
-  return 0;
+  const std::uint64_t slot = slots_[SlotOf(NameKey(name), name)];
+  return slot == 0 ? 0 : targets_[(slot & 0xFFFFFFFFu) - 1].LastLine;
 }

@@ -21,32 +21,38 @@ class TargetIndex {
   std::size_t LastLineCopyingOver(std::string_view name) const;
 
   // Calls visit(repeat, firstLine) for each target that an earlier line
-  // already copies over; firstLine is the first line that does.
+  // already copies over, in line order; firstLine is the first line that does.
   template <typename Visitor>
   void ForEachRepeat(Visitor&& visit) const {
-    for (std::size_t group = 0; group < entries_.size();) {
-      std::size_t end = group + 1;
-      while (end < entries_.size() && entries_[end].Key == entries_[group].Key) ++end;
-      // Within one key, by line; a different name under the same key is rare.
-      for (std::size_t i = group + 1; i < end; ++i) {
-        for (std::size_t first = group; first < i; ++first) {
-          if (SameFileName(entries_[first].Text, entries_[i].Text)) {
-            const Entry& repeat = entries_[i];
-            visit(CopyPath{*repeat.Line, repeat.Text, repeat.Index, true}, entries_[first].Line->Number);
-            break;
-          }
-        }
-      }
-      group = end;
+    for (const Repeat& repeat : repeats_) {
+      const Target& target = targets_[repeat.Target];
+      visit(CopyPath{*target.Line, target.Text, target.Index, true}, repeat.FirstLine);
     }
   }
 
  private:
-  struct Entry {
+  struct Target {
     std::uint64_t Key;
     const ReadLine* Line;
     std::string_view Text;
     std::size_t Index;
+    // On the first target of each name: the last line that copies over it.
+    std::size_t LastLine;
   };
-  std::vector<Entry> entries_;  // ordered by key, then by line
+  struct Repeat {
+    std::size_t Target;
+    std::size_t FirstLine;
+  };
+
+  // The slot of the name with this key: the one holding its first target,
+  // or the empty one where that would go.
+  std::size_t SlotOf(std::uint64_t key, std::string_view name) const;
+
+  std::vector<Target> targets_;  // every target, in line order
+  // Open addressing over the first target of each name, at most half full:
+  // the key's high half beside the target's position (+ 1; 0 is empty), so
+  // that a probe reads the slots alone. A script has far fewer than 2^32
+  // lines: its lines alone would fill hundreds of gigabytes first.
+  std::vector<std::uint64_t> slots_;
+  std::vector<Repeat> repeats_;  // in line order
 };

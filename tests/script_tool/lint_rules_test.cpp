@@ -163,6 +163,72 @@ TEST(LintRules, FindingsPointAtTheBytes) {
   }
 }
 
+// The name rules read paths eight bytes at a time: each name is checked
+// wherever it falls, behind folders of every length from 1 to 9 bytes.
+TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
+  const struct {
+    std::string Name;
+    std::set<std::string> Codes;
+  } cases[] = {
+      {"a.txt", {}},
+      {"con", {"DS012"}},
+      {"Con.txt", {"DS012"}},
+      {"CON  .log", {"DS012", }},
+      {"aux", {"DS012"}},
+      {"nul.x", {"DS012"}},
+      {"com1", {"DS012"}},
+      {"LPT9.dat", {"DS012"}},
+      {"COM\xB9", {"DS012", "DS082"}},
+      {"conin$", {"DS012"}},
+      {"CONOUT$.txt", {"DS012"}},
+      {"com0", {}},
+      {"com10", {}},
+      {"lpt", {}},
+      {"console", {}},
+      {"conin", {}},
+      {"xcon", {}},
+      {"lib", {}},
+      {"a.", {"DS011"}},
+      {"a ", {"DS011"}},
+      {"abcdefg.\\b", {"DS011"}},
+      {"abcdefgh \\b", {"DS011"}},
+      {".\\..\\a", {}},
+      {"a/b./c", {"DS011"}},
+      {"a<b", {"DS010"}},
+      {"abcdefghijklmno|", {"DS010"}},
+      {"abcdefg?", {"DS010"}},
+      {"a:b", {"DS010"}},
+      {"a\x1F" "b", {"DS010"}},
+      {"abcdefgh", {}},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t folder = 1; folder <= 9; ++folder) {
+      const std::string script =
+          "COP\tC:\\new\\a\tC:\\" + std::string(folder, 'f') + "\\" + c.Name + "\n";
+      const auto findings = LintScriptBytes(script);
+      EXPECT_EQ(CodesOf(findings), c.Codes) << script << Describe(findings);
+    }
+  }
+}
+
+// Targets are the same file when Windows says so: letters in either case,
+// '/' for '\\', at every length about the eight bytes compared at a time.
+TEST(LintRules, SameTargetAsWindowsComparesNames) {
+  for (std::size_t length = 1; length <= 18; ++length) {
+    const std::string name(length, 'a');
+    std::string upper(length, 'A');
+    const std::string first = "COP\tC:\\n\\x\tC:\\p/" + name + "\n";
+    EXPECT_EQ(CodesOf(LintScriptBytes(first + "COP\tC:\\n\\y\tc:\\P\\" + upper + "\n")),
+              std::set<std::string>{"DS047"})
+        << length;
+    upper.back() = 'B';
+    EXPECT_TRUE(LintScriptBytes(first + "COP\tC:\\n\\y\tc:\\P\\" + upper + "\n").empty())
+        << length << ": names differing in their last byte";
+    EXPECT_TRUE(LintScriptBytes(first + "COP\tC:\\n\\y\tc:\\P\\" + name + "a\n").empty())
+        << length << ": names of different lengths";
+  }
+}
+
 TEST(LintRules, DisabledRulesAreNotChecked) {
   const auto findings = LintScriptBytes("cop a b\nREM x\n", {"DS001", "DS046"});
   EXPECT_TRUE(findings.empty()) << Describe(findings);
