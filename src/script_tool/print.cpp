@@ -20,29 +20,35 @@ struct PrintOptions {
 
 constexpr std::string_view kNoSeparator = "(no separator: no source, no target)";
 
-void WriteTextRows(std::ostream& out, const std::vector<PrintRow>& rows) {
-  out << "line  shown  kind     what\n";
-  std::string row;
-  for (const PrintRow& printRow : rows) {
-    row.clear();
+// The rows as aligned text, each written as it comes: a long script is
+// shown in blocks of this many bytes, never held whole.
+constexpr std::size_t kOutputBlock = 1 << 16;
+
+void WriteTextRows(std::ostream& out, std::string_view fileBytes) {
+  std::string block = "line  shown  kind     what\n";
+  ForEachPrintRow(fileBytes, [&](const PrintRow& printRow) {
     const std::string number = std::to_string(printRow.Line);
     const std::string percent = std::to_string(printRow.Percentage) + "%";
-    row.append(number.size() < 4 ? 4 - number.size() : 0, ' ').append(number);
-    row.append(percent.size() < 7 ? 7 - percent.size() : 0, ' ').append(percent);
-    row.append("  ").append(RowKindName(printRow.Kind));
-    row.append(9 - RowKindName(printRow.Kind).size(), ' ');
+    block.append(number.size() < 4 ? 4 - number.size() : 0, ' ').append(number);
+    block.append(percent.size() < 7 ? 7 - percent.size() : 0, ' ').append(percent);
+    block.append("  ").append(RowKindName(printRow.Kind));
+    block.append(9 - RowKindName(printRow.Kind).size(), ' ');
     if (printRow.Kind == RowKind::Copy) {
       if (printRow.Texts.empty()) {
-        row.append(kNoSeparator);
+        block.append(kNoSeparator);
       } else {
-        row.append(printRow.Texts[0]).append("  ->  ").append(printRow.Texts[1]);
+        block.append(printRow.Texts[0]).append("  ->  ").append(printRow.Texts[1]);
       }
     } else {
-      row.append(printRow.Texts[0]);
+      block.append(printRow.Texts[0]);
     }
-    row.push_back('\n');
-    out << row;
-  }
+    block.push_back('\n');
+    if (block.size() >= kOutputBlock) {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    }
+  });
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 nlohmann::json JsonRows(const std::vector<PrintRow>& rows) {
@@ -70,11 +76,10 @@ int RunPrint(const PrintOptions& options) {
     std::cerr << "devidudi-script: " << options.Script << ": " << input.Error << '\n';
     return kExitUnreadable;
   }
-  const std::vector<PrintRow> rows = PrintScriptRows(input.Bytes);
   if (options.Format == "json") {
-    std::cout << JsonText(JsonRows(rows)) << '\n';
+    std::cout << JsonText(JsonRows(PrintScriptRows(input.Bytes))) << '\n';
   } else {
-    WriteTextRows(std::cout, rows);
+    WriteTextRows(std::cout, input.Bytes);
   }
   std::cout.flush();
   return kExitClean;

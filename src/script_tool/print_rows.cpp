@@ -2,7 +2,6 @@
 
 #include "exec/progress_steps.h"
 #include "script/file_command.h"
-#include "script/line_splitter.h"
 #include "script/text_mode.h"
 #include "script_tool/visible_text.h"
 
@@ -18,39 +17,43 @@ std::string_view RowKindName(RowKind kind) {
   return "nothing";
 }
 
-std::vector<PrintRow> PrintScriptRows(std::string_view fileBytes) {
-  // The updater's own reading and grammar, line by line, keeping only the
-  // rows: a script may have 100,000 lines.
-  const std::string text = ScriptTextFromFileBytes(fileBytes);
+void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const PrintRow&)>& visit) {
+  // The updater's own reading and grammar, line by line.
   std::size_t count = 0;
-  ForEachLine(text, [&](std::string_view) { ++count; });
-  std::vector<PrintRow> rows;
-  if (count == 0) return rows;
-  rows.reserve(count);
+  ForEachScriptLine(fileBytes, [&](std::string_view) { ++count; });
+  if (count == 0) return;
   // The runner's own arithmetic: every command, of whatever kind, that does
   // not fail moves the percentage on by one step.
   const std::uint32_t step = ProgressStep(count);
-  std::int32_t percentage = 0;
-  ForEachLine(text, [&](std::string_view line) {
-    const FileCommand command{std::string(line)};
-    PrintRow row;
-    row.Line = rows.size() + 1;
-    row.Percentage = percentage;
+  PrintRow row;
+  ForEachScriptLine(fileBytes, [&](std::string_view line) {
+    const ParsedLine command = ParseLine(line);
+    row.Line += 1;
     switch (command.Kind) {
       case CommandKind::Copy:
         row.Kind = RowKind::Copy;
-        for (const std::string& argument : command.Arguments) row.Texts.push_back(VisibleText(argument));
+        row.Texts.resize(command.ArgumentCount);
         break;
       case CommandKind::Run:
         row.Kind = RowKind::Run;
-        row.Texts.push_back(VisibleText(command.Arguments[0]));
+        row.Texts.resize(1);
         break;
       default:
-        row.Texts.push_back(VisibleText(line));
+        row.Kind = RowKind::Nothing;
+        row.Texts.resize(1);
         break;
     }
-    rows.push_back(std::move(row));
-    percentage = AdvancePercentage(percentage, step);
+    for (std::size_t i = 0; i < row.Texts.size(); ++i) {
+      row.Texts[i].clear();
+      AppendVisibleText(row.Texts[i], row.Kind == RowKind::Nothing ? line : command.Arguments[i]);
+    }
+    visit(row);
+    row.Percentage = AdvancePercentage(row.Percentage, step);
   });
+}
+
+std::vector<PrintRow> PrintScriptRows(std::string_view fileBytes) {
+  std::vector<PrintRow> rows;
+  ForEachPrintRow(fileBytes, [&](const PrintRow& row) { rows.push_back(row); });
   return rows;
 }

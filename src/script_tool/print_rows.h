@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,4 +25,10 @@ struct PrintRow {
 
 std::string_view RowKindName(RowKind kind);  // "copy", "run", "nothing"
 
+// Calls visit(row) for each command in order. The row is one object, its
+// texts rewritten for each command, so that a script of 100,000 lines is
+// shown without a string per line: read it within the call.
+void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const PrintRow&)>& visit);
+
+// Every row at once, copied out of ForEachPrintRow.
 std::vector<PrintRow> PrintScriptRows(std::string_view fileBytes);

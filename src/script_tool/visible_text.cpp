@@ -22,11 +22,16 @@ void AppendHexByte(std::string& out, unsigned char byte) {
 }  // namespace
 
 std::string VisibleText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + 8);
+  AppendVisibleText(out, bytes);
+  return out;
+}
+
+void AppendVisibleText(std::string& out, std::string_view bytes) {
   std::size_t visibleEnd = bytes.size();
   while (visibleEnd > 0 && bytes[visibleEnd - 1] == ' ') --visibleEnd;
 
-  std::string out;
-  out.reserve(bytes.size() + 8);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     // Runs of printable ASCII, most of any script, are copied whole.
     std::size_t plain = i;
@@ -51,7 +56,6 @@ std::string VisibleText(std::string_view bytes) {
       AppendLatin1(out, byte);
     }
   }
-  return out;
 }
 
 std::string Latin1ToUtf8(std::string_view bytes) {

@@ -10,6 +10,8 @@
 // "<0x1B>"; bytes 0x80 to 0x9F (controls in Latin-1) and 0xA0 (a no-break
 // space) as "<0x85>"; blanks at the very end as "<SP>" (they count in a name).
 std::string VisibleText(std::string_view bytes);
+// The same, appended to out: a long script is shown without a string per line.
+void AppendVisibleText(std::string& out, std::string_view bytes);
 
 // The bytes decoded as Latin-1 and written as UTF-8, nothing made visible.
 std::string Latin1ToUtf8(std::string_view bytes);
