@@ -50,21 +50,23 @@ void AddWhole(FindingSink& sink, const CopyPath& path, std::string_view detail =
 template <typename Visitor>
 void ForEachName(std::string_view path, Visitor&& visit) {
   std::size_t begin = IsVerbatim(path) ? kVerbatimPrefix.size() : 0;
-  // The separators of eight bytes at a time, found without a branch per
-  // byte; the last name ends at the end of the path.
-  for (std::size_t at = begin; at <= path.size(); at += 8) {
-    const std::uint64_t lanes = LoadLanes(path, at);
-    std::uint64_t separators = LanesEqualTo(lanes, '\\') | LanesEqualTo(lanes, '/');
-    if (at + 8 > path.size()) separators |= std::uint64_t{0x80} << (8 * (path.size() - at));
-    for (; separators != 0; separators &= separators - 1) {
-      const std::size_t end = at + FirstMarkedLane(separators);
-      const std::size_t length = end - begin;
-      const bool dots = length <= 2 && (length == 0 || path[begin] == '.') &&
-                        (length < 2 || path[begin + 1] == '.');
-      if (!dots && visit(begin, end)) return;
-      begin = end + 1;
+  const auto nameEndsAt = [&](std::size_t end) {
+    const std::size_t length = end - begin;
+    const bool dots = length <= 2 && (length == 0 || path[begin] == '.') &&
+                      (length < 2 || path[begin + 1] == '.');
+    const bool stop = !dots && visit(begin, end);
+    begin = end + 1;
+    return stop;
+  };
+  bool stopped = false;
+  ForEachBlock(path, begin, [&](const ByteBlock& block, std::size_t offset, std::uint32_t fresh) {
+    for (std::uint32_t separators = LaneBits((block == '\\') | (block == '/')) & fresh;
+         separators != 0 && !stopped; separators &= separators - 1) {
+      stopped = nameEndsAt(offset + static_cast<std::size_t>(__builtin_ctz(separators)));
     }
-  }
+    return stopped;
+  });
+  if (!stopped) nameEndsAt(path.size());
 }
 
 // Up to eight bytes in one integer, the first in the lowest byte.
@@ -136,19 +138,15 @@ std::size_t FindForbiddenByte(std::string_view path) {
   std::size_t start = IsVerbatim(path) ? kVerbatimPrefix.size() : 0;
   // A colon after the drive letter is the drive's.
   if (path.size() >= start + 2 && IsAsciiLetter(path[start]) && path[start + 1] == ':') start += 2;
-  // Whether any byte is suspect at all, eight at a time: almost every path
-  // holds none, and a test per byte was a tenth of linting a long script.
-  std::uint64_t suspect = 0;
-  for (std::size_t i = start; i < path.size(); i += 8) {
-    const std::uint64_t lanes = LoadLanes(path, i);
-    // The lanes past the end hold 0, which is suspect: those are left out.
-    const std::uint64_t inPath = i + 8 <= path.size() ? ~std::uint64_t{0}
-                                                      : (std::uint64_t{1} << (8 * (path.size() - i))) - 1;
-    suspect |= (LanesBelow(lanes, 0x20) | LanesEqualTo(lanes, '<') | LanesEqualTo(lanes, '>') |
-                LanesEqualTo(lanes, '"') | LanesEqualTo(lanes, '|') | LanesEqualTo(lanes, '?') |
-                LanesEqualTo(lanes, '*') | LanesEqualTo(lanes, ':')) &
-               inPath;
-  }
+  // Whether any byte is suspect at all, sixteen at a time: almost every
+  // path holds none, and a test per byte was a tenth of linting a long script.
+  std::uint32_t suspect = 0;
+  ForEachBlock(path, start, [&](const ByteBlock& block, std::size_t, std::uint32_t fresh) {
+    suspect = LaneBits((block < 0x20) | (block == '<') | (block == '>') | (block == '"') |
+                       (block == '|') | (block == '?') | (block == '*') | (block == ':')) &
+              fresh;
+    return suspect != 0;
+  });
   if (suspect == 0) return std::string_view::npos;
   for (std::size_t i = start; i < path.size(); ++i) {
     const auto byte = static_cast<unsigned char>(path[i]);
@@ -169,21 +167,72 @@ void CheckForbiddenCharacters(const LintLine& lintLine, FindingSink& sink) {
   });
 }
 
+namespace {
+
+bool EndsAName(char byte) { return byte == ' ' || byte == '.' || byte == '\t'; }
+
+// Whether a blank, a dot or a TAB stands right before a separator or at the
+// end, sixteen bytes at a time: only then can a name end in one, and most
+// paths are passed without splitting them into names.
+bool MayEndANameBadly(std::string_view path) {
+  if (path.empty() || EndsAName(path.back())) return !path.empty();
+  std::uint32_t lastEnder = 0;  // lane 15 of the block before, as bit 0
+  bool found = false;
+  ForEachBlock(path, 0, [&](const ByteBlock& block, std::size_t, std::uint32_t fresh) {
+    const std::uint32_t enders = LaneBits((block == ' ') | (block == '.') | (block == '\t'));
+    const std::uint32_t separators = LaneBits((block == '\\') | (block == '/'));
+    // In a block that overlaps the one before, the lane before its first
+    // fresh lane is in the block itself.
+    found = (((enders << 1) | lastEnder) & separators & fresh) != 0;
+    lastEnder = enders >> 15;
+    return found;
+  });
+  return found;
+}
+
+}  // namespace
+
 void CheckNameEnds(const LintLine& lintLine, FindingSink& sink) {
   ForEachCopyPath(lintLine, [&](const CopyPath& path) {
-    if (IsVerbatim(path.Text)) return;
+    if (IsVerbatim(path.Text) || !MayEndANameBadly(path.Text)) return;
     ForEachName(path.Text, [&](std::size_t begin, std::size_t end) {
-      const char last = path.Text[end - 1];
-      if (last != ' ' && last != '.' && last != '\t') return false;
+      if (!EndsAName(path.Text[end - 1])) return false;
       AddAt(sink, path, end - 1, end, VisibleText(path.Text.substr(begin, end - begin)));
       return true;
     });
   });
 }
 
+namespace {
+
+// Whether a name may start with the letters of a device name, sixteen bytes
+// at a time: C, P, A, N or L, then O, R, U or P, then N, M, X, L or T, in
+// either case. Only then is the path split into names. Where a block cannot
+// tell (its first lane may start a name, its last two lanes' next letters
+// are in the next block) it says yes.
+bool MayNameADevice(std::string_view path) {
+  bool found = false;
+  ForEachBlock(path, 0, [&](const ByteBlock& block, std::size_t, std::uint32_t fresh) {
+    const ByteBlock lower = block | 0x20;  // letters in small letters alone
+    const std::uint32_t first =
+        LaneBits((lower == 'c') | (lower == 'p') | (lower == 'a') | (lower == 'n') | (lower == 'l'));
+    const std::uint32_t second =
+        LaneBits((lower == 'o') | (lower == 'r') | (lower == 'u') | (lower == 'p')) | (1u << 16);
+    const std::uint32_t third = LaneBits((lower == 'n') | (lower == 'm') | (lower == 'x') |
+                                         (lower == 'l') | (lower == 't')) |
+                                (3u << 16);
+    const std::uint32_t starts = (LaneBits((block == '\\') | (block == '/')) << 1) | 1u;
+    found = (starts & first & (second >> 1) & (third >> 2) & fresh) != 0;
+    return found;
+  });
+  return found;
+}
+
+}  // namespace
+
 void CheckDeviceNames(const LintLine& lintLine, FindingSink& sink) {
   ForEachCopyPath(lintLine, [&](const CopyPath& path) {
-    if (IsVerbatim(path.Text)) return;
+    if (IsVerbatim(path.Text) || !MayNameADevice(path.Text)) return;
     ForEachName(path.Text, [&](std::size_t begin, std::size_t end) {
       const std::string_view name = path.Text.substr(begin, end - begin);
       if (!IsDeviceName(name)) return false;

@@ -65,7 +65,7 @@ void CheckWideMark(const LintScript& script, FindingSink& sink) {
 }
 
 void CheckNulBytes(const LintLine& lintLine, FindingSink& sink) {
-  if (!lintLine.HasControlBytes) return;
+  if (!lintLine.HasNulBytes) return;
   const ReadLine& line = lintLine.Line;
   const std::size_t nul = line.Text.find('\0');
   if (nul != std::string::npos) sink.Add(line.Number, ColumnOf(line, nul), ColumnOf(line, nul) + 1);
@@ -123,7 +123,7 @@ void CheckLatin1Characters(const LintLine& lintLine, FindingSink& sink) {
 }
 
 void CheckLoneCarriageReturns(const LintLine& lintLine, FindingSink& sink) {
-  if (!lintLine.HasControlBytes) return;
+  if (!lintLine.HasCarriageReturns) return;
   const ReadLine& line = lintLine.Line;
   const std::size_t carriageReturn = line.Text.find('\r');
   if (carriageReturn != std::string::npos) {

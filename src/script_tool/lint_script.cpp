@@ -105,14 +105,16 @@ LintScript ReadLintScript(std::string_view fileBytes) {
       lintLine.End = LineEnd::LineFeed;
     }
     // Written so that the compiler checks many bytes at a time.
-    unsigned char high = 0, control = 0;
+    unsigned char high = 0, nul = 0, carriageReturn = 0;
     for (const char byte : text) {
       const auto value = static_cast<unsigned char>(byte);
       high |= value;
-      control |= static_cast<unsigned char>((value < 0x20) | (value == 0x7F));
+      nul |= static_cast<unsigned char>(value == 0);
+      carriageReturn |= static_cast<unsigned char>(value == '\r');
     }
     lintLine.HasHighBytes = (high & 0x80) != 0;
-    lintLine.HasControlBytes = control != 0;
+    lintLine.HasNulBytes = nul != 0;
+    lintLine.HasCarriageReturns = carriageReturn != 0;
     lintLine.Keyword = DiagnoseKeyword(lintLine.Line);
   });
   return script;

@@ -38,7 +38,8 @@ struct LintLine {
   LineEnd End = LineEnd::None;
   KeywordFault Keyword = KeywordFault::None;
   bool HasHighBytes = false;    // a byte 0x80 or above
-  bool HasControlBytes = false; // a byte below 0x20 (TAB included) or 0x7F
+  bool HasNulBytes = false;
+  bool HasCarriageReturns = false;
 };
 
 struct LintScript {

@@ -1,6 +1,7 @@
 #include "script_tool/target_index.h"
 
 #include <array>
+#include <cstring>
 
 #include "script_tool/byte_lanes.h"
 
@@ -22,30 +23,26 @@ char FoldForComparison(char byte) {
   return static_cast<char>(kFolded[static_cast<unsigned char>(byte)]);
 }
 
-// Eight bytes folded at once as FoldForComparison folds each: a capital
-// (a byte 'A' to 'Z') gains 0x20, a '/' becomes '\\'.
-std::uint64_t FoldLanes(std::uint64_t lanes) {
-  // A lane's low seven bits plus a bias set its high bit exactly when they
-  // reach the bound; no lane carries into the next.
-  const std::uint64_t low = lanes & ~kLaneHighBits;
-  const std::uint64_t atLeastA = low + kEachLane * (0x80 - 'A');
-  const std::uint64_t aboveZ = low + kEachLane * (0x80 - 'Z' - 1);
-  const std::uint64_t capitals = atLeastA & ~aboveZ & ~lanes & kLaneHighBits;
-  lanes |= capitals >> 2;
-  return lanes ^ ((LanesEqualTo(lanes, '/') >> 7) * ('/' ^ '\\'));
-}
-
-// A hash of the folded bytes, eight at a time: equal for names that
+// A hash of the folded bytes, sixteen at a time: equal for names that
 // SameFileName calls the same; rarely equal otherwise, and then told apart by
 // SameFileName. A byte-at-a-time hash waits on one multiplication per byte,
 // which was a tenth of linting a long script.
 std::uint64_t NameKey(std::string_view name) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   std::uint64_t key = name.size();
-  for (std::size_t i = 0; i < name.size(); i += 8) {
-    key = (key ^ FoldLanes(LoadLanes(name, i))) * kMultiplier;
-    key ^= key >> 29;
-  }
+  ForEachBlock(name, 0, [&](const ByteBlock& block, std::size_t, std::uint32_t) {
+    // Folded as FoldForComparison folds each byte: capitals gain 0x20, and
+    // '/' becomes '\\'.
+    ByteBlock folded = block | ((block >= 'A') & (block <= 'Z') & 0x20);
+    folded ^= (folded == '/') & ('/' ^ '\\');
+    std::uint64_t words[2];
+    std::memcpy(words, &folded, sizeof words);
+    for (const std::uint64_t word : words) {
+      key = (key ^ word) * kMultiplier;
+      key ^= key >> 29;
+    }
+    return false;
+  });
   return key;
 }
 
@@ -74,7 +71,7 @@ TargetIndex::TargetIndex(const LintScript& script) {
   targets_.reserve(script.Lines.size());
   ForEachCopyPath(script, [&](const CopyPath& path) {
     if (path.IsTarget) {
-      targets_.push_back(Target{NameKey(path.Text), &path.Line, path.Text, path.Index, path.Line.Number});
+      targets_.push_back(Target{NameKey(path.Text), &path.Line, path.Line.Number});
     }
   });
   std::size_t slotCount = 2;
@@ -86,7 +83,7 @@ TargetIndex::TargetIndex(const LintScript& script) {
       __builtin_prefetch(&slots_[targets_[i + kPrefetchDistance].Key & mask]);
     }
     Target& target = targets_[i];
-    std::uint64_t& slot = slots_[SlotOf(target.Key, target.Text)];
+    std::uint64_t& slot = slots_[SlotOf(target.Key, TextOf(target))];
     if (slot == 0) {
       slot = SlotTag(target.Key) | (i + 1);
       continue;
@@ -104,7 +101,7 @@ std::size_t TargetIndex::SlotOf(std::uint64_t key, std::string_view name) const 
     if (held == 0) return slot;
     if (SlotTag(held) != SlotTag(key)) continue;
     const Target& first = targets_[(held & 0xFFFFFFFFu) - 1];
-    if (first.Key == key && SameFileName(first.Text, name)) return slot;
+    if (first.Key == key && SameFileName(TextOf(first), name)) return slot;
   }
 }
 

@@ -24,18 +24,13 @@ class TargetIndex {
   // already copies over, in line order; firstLine is the first line that does.
   template <typename Visitor>
   void ForEachRepeat(Visitor&& visit) const {
-    for (const Repeat& repeat : repeats_) {
-      const Target& target = targets_[repeat.Target];
-      visit(CopyPath{*target.Line, target.Text, target.Index, true}, repeat.FirstLine);
-    }
+    for (const Repeat& repeat : repeats_) visit(PathOf(targets_[repeat.Target]), repeat.FirstLine);
   }
 
  private:
   struct Target {
     std::uint64_t Key;
-    const ReadLine* Line;
-    std::string_view Text;
-    std::size_t Index;
+    const ReadLine* Line;  // its target is Command.Arguments[1]
     // On the first target of each name: the last line that copies over it.
     std::size_t LastLine;
   };
@@ -43,6 +38,13 @@ class TargetIndex {
     std::size_t Target;
     std::size_t FirstLine;
   };
+
+  static std::string_view TextOf(const Target& target) { return target.Line->Command.Arguments[1]; }
+  // The arguments are views into the line: where one starts is its index.
+  static CopyPath PathOf(const Target& target) {
+    const std::string_view text = TextOf(target);
+    return CopyPath{*target.Line, text, static_cast<std::size_t>(text.data() - target.Line->Text.data()), true};
+  }
 
   // The slot of the name with this key: the one holding its first target,
   // or the empty one where that would go.

@@ -163,8 +163,8 @@ TEST(LintRules, FindingsPointAtTheBytes) {
   }
 }
 
-// The name rules read paths eight bytes at a time: each name is checked
-// wherever it falls, behind folders of every length from 1 to 9 bytes.
+// The name rules read paths sixteen bytes at a time: each name is checked
+// wherever it falls, behind folders of every length from 1 to 20 bytes.
 TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
   const struct {
     std::string Name;
@@ -192,6 +192,8 @@ TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
       {"a ", {"DS011"}},
       {"abcdefg.\\b", {"DS011"}},
       {"abcdefgh \\b", {"DS011"}},
+      {"abcdefghijklmnopqrstuvw.\\abcdefghijklmnopqrstuvwxyz", {"DS011"}},
+      {"abcdefghijklmnopqrstuvw\\con\\abcdefghijklmnopqrstuvwxyz", {"DS012"}},
       {".\\..\\a", {}},
       {"a/b./c", {"DS011"}},
       {"a<b", {"DS010"}},
@@ -202,7 +204,7 @@ TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
       {"abcdefgh", {}},
   };
   for (const auto& c : cases) {
-    for (std::size_t folder = 1; folder <= 9; ++folder) {
+    for (std::size_t folder = 1; folder <= 20; ++folder) {
       const std::string script =
           "COP\tC:\\new\\a\tC:\\" + std::string(folder, 'f') + "\\" + c.Name + "\n";
       const auto findings = LintScriptBytes(script);
