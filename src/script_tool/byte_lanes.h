@@ -30,6 +30,9 @@ std::uint32_t LaneBits(const LaneTruths& truths) {
   return gathered(words[0]) | (gathered(words[1]) << 8);
 }
 
+// The lane of the lowest bit set in bits, which must not be 0.
+inline std::size_t LowestLane(std::uint32_t bits) { return static_cast<std::size_t>(__builtin_ctz(bits)); }
+
 // Calls visit(block, offset, fresh) until it returns true, over blocks that
 // together hold text[from, end): lane k of block is text[offset + k], and
 // fresh has bit k set for each lane of that range that no earlier block

@@ -62,7 +62,7 @@ void ForEachName(std::string_view path, Visitor&& visit) {
   ForEachBlock(path, begin, [&](const ByteBlock& block, std::size_t offset, std::uint32_t fresh) {
     for (std::uint32_t separators = LaneBits((block == '\\') | (block == '/')) & fresh;
          separators != 0 && !stopped; separators &= separators - 1) {
-      stopped = nameEndsAt(offset + static_cast<std::size_t>(__builtin_ctz(separators)));
+      stopped = nameEndsAt(offset + LowestLane(separators));
     }
     return stopped;
   });
@@ -175,7 +175,8 @@ bool EndsAName(char byte) { return byte == ' ' || byte == '.' || byte == '\t'; }
 // end, sixteen bytes at a time: only then can a name end in one, and most
 // paths are passed without splitting them into names.
 bool MayEndANameBadly(std::string_view path) {
-  if (path.empty() || EndsAName(path.back())) return !path.empty();
+  if (path.empty()) return false;
+  if (EndsAName(path.back())) return true;
   std::uint32_t lastEnder = 0;  // lane 15 of the block before, as bit 0
   bool found = false;
   ForEachBlock(path, 0, [&](const ByteBlock& block, std::size_t, std::uint32_t fresh) {
@@ -213,7 +214,8 @@ namespace {
 bool MayNameADevice(std::string_view path) {
   bool found = false;
   ForEachBlock(path, 0, [&](const ByteBlock& block, std::size_t, std::uint32_t fresh) {
-    const ByteBlock lower = block | 0x20;  // letters in small letters alone
+    // Capitals as small letters; no other byte becomes a letter.
+    const ByteBlock lower = block | 0x20;
     const std::uint32_t first =
         LaneBits((lower == 'c') | (lower == 'p') | (lower == 'a') | (lower == 'n') | (lower == 'l'));
     const std::uint32_t second =
