@@ -14,6 +14,8 @@
 #include <random>
 #include <string>
 
+#include "support/scratch_folder.h"
+
 #ifdef _WIN32
 #include "support/test_files.h"
 #else
@@ -30,17 +32,8 @@ namespace {
 class Trees {
  public:
   Trees() {
-    static int count = 0;
-    root_ = fs::temp_directory_path() /
-            ("devidudi-make-" + std::to_string(++count) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
     fs::create_directories(root_ / "old");
     fs::create_directories(root_ / "new");
-  }
-  ~Trees() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   // Writes a file under "old" or "new" (side), its folders too, with a fixed
@@ -83,7 +76,8 @@ class Trees {
   inline static const fs::file_time_type kTime =
       fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
 #endif
-  fs::path root_;
+  const ScratchFolder scratch_{"devidudi-make"};
+  const fs::path root_ = scratch_.Path();
 };
 
 std::map<std::string, std::string> PlanCodes(const MakeOutcome& outcome) {

@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/scratch_folder.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -61,20 +63,17 @@ Outcome RunTool(const std::string& arguments) {
 class ToolCommandLine : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("devidudi-script-test-" + std::to_string(testing::UnitTest::GetInstance()->random_seed()));
-    fs::create_directories(folder_);
     Write("clean.txt", "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\r\nRUN C:\\app\\a.exe\r\n");
     Write("mistakes.txt", "cop\tC:\\new\\a.exe\tC:\\app\\a.exe\nRUN a.exe\n");
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(folder_ / name, std::ios::binary) << bytes;
   }
   std::string Path(const std::string& name) const { return "\"" + (folder_ / name).string() + "\""; }
 
-  fs::path folder_;
+  const ScratchFolder scratch_{"devidudi-script-test"};
+  const fs::path folder_ = scratch_.Path();
 };
 
 TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "script_tool/script_file.h"
 #include "script_tool/verify_replay.h"
 #include "script_tool/windows_paths.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -78,15 +78,6 @@ const fs::file_time_type kBaseTime =
 
 class VerifyFolders {
  public:
-  VerifyFolders() {
-    std::random_device random;
-    root_ = fs::temp_directory_path() / ("verify-test-" + std::to_string(random()));
-    fs::create_directories(root_);
-  }
-  ~VerifyFolders() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
   fs::path Folder(const std::string& name, const TreeSpec& files) const {
     const fs::path folder = root_ / name;
     fs::create_directories(folder);
@@ -104,7 +95,8 @@ class VerifyFolders {
   }
 
  private:
-  fs::path root_;
+  const ScratchFolder scratch_{"verify-test"};
+  const fs::path& root_ = scratch_.Path();
 };
 
 std::string Script(const std::vector<std::string>& lines) {

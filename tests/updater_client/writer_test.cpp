@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "support/scratch_folder.h"
+
 #ifdef _WIN32
 #include "support/test_files.h"
 #else
@@ -22,35 +24,12 @@ using devidudi::UpdateScript;
 
 namespace {
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int count = 0;
-    path_ = fs::temp_directory_path() /
-            ("devidudi-writer-" + std::to_string(++count) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& Path() const { return path_; }
-
-  std::set<std::string> Names() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
-      names.insert(entry.path().filename().u8string());
-    }
-    return names;
-  }
-
- private:
-  fs::path path_;
-};
+// The names directly in a folder.
+std::set<std::string> NamesIn(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().u8string());
+  return names;
+}
 
 std::string Contents(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -137,7 +116,7 @@ TEST(UpdateScript, WritesLatin1LinesWithCrLfAndNoByteOrderMark) {
             "RUN \"C:\\Program Files\\P\\P.exe\" /updated \xFF\r\n"
             "RUN cmd /c \"echo done\"\r\n");
 
-  ScratchFolder folder;
+  const ScratchFolder folder("devidudi-writer");
   const fs::path target = folder.Path() / "update.txt";
   ASSERT_FALSE(script.WriteTo(target)) << "a new file";
   EXPECT_EQ(Contents(target), script.Bytes());
@@ -145,7 +124,7 @@ TEST(UpdateScript, WritesLatin1LinesWithCrLfAndNoByteOrderMark) {
   ASSERT_EQ(shorter.AddRunCommandLine(L"x.exe"), L"");
   ASSERT_FALSE(shorter.WriteTo(target)) << "over an existing, longer file";
   EXPECT_EQ(Contents(target), "RUN x.exe\r\n");
-  EXPECT_EQ(folder.Names(), std::set<std::string>{"update.txt"}) << "no temporary file left";
+  EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"update.txt"}) << "no temporary file left";
 }
 
 TEST(UpdateScript, WritesWholeOrNotAtAll) {
@@ -153,31 +132,31 @@ TEST(UpdateScript, WritesWholeOrNotAtAll) {
   ASSERT_EQ(script.AddRunCommandLine(L"x.exe"), L"");
   {
     SCOPED_TRACE("the target's folder is missing");
-    ScratchFolder folder;
+    const ScratchFolder folder("devidudi-writer");
     EXPECT_TRUE(script.WriteTo(folder.Path() / "missing" / "update.txt"));
-    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_TRUE(NamesIn(folder.Path()).empty());
   }
   {
     SCOPED_TRACE("the target is a folder");
-    ScratchFolder folder;
+    const ScratchFolder folder("devidudi-writer");
     fs::create_directory(folder.Path() / "update.txt");
     EXPECT_TRUE(script.WriteTo(folder.Path() / "update.txt"));
     EXPECT_TRUE(fs::is_directory(folder.Path() / "update.txt"));
-    EXPECT_EQ(folder.Names(), std::set<std::string>{"update.txt"});
+    EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"update.txt"});
   }
 #ifdef _WIN32
   {
     // Windows refuses to replace a read-only file; Wine would, but the
     // writer leaves such a file alone itself.
     SCOPED_TRACE("the target is read-only");
-    ScratchFolder folder;
+    const ScratchFolder folder("devidudi-writer");
     const fs::path target = folder.Path() / "update.txt";
     Put(target, "old");
     SetReadOnly(target.wstring(), true);
     EXPECT_TRUE(script.WriteTo(target));
     SetReadOnly(target.wstring(), false);
     EXPECT_EQ(Contents(target), "old");
-    EXPECT_EQ(folder.Names(), std::set<std::string>{"update.txt"});
+    EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"update.txt"});
   }
   {
     SCOPED_TRACE("a folder without write permission (prepared by the host)");
@@ -189,13 +168,13 @@ TEST(UpdateScript, WritesWholeOrNotAtAll) {
 #else
   if (geteuid() != 0) {  // root writes into any folder
     SCOPED_TRACE("a folder without write permission");
-    ScratchFolder folder;
+    const ScratchFolder folder("devidudi-writer");
     Put(folder.Path() / "update.txt", "old");
     fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_TRUE(script.WriteTo(folder.Path() / "update.txt"));
     fs::permissions(folder.Path(), fs::perms::owner_all);
     EXPECT_EQ(Contents(folder.Path() / "update.txt"), "old");
-    EXPECT_EQ(folder.Names(), std::set<std::string>{"update.txt"});
+    EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"update.txt"});
   }
 #endif
 }
