@@ -178,14 +178,28 @@ class Preflight {
     return probes_.emplace(key, ProbeFolder(folder)).first->second;
   }
 
-  void CheckSource(std::size_t line, const std::string& source) {
-    const std::optional<std::wstring> path = WidenForSystem(source);
+  // A path of a COP line as the system gets it, and its attributes
+  // (INVALID_FILE_ATTRIBUTES when there is no such file); nothing, after a
+  // finding, for a name holding a NUL byte.
+  struct LookedUp {
+    std::wstring Path;
+    DWORD Attributes;
+  };
+  std::optional<LookedUp> LookUp(std::size_t line, const char* role, const std::string& name) {
+    std::optional<std::wstring> path = WidenForSystem(name);
     if (!path) {
-      Add(line, "source " + Quoted(source) + " holds a NUL byte");
-      return;
+      Add(line, role + (" " + Quoted(name)) + " holds a NUL byte");
+      return std::nullopt;
     }
     const DWORD attributes = path->empty() ? INVALID_FILE_ATTRIBUTES
                                            : GetFileAttributesW(path->c_str());
+    return LookedUp{std::move(*path), attributes};
+  }
+
+  void CheckSource(std::size_t line, const std::string& source) {
+    const std::optional<LookedUp> found = LookUp(line, "source", source);
+    if (!found) return;
+    const DWORD attributes = found->Attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       Add(line, "source " + Quoted(source) +
                     " is missing: the updater stops at \"Can't access source files\"");
@@ -195,15 +209,11 @@ class Preflight {
   }
 
   void CheckTarget(std::size_t line, const std::string& target) {
-    const std::optional<std::wstring> path = WidenForSystem(target);
-    if (!path) {
-      Add(line, "target " + Quoted(target) + " holds a NUL byte");
-      return;
-    }
-    const DWORD attributes = path->empty() ? INVALID_FILE_ATTRIBUTES
-                                           : GetFileAttributesW(path->c_str());
+    const std::optional<LookedUp> found = LookUp(line, "target", target);
+    if (!found) return;
+    const DWORD attributes = found->Attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-      CheckMissingTarget(line, target, *path);
+      CheckMissingTarget(line, target, found->Path);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       Add(line, "target " + Quoted(target) +
                     " is a folder: the updater stops at \"PexaMenu is already running\"");
@@ -211,7 +221,7 @@ class Preflight {
       Add(line, "target " + Quoted(target) +
                     " is read-only: the updater stops at \"PexaMenu is already running\"");
     } else {
-      CheckExistingTarget(line, target, *path);
+      CheckExistingTarget(line, target, found->Path);
     }
   }
 
