@@ -69,6 +69,12 @@ struct FilePosition {
 };
 FilePosition PositionOfByte(std::string_view fileBytes, std::size_t offset);
 
+// Where part, a view into line.Text (as the command's arguments are),
+// starts in it.
+inline std::size_t IndexInLine(const ReadLine& line, std::string_view part) {
+  return static_cast<std::size_t>(part.data() - line.Text.data());
+}
+
 // A path of a COP line: its text and where it starts in the line's Text.
 struct CopyPath {
   const ReadLine& Line;
@@ -88,9 +94,8 @@ void ForEachCopyPath(const LintLine& lintLine, Visitor&& visit) {
   }
   const std::string_view source = line.Command.Arguments[0];
   const std::string_view target = line.Command.Arguments[1];
-  constexpr std::size_t kArgumentStart = 4;
-  if (!source.empty()) visit(CopyPath{line, source, kArgumentStart, false});
-  if (!target.empty()) visit(CopyPath{line, target, kArgumentStart + source.size() + 1, true});
+  if (!source.empty()) visit(CopyPath{line, source, IndexInLine(line, source), false});
+  if (!target.empty()) visit(CopyPath{line, target, IndexInLine(line, target), true});
 }
 
 // The same for every line of the script, in order.

@@ -40,10 +40,8 @@ class TargetIndex {
   };
 
   static std::string_view TextOf(const Target& target) { return target.Line->Command.Arguments[1]; }
-  // The arguments are views into the line: where one starts is its index.
   static CopyPath PathOf(const Target& target) {
-    const std::string_view text = TextOf(target);
-    return CopyPath{*target.Line, text, static_cast<std::size_t>(text.data() - target.Line->Text.data()), true};
+    return CopyPath{*target.Line, TextOf(target), IndexInLine(*target.Line, TextOf(target)), true};
   }
 
   // The slot of the name with this key: the one holding its first target,
