@@ -8,15 +8,6 @@
 #include "script/file_command.h"
 #include "script/widen_text.h"
 
-namespace {
-
-// The command line travels in a buffer of this many code units, terminator
-// included. A longer line is not started at all: a shortened one would start
-// a different program, or the right one with the wrong arguments.
-constexpr std::size_t kCommandLineBufferUnits = 256;
-
-}  // namespace
-
 std::int32_t FileCommand::ExecuteRun() const {
   if (Arguments.empty()) return 0;
   // A NUL byte would end the command line early and start something else.

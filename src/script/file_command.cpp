@@ -2,33 +2,29 @@
 
 #include <string_view>
 
-namespace {
-
-constexpr std::size_t kKeywordLength = 3;
-// The byte after the keyword is skipped whatever it is (a space, a TAB, a
-// letter): argument text always starts at index 4.
-constexpr std::size_t kArgumentStart = 4;
-
-constexpr std::string_view kCopyKeyword = "COP";
-constexpr std::string_view kRunKeyword = "RUN";
-
 // A TAB anywhere in the argument text wins over an earlier SPACE, so that a
 // source path with spaces in it can be written with a TAB as separator.
-std::size_t FindSeparator(std::string_view line) {
+std::size_t CopySeparatorIndex(std::string_view line) {
   const std::size_t tab = line.find('\t', kArgumentStart);
   if (tab != std::string_view::npos) return tab;
   return line.find(' ', kArgumentStart);
 }
 
-}  // namespace
+CommandKind KeywordKind(std::string_view line) {
+  const std::string_view keyword = line.substr(0, kKeywordLength);
+  if (keyword == kCopyKeyword) return CommandKind::Copy;
+  // Nothing at index 4 to take an argument from: not even a "RUN" of three
+  // bytes has a command line.
+  if (keyword == kRunKeyword && line.size() >= kArgumentStart) return CommandKind::Run;
+  return CommandKind::Unrecognized;
+}
 
 ParsedLine ParseLine(std::string_view line) {
   ParsedLine parsed;
-  const std::string_view keyword = line.substr(0, kKeywordLength);
+  parsed.Kind = KeywordKind(line);
 
-  if (keyword == kCopyKeyword) {
-    parsed.Kind = CommandKind::Copy;
-    const std::size_t separator = FindSeparator(line);
+  if (parsed.Kind == CommandKind::Copy) {
+    const std::size_t separator = CopySeparatorIndex(line);
     if (separator == std::string_view::npos) return parsed;  // a Copy without arguments
     parsed.ArgumentCount = 2;
     parsed.Arguments[0] = line.substr(kArgumentStart, separator - kArgumentStart);
@@ -38,13 +34,11 @@ ParsedLine ParseLine(std::string_view line) {
 
   parsed.ArgumentCount = 1;
   if (line.size() < kArgumentStart) {
-    // Nothing at index 4 to take an argument from: not even a "RUN" of three
-    // bytes has a command line, so the line is kept as an unrecognized
-    // command with one empty argument (one command per line still holds).
+    // Kept as an unrecognized command with one empty argument: one command
+    // per line still holds.
     return parsed;
   }
 
-  if (keyword == kRunKeyword) parsed.Kind = CommandKind::Run;
   parsed.Arguments[0] = line.substr(kArgumentStart);
   return parsed;
 }

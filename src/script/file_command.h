@@ -18,6 +18,30 @@ enum class CommandKind : std::int32_t {
   Unrecognized = 2,
 };
 
+// The grammar's positions, for every reader of a script: a keyword of three
+// bytes, one byte that is skipped whatever it is (a space, a TAB, a letter),
+// and the argument text from the byte after it.
+inline constexpr std::size_t kKeywordLength = 3;
+inline constexpr std::size_t kSkippedByteIndex = 3;
+inline constexpr std::size_t kArgumentStart = 4;
+inline constexpr std::string_view kCopyKeyword = "COP";
+inline constexpr std::string_view kRunKeyword = "RUN";
+
+// A RUN command line travels to CreateProcessW in a buffer of this many UTF-16
+// units, terminator included, one unit per script byte: a longer one is never
+// started, for a shortened one would start something else.
+inline constexpr std::size_t kCommandLineBufferUnits = 256;
+inline constexpr std::size_t kMaxCommandLineUnits = kCommandLineBufferUnits - 1;
+
+// The kind a line's first three bytes give it, byte for byte (upper case
+// only). A line too short to carry an argument is Unrecognized, unless it is
+// a "COP" line, which is a Copy without arguments.
+CommandKind KeywordKind(std::string_view line);
+
+// Where a COP line's separator stands: the first TAB at kArgumentStart or
+// after, or, only when there is none, the first space there; npos for none.
+std::size_t CopySeparatorIndex(std::string_view line);
+
 // Where a line's command and arguments stand in the line: the whole grammar,
 // over a view of the line. FileCommand is built from it, and the toolkit reads
 // a script of 100,000 lines through it without copying one line.

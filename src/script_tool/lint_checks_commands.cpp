@@ -11,11 +11,6 @@
 
 namespace {
 
-constexpr std::size_t kKeywordLength = 3;
-constexpr std::size_t kArgumentStart = 4;
-// A command line travels in a buffer of this many UTF-16 units, terminator
-// included, one unit per script byte: a longer one is never started.
-constexpr std::size_t kCommandLineBufferUnits = 256;
 
 bool IsSound(const LintLine& lintLine, CommandKind kind) {
   return lintLine.Keyword == KeywordFault::None && lintLine.Line.Command.Kind == kind;

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kArgumentStart = 4;
 // MAX_PATH: a path of this many UTF-16 units or more (one per script byte)
 // fails in the file calls the updater makes.
 constexpr std::size_t kMaxPathUnits = 260;

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::size_t kKeywordLength = 3;
 // Words longer than this are not taken for a misspelt keyword.
 constexpr std::size_t kLongestKeywordGuess = 6;
 

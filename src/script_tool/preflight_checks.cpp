@@ -6,15 +6,12 @@
 #include <optional>
 
 #include "platform/scoped_handle.h"
+#include "script/file_command.h"
 #include "script/widen_text.h"
 #include "script_tool/run_program.h"
 #include "script_tool/windows_paths.h"
 
 namespace {
-
-// The updater's command-line buffer holds this many units, terminator
-// included; it starts no longer command line at all.
-constexpr std::size_t kRunBufferUnits = 256;
 
 std::string Utf8(const std::wstring& wide) {
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
@@ -273,7 +270,7 @@ class Preflight {
       Add(line, "the RUN command line holds a NUL byte: the updater starts nothing");
       return;
     }
-    if (commandLine.size() >= kRunBufferUnits) {
+    if (commandLine.size() >= kCommandLineBufferUnits) {
       Add(line, "the RUN command line is " + std::to_string(commandLine.size()) +
                     " characters long: the updater starts none of 256 or more");
       return;
