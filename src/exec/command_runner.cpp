@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "exec/progress_steps.h"
+#include "script/progress.h"
 #include "script/widen_text.h"
 
 namespace {
@@ -28,8 +28,8 @@ void ReportFailure(const FileCommand& command, std::int32_t result,
 // What this run last put into the controls. An update that would leave a
 // control showing what it already shows is not sent: each one is a
 // synchronous send to the window's thread, which under Wine costs a good part
-// of what copying a small file does (bench/RESULTS.md), and once the number
-// reaches 100 it and the bar stay there for the rest of the run. Each
+// of what copying a small file does (bench/RESULTS.md), and in a long script
+// the number stays the same over several commands. Each
 // control's first update in a run is always sent: the runner assumes nothing
 // about what the controls showed before it started.
 struct ShownProgress {
@@ -43,6 +43,13 @@ void ShowStatus(ShownProgress& shown, std::wstring text) {
   if (shown.status == text) return;
   shown.display.ShowStatus(text);
   shown.status = std::move(text);
+}
+
+void ShowPercentage(ShownProgress& shown, std::int32_t percentage) {
+  if (shown.percentage == percentage) return;
+  shown.display.ShowPercentage(DecimalText(percentage));
+  shown.display.ShowBar(percentage);
+  shown.percentage = percentage;
 }
 
 // Before a command runs: what it works on, then the percentage reached.
@@ -59,10 +66,7 @@ void ShowProgress(const FileCommand& command, std::int32_t percentage,
       shown.readyTitle = true;
     }
   }
-  if (shown.percentage == percentage) return;
-  shown.display.ShowPercentage(DecimalText(percentage));
-  shown.display.ShowBar(percentage);
-  shown.percentage = percentage;
+  ShowPercentage(shown, percentage);
 }
 
 std::int32_t ExecuteCommand(const FileCommand& command) {
@@ -85,17 +89,18 @@ void RunCommands(std::vector<FileCommand> commands, ProgressDisplay& display) {
 void RunCommandsWith(std::vector<FileCommand> commands, ProgressDisplay& display,
                      const CommandExecutor& execute) {
   if (commands.empty()) return;  // no control is touched
-  const std::uint32_t step = ProgressStep(commands.size());
-  std::int32_t percentage = 0;
   ShownProgress shown{display, std::nullopt, false, std::nullopt};
+  std::size_t succeeded = 0;
   for (const FileCommand& command : commands) {
-    ShowProgress(command, percentage, shown);
+    ShowProgress(command, PercentageAfter(succeeded, commands.size()), shown);
     const std::int32_t result = execute(command);
     if (result != 0) {
+      // The number and the bar stay where they were before this command.
       ReportFailure(command, result, display);
       return;
     }
-    // The value after the last command is never shown.
-    percentage = AdvancePercentage(percentage, step);
+    ++succeeded;
   }
+  // The last command done: the bar is full, and only now.
+  ShowPercentage(shown, kFullPercentage);
 }

@@ -1,6 +1,6 @@
 #include "script_tool/print_rows.h"
 
-#include "exec/progress_steps.h"
+#include "script/progress.h"
 #include "script/file_command.h"
 #include "script/text_mode.h"
 #include "script_tool/visible_text.h"
@@ -23,11 +23,11 @@ void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const 
   ForEachScriptLine(fileBytes, [&](std::string_view) { ++count; });
   if (count == 0) return;
   // The runner's own arithmetic: every command, of whatever kind, that does
-  // not fail moves the percentage on by one step.
-  const std::uint32_t step = ProgressStep(count);
+  // not fail moves the percentage on.
   PrintRow row;
   ForEachScriptLine(fileBytes, [&](std::string_view line) {
     const ParsedLine command = ParseLine(line);
+    row.Percentage = PercentageAfter(row.Line, count);
     row.Line += 1;
     switch (command.Kind) {
       case CommandKind::Copy:
@@ -48,7 +48,6 @@ void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const 
       AppendVisibleText(row.Texts[i], row.Kind == RowKind::Nothing ? line : command.Arguments[i]);
     }
     visit(row);
-    row.Percentage = AdvancePercentage(row.Percentage, step);
   });
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "script/progress.h"
 #include "script/widen_text.h"
 #include "support/test_files.h"
 
@@ -86,16 +87,22 @@ std::vector<FileCommand> Copies(int count) {
   return commands;
 }
 
-// 0, step, 2 step, ... up to 100, then 100 for each further command.
-std::vector<int> Rising(int count, int step) {
+// What the window shows before each of count commands, when all succeed.
+std::vector<int> Rising(int count) {
   std::vector<int> shown;
-  for (int i = 0; i < count; ++i) shown.push_back(std::min(i * step, 100));
+  for (int i = 0; i < count; ++i) shown.push_back(PercentageAfter(i, count));
   return shown;
 }
 
-TEST(RunCommands, ShowsEachPercentageBeforeItsCommand) {
-  // From the command at which the number reaches 100 on, it and the bar are
-  // left alone: another "100" would change nothing on the screen.
+// What the controls receive once the last command has succeeded.
+void ExpectFull(Events& expected) {
+  expected.push_back(L"Percent: 100");
+  expected.push_back(L"Bar: 100");
+}
+
+TEST(RunCommands, ShowsEachPercentageBeforeItsCommandAndAHundredAfterTheLast) {
+  // A number the window already shows is not sent again: in a long script it
+  // stays the same over several commands.
   const struct {
     const char* name;
     int count;
@@ -103,10 +110,10 @@ TEST(RunCommands, ShowsEachPercentageBeforeItsCommand) {
   } cases[] = {
       {"no command", 0, {}},
       {"one command", 1, {0}},
-      {"three commands", 3, {0, 34, 68}},
-      {"ten commands", 10, {0, 11, 22, 33, 44, 55, 66, 77, 88, 99}},
-      {"60 commands: step 2, 100 before the 51st", 60, Rising(60, 2)},
-      {"150 commands: step 1, 100 before the 101st", 150, Rising(150, 1)},
+      {"three commands", 3, {0, 33, 66}},
+      {"ten commands", 10, {0, 10, 20, 30, 40, 50, 60, 70, 80, 90}},
+      {"60 commands", 60, Rising(60)},
+      {"150 commands: some numbers stand for two", 150, Rising(150)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -120,6 +127,7 @@ TEST(RunCommands, ShowsEachPercentageBeforeItsCommand) {
       }
       expected.push_back(L"Execute: " + source);
     }
+    if (c.count > 0) ExpectFull(expected);
     EXPECT_EQ(RunFaked(Copies(c.count)), expected);
   }
 }
@@ -138,31 +146,38 @@ TEST(RunCommands, LabelsAndReportsEachKind) {
        {},
        {L"Status: Done", L"Title: Ready, Starting...", L"Percent: 0",
         L"Bar: 0", L"Execute: \"C:\\app\\pexa.exe\" /update", L"Status: a.txt",
-        L"Percent: 51", L"Bar: 51", L"Execute: a.txt"}},
+        L"Percent: 50", L"Bar: 50", L"Execute: a.txt", L"Percent: 100", L"Bar: 100"}},
       {"an unknown keyword is labelled like a Run",
        {FileCommand("DEL a.txt")},
        {},
        {L"Status: Done", L"Title: Ready, Starting...", L"Percent: 0",
-        L"Bar: 0", L"Execute: a.txt"}},
+        L"Bar: 0", L"Execute: a.txt", L"Percent: 100", L"Bar: 100"}},
       {"a text the status line already shows is not sent again",
        {FileCommand("COP a.txt b.txt"), FileCommand("COP a.txt c.txt"),
         FileCommand("RUN x.exe"), FileCommand("RUN y.exe"),
         FileCommand("COP Done d.txt"), FileCommand("COP a.txt e.txt")},
        {},
        {L"Status: a.txt", L"Percent: 0", L"Bar: 0", L"Execute: a.txt",
-        L"Percent: 17", L"Bar: 17", L"Execute: a.txt",
-        L"Status: Done", L"Title: Ready, Starting...", L"Percent: 34",
-        L"Bar: 34", L"Execute: x.exe",
-        L"Percent: 51", L"Bar: 51", L"Execute: y.exe",
-        L"Percent: 68", L"Bar: 68", L"Execute: Done",
-        L"Status: a.txt", L"Percent: 85", L"Bar: 85", L"Execute: a.txt"}},
+        L"Percent: 16", L"Bar: 16", L"Execute: a.txt",
+        L"Status: Done", L"Title: Ready, Starting...", L"Percent: 33",
+        L"Bar: 33", L"Execute: x.exe",
+        L"Percent: 50", L"Bar: 50", L"Execute: y.exe",
+        L"Percent: 66", L"Bar: 66", L"Execute: Done",
+        L"Status: a.txt", L"Percent: 83", L"Bar: 83", L"Execute: a.txt",
+        L"Percent: 100", L"Bar: 100"}},
       {"a failure stops the run after its message",
        {FileCommand("COP a.txt b.txt"), FileCommand("COP c.txt d.txt"),
         FileCommand("COP e.txt f.txt")},
        {0, 32},
        {L"Status: a.txt", L"Percent: 0", L"Bar: 0", L"Execute: a.txt",
-        L"Status: c.txt", L"Percent: 34", L"Bar: 34", L"Execute: c.txt",
+        L"Status: c.txt", L"Percent: 33", L"Bar: 33", L"Execute: c.txt",
         L"Box: Command failed | " + failed + L"32 command: c.txt"}},
+      {"a failure of the last command leaves the bar short of full",
+       {FileCommand("COP a.txt b.txt"), FileCommand("COP c.txt d.txt")},
+       {0, 5},
+       {L"Status: a.txt", L"Percent: 0", L"Bar: 0", L"Execute: a.txt",
+        L"Status: c.txt", L"Percent: 50", L"Bar: 50", L"Execute: c.txt",
+        L"Box: Command failed | " + failed + L"5 command: c.txt"}},
       {"an error code with its top bit set is negative",
        {FileCommand("COP a.txt b.txt")},
        {static_cast<std::int32_t>(0x80070005u)},
@@ -183,7 +198,7 @@ TEST(RunCommands, ShowsWhatSendingEveryUpdateWouldShow) {
   const std::wstring updating = L"Updating PexaMenu, Please wait...";
   RecordingDisplay display;
   display.title = updating;
-  // 130 commands (step 1, so 100 repeats at the end), with a run of equal
+  // 130 commands (so some numbers repeat), with a run of equal
   // sources, Runs and a stray keyword in between, and a copy whose source
   // reads "Done".
   std::vector<FileCommand> commands;
@@ -204,7 +219,7 @@ TEST(RunCommands, ShowsWhatSendingEveryUpdateWouldShow) {
   // holds i's source or "Done"; number and bar hold the i-th percentage.
   std::vector<std::wstring> expected;
   std::wstring title = updating;
-  const std::vector<int> percentages = Rising(130, 1);
+  const std::vector<int> percentages = Rising(130);
   for (std::size_t i = 0; i < commands.size(); ++i) {
     const bool copy = commands[i].Kind == CommandKind::Copy;
     if (!copy) title = L"Ready, Starting...";
@@ -245,7 +260,7 @@ TEST(RunCommands, StopsAtACopyThatWindowsRefuses) {
 
   Events expected;
   ExpectCopyShown(expected, source[0], 0);
-  ExpectCopyShown(expected, source[1], 34);
+  ExpectCopyShown(expected, source[1], 33);
   expected.push_back(L"Box: Command failed | Copy failed, error code: 5 command: " +
                      source[1] + L"");
   EXPECT_EQ(RunAndRecord(std::move(commands)), expected);
@@ -265,7 +280,8 @@ TEST(RunCommands, PassesOverARunThatCannotStart) {
 
   Events expected = {L"Status: Done", L"Title: Ready, Starting...",
                      L"Percent: 0", L"Bar: 0"};
-  ExpectCopyShown(expected, source, 51);
+  ExpectCopyShown(expected, source, 50);
+  ExpectFull(expected);
   EXPECT_EQ(RunAndRecord(std::move(commands)), expected);
   EXPECT_EQ(ReadBytes(target), "new");
 }

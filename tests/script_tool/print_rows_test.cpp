@@ -10,8 +10,8 @@ namespace {
 
 using std::string_literals::operator""s;
 
-// Each row: the line, the kind, the percentage shown before it (the
-// runner's own arithmetic: 100 / 4 + 1 = 26 per command), the texts.
+// Each row: the line, the kind, the percentage shown before it (a quarter
+// more after each of four commands), the texts.
 TEST(PrintScriptRows, ShowsEachCommandAsTheUpdaterCarriesItOut) {
   const auto rows = PrintScriptRows(
       "\xEF\xBB\xBF" "COP\tC:\\new a\tC:\\app\\a \r\nRUN \"C:\\app\\a.exe\"\tx\r\n\nCOP\tC:\\a\r");
@@ -22,9 +22,9 @@ TEST(PrintScriptRows, ShowsEachCommandAsTheUpdaterCarriesItOut) {
     std::vector<std::string> Texts;
   } expected[] = {
       {1, RowKind::Copy, 0, {"C:\\new a", "C:\\app\\a<SP>"}},
-      {2, RowKind::Run, 26, {"\"C:\\app\\a.exe\"<TAB>x"}},
-      {3, RowKind::Nothing, 52, {""}},
-      {4, RowKind::Copy, 78, {}},
+      {2, RowKind::Run, 25, {"\"C:\\app\\a.exe\"<TAB>x"}},
+      {3, RowKind::Nothing, 50, {""}},
+      {4, RowKind::Copy, 75, {}},
   };
   ASSERT_EQ(rows.size(), std::size(expected));
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -35,14 +35,15 @@ TEST(PrintScriptRows, ShowsEachCommandAsTheUpdaterCarriesItOut) {
   }
 }
 
-TEST(PrintScriptRows, PercentageStopsAt100) {
+TEST(PrintScriptRows, PercentageIsShortOfAHundredBeforeTheLastCommand) {
   std::string script;
   for (int i = 0; i < 150; ++i) script += "RUN C:\\a.exe\n";
   const auto rows = PrintScriptRows(script);
   ASSERT_EQ(rows.size(), 150u);
-  EXPECT_EQ(rows[99].Percentage, 99);
-  EXPECT_EQ(rows[100].Percentage, 100);
-  EXPECT_EQ(rows[149].Percentage, 100);
+  EXPECT_EQ(rows[1].Percentage, 0);
+  EXPECT_EQ(rows[2].Percentage, 1);
+  EXPECT_EQ(rows[75].Percentage, 50);
+  EXPECT_EQ(rows[149].Percentage, 99);
   EXPECT_TRUE(PrintScriptRows("").empty());
 }
 

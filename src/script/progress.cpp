@@ -1,16 +1,12 @@
-#include "exec/progress_steps.h"
+#include "script/progress.h"
 
 #include <iterator>
 
-std::uint32_t ProgressStep(std::size_t count) {
-  return static_cast<std::uint32_t>(kFullPercentage / count + 1);
-}
-
-std::int32_t AdvancePercentage(std::int32_t percentage, std::uint32_t step) {
-  // Widened first: a step near 2^32 must not wrap the sum below 100.
-  const std::int64_t sum = std::int64_t{percentage} + step;
-  return sum > kFullPercentage ? kFullPercentage
-                               : static_cast<std::int32_t>(sum);
+std::int32_t PercentageAfter(std::size_t succeeded, std::size_t count) {
+  // Widened first: succeeded * 100 must not wrap for a script of billions of
+  // lines on a 32-bit build.
+  const std::uint64_t percentage = std::uint64_t{succeeded} * kFullPercentage / count;
+  return static_cast<std::int32_t>(percentage);
 }
 
 std::wstring DecimalText(std::int32_t value) {

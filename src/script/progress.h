@@ -1,0 +1,20 @@
+#pragma once
+// The runner's progress arithmetic: pure functions over integers, no window.
+// The updater's runner and the toolkit's print both take their numbers from
+// here, so that print shows what the window will show.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr std::int32_t kFullPercentage = 100;
+
+// The percentage the window shows once `succeeded` of `count` commands have
+// succeeded: succeeded * 100 / count, truncating. It starts at 0 and reaches
+// 100 exactly with the last command, so the bar is never full while commands
+// remain. count > 0 and succeeded <= count.
+std::int32_t PercentageAfter(std::size_t succeeded, std::size_t count);
+
+// Plain decimal digits with a leading '-' for a negative value: no leading
+// zeros, no separators. Error codes with the top bit set are negative.
+std::wstring DecimalText(std::int32_t value);
