@@ -70,8 +70,8 @@ HWND MakeControl(HWND parent, const wchar_t* className, DWORD style, int x,
 // control's default font. fontHeight kDefaultFont keeps that default; a null
 // text leaves the label empty.
 HWND MakeLabel(HWND parent, int x, int y, int width, int height, int fontHeight,
-               const wchar_t* text) {
-  const HWND label = MakeControl(parent, L"Static", 0, x, y, width, height);
+               const wchar_t* text, DWORD style = 0) {
+  const HWND label = MakeControl(parent, L"Static", style, x, y, width, height);
   if (fontHeight != kDefaultFont) {
     SendMessageW(label, WM_SETFONT,
                  reinterpret_cast<WPARAM>(MakeLabelFont(fontHeight)), TRUE);
@@ -93,8 +93,13 @@ LRESULT OnCreate(HWND window) {
   // ProgressWindow is not set yet: the controls take `window` as parent.
   TitleLabel = MakeLabel(window, 10, h / 2 - 45, w - 20, 35, kTitleFontHeight,
                          kLabelTextAtStart);
+  // The status line is one line high: a word-wrapped path would show only
+  // its first line, which reads as a folder. Drawn on one line with the
+  // middle of a long path left out, it keeps the drive and the file's own
+  // name in view; its text stays the whole path.
   StatusLabel = MakeLabel(window, 10, h / 2 + 15, w - 20, 18,
-                          kStatusFontHeight, kLabelTextAtStart);
+                          kStatusFontHeight, kLabelTextAtStart,
+                          SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS);
   PercentSignLabel =
       MakeLabel(window, w / 2 + 8, h / 2 + 75, 20, 15, kDefaultFont, L"%");
   // Empty until the runner writes the first number.

@@ -81,6 +81,10 @@ std::wstring CallWhilePumping(const std::function<void()>& call) {
 
 class ControlsDisplayTest : public SharedWindowTest {};
 
+constexpr const wchar_t* kLongSource =
+    L"C:\\ProgramData\\PexaMenu\\PexaMenu 2.0 update\\data\\regional-price-lists\\"
+    L"north-west-region\\2026-12\\prices-and-menu-cards-for-the-winter-season.csv";
+
 TEST_F(ControlsDisplayTest, EachCallReachesItsOwnControl) {
   ControlsDisplay display;
   // Each case starts where the one before it left the window.
@@ -97,6 +101,10 @@ TEST_F(ControlsDisplayTest, EachCallReachesItsOwnControl) {
        L"Ready, Starting... | C:\\app\\new.dll | 34 | 0"},
       {"bar", [&] { display.ShowBar(68); },
        L"Ready, Starting... | C:\\app\\new.dll | 34 | 68"},
+      // Far wider than the line: drawn shortened, but held whole.
+      {"long status",
+       [&] { display.ShowStatus(kLongSource); },
+       L"Ready, Starting... | " + std::wstring(kLongSource) + L" | 34 | 68"},
   };
   SetWindowTextW(TitleLabel, L"Version control");
   SetWindowTextW(StatusLabel, L"Version control");

@@ -149,7 +149,7 @@ TEST_F(ProgressWindowTest, MakesItsSixControlsInOrderWithTheirLooks) {
   const ControlRow rows[] = {
       {"TitleLabel", &TitleLabel, L"Static", label,
        {10, h / 2 - 45, w - 10, h / 2 - 10}, L"Arial", 24, L"Version control"},
-      {"StatusLabel", &StatusLabel, L"Static", label,
+      {"StatusLabel", &StatusLabel, L"Static", label | SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS,
        {10, h / 2 + 15, w - 10, h / 2 + 33}, L"Arial", 16, L"Version control"},
       {"PercentSignLabel", &PercentSignLabel, L"Static", label,
        {w / 2 + 8, h / 2 + 75, w / 2 + 28, h / 2 + 90}, nullptr, 0, L"%"},

@@ -82,7 +82,7 @@ std::optional<Display> ReadDisplay(HWND progressWindow) {
       ++found;
       continue;
     }
-    if (GetWindowLongW(child, GWL_STYLE) & SS_BITMAP) continue;  // the logo
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) continue;  // the logo
     const std::optional<std::wstring> text = TextOf(child);
     if (!text) return std::nullopt;
     // The labels differ in size: title 35 high, status 18 high, the number
