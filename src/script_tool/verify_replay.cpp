@@ -140,6 +140,21 @@ MappedPath MapScriptPath(const std::string& path, const Roots& roots) {
   return mapped;
 }
 
+// True when path lies inside folder, by their names alone. The last guard
+// before a copy: on Windows a name such as "D:x" put after a folder would
+// stand for a path of its own on drive D.
+bool LiesWithin(const fs::path& path, const fs::path& folder) {
+  const fs::path normal = path.lexically_normal();
+  const fs::path inside = folder.lexically_normal();
+  auto name = normal.begin();
+  for (const fs::path& part : inside) {
+    if (part.empty()) continue;  // the empty name after a final separator
+    if (name == normal.end() || *name != part) return false;
+    ++name;
+  }
+  return name != normal.end();
+}
+
 // Names may differ in case on a file system that ignores case (Windows).
 bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
   std::error_code error;
@@ -194,6 +209,15 @@ class Replay {
       if (!target.Problem.empty()) fail("target " + Quoted(targetText) + " " + target.Problem);
       if (!source.Problem.empty() || !target.Problem.empty()) continue;
 
+      // NEW is the release itself and only ever read: a line that would
+      // write there is not applied, whatever the updater would make of it.
+      if (target.Root != Tree::Copy) {
+        fail("target " + Quoted(targetText) +
+             " lies below --source-root, not in the installed folder: the update would "
+             "change the new version's own files; verify applies no such line");
+        continue;
+      }
+
       const FolderNames::Resolved from = Resolve(source);
       const FolderNames::Resolved to = Resolve(target);
       const bool sourceFine = from.What == FolderNames::State::File;
@@ -208,7 +232,10 @@ class Replay {
         fail("the folder of target " + Quoted(targetText) +
              " is missing, and the updater creates no folders");
       } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
-        fail("copies " + Quoted(sourceText) + " onto itself, which fails");
+        // The updater copies through a temporary file and renames it over
+        // the target, which leaves a file copied onto itself as it was,
+        // time included: the line does nothing.
+        continue;
       } else if (sourceFine) {
         planned_.push_back({line.Number, from.Path, target});
       }
@@ -222,6 +249,11 @@ class Replay {
       // Resolved again: an earlier copy may have made the file that this
       // one's name, in another case, means on Windows.
       const fs::path target = Resolve(copy.Target).Path;
+      if (!LiesWithin(target, copy_)) {
+        report.Findings.push_back(
+            {copy.Line, "the target does not lie in the copy of the installed folder here"});
+        return;
+      }
       const std::string failed = CopyFileWithTime(copy.Source, target);
       if (!failed.empty()) {
         report.Findings.push_back({copy.Line, "the copy failed: " + failed});
@@ -292,10 +324,15 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   TreeComparison comparison = CompareTrees(copy, setup.New);
   report.Error = std::move(comparison.Error);
   report.FilesCompared = comparison.FilesCompared;
+  using Kind = TreeDifference::Kind;
   for (TreeDifference& difference : comparison.Differences) {
-    // What was in OLD and nothing wrote stays, as it stays on the machine.
-    if (difference.What == TreeDifference::Kind::Extra && !replay.Wrote(difference.Path)) {
+    // What was in OLD and nothing wrote stays, as it stays on the machine;
+    // so does its last-write time.
+    const bool untouched = !replay.Wrote(difference.Path);
+    if (difference.What == Kind::Extra && untouched) {
       report.Kept.push_back(std::move(difference.Path));
+    } else if (difference.What == Kind::Time && untouched && !setup.Times) {
+      report.KeptWithOldTime.push_back(std::move(difference));
     } else {
       report.Differences.push_back(std::move(difference));
     }
