@@ -3,7 +3,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <cctype>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -405,6 +407,86 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
     EXPECT_EQ(Snapshot(newTree), newBefore) << c.why;
     EXPECT_EQ(Snapshot(folders.Root()), besideBefore) << c.why << ": beside the trees";
     EXPECT_EQ(ScratchFoldersLeft(), scratchBefore) << c.why;
+  }
+}
+
+// A script straight from make passes verify on the same folders with the same
+// --times, over generated trees: files unchanged, rebuilt with equal bytes
+// (a new time, whole hours or under a second), changed in size or in bytes
+// alone, added, only in OLD, names in another case, subfolders, a folder
+// only in OLD, names that start other names.
+TEST(MakeThenVerify, AScriptFromMakePassesVerifyWithTheSameTimesFlag) {
+  constexpr unsigned kFirstSeed = 20261208;
+  constexpr int kRounds = 12;
+  const char* const folders[] = {"", "sub/", "sub/Deep/", "Men\xC3\xBC/"};
+  const char* const stems[] = {"read", "readme", "a", "Menu", "caf\xC3\xA9", "x y"};
+  const char* const extensions[] = {"", ".txt", ".dll", ".exe"};
+  enum Change { Same, Rebuilt, RebuiltWithinASecond, Resized, Rewritten, Added, OnlyInOld };
+  for (int round = 0; round < kRounds; ++round) {
+    const unsigned seed = kFirstSeed + static_cast<unsigned>(round);
+    std::mt19937 random(seed);
+    auto pick = [&](const auto& list) { return list[random() % std::size(list)]; };
+    TreeSpec oldFiles = {{"sub/Deep/", {}}, {"Men\xC3\xBC/", {}}, {"legacy/old.ini", {"o", 9}}};
+    TreeSpec newFiles = {{"sub/Deep/", {}}, {"Men\xC3\xBC/", {}}};
+    std::map<std::string, bool> folded;  // each name once, whatever its case
+    bool rebuilt = false;
+    for (int file = 0; file < 30; ++file) {
+      const std::string path = std::string(pick(folders)) + pick(stems) + pick(extensions);
+      std::string key = path;
+      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (!folded.emplace(key, true).second) continue;
+      const std::string bytes = "v" + std::to_string(random() % 1000) + std::string(random() % 40, 'z');
+      const int hours = 1 + static_cast<int>(random() % 50);
+      const auto change = static_cast<Change>(random() % 7);
+      // Now and then NEW spells the name in another case; Windows keeps OLD's.
+      std::string newPath = path;
+      if (random() % 4 == 0) {
+        for (std::size_t at = newPath.rfind('/') + 1; at < newPath.size(); ++at) {
+          newPath[at] = static_cast<char>(std::toupper(static_cast<unsigned char>(newPath[at])));
+        }
+      }
+      if (change != Added) oldFiles[path] = {bytes, hours};
+      switch (change) {
+        case Same: newFiles[newPath] = {bytes, hours}; break;
+        case Rebuilt: newFiles[newPath] = {bytes, hours - 1}; break;
+        case RebuiltWithinASecond: newFiles[newPath] = {bytes, hours, 500}; break;
+        case Resized: newFiles[newPath] = {bytes + "+", hours}; break;
+        case Rewritten: newFiles[newPath] = {"w" + bytes.substr(1), 0}; break;
+        case Added: newFiles[newPath] = {bytes, hours}; break;
+        case OnlyInOld: break;
+      }
+      rebuilt = rebuilt || change == Rebuilt || change == RebuiltWithinASecond;
+    }
+    const VerifyFolders trees;
+    const fs::path old = trees.Folder("old", oldFiles);
+    const fs::path newTree = trees.Folder("new", newFiles);
+    for (const bool times : {false, true}) {
+      const std::string row = "seed " + std::to_string(seed) + (times ? " with --times" : "");
+      MakeRequest request;
+      request.OldFolder = old;
+      request.NewFolder = newTree;
+      request.SourceRoot = L"C:\\Update";
+      request.TargetRoot = L"C:\\Program Files\\PexaMenu\\";
+      request.Times = times;
+      const MakeOutcome made = MakeScript(request);
+      ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].Where << ": "
+                                       << made.Errors[0].Message;
+      const auto lines = ParseScriptLines(made.Script.Bytes());
+      const VerifySetup setup{old, newTree, "C:\\Update", "C:\\Program Files\\PexaMenu\\", times};
+      const VerifyReport report = VerifyScript(lines, setup);
+      EXPECT_EQ(report.Error, "") << row;
+      EXPECT_EQ(FindingLines(report), "") << row;
+      EXPECT_EQ(report.Differences.size(), 0u) << row << ": " << Differences(report);
+      EXPECT_EQ(report.ExitCode(), 0) << row;
+      if (times) {
+        EXPECT_TRUE(report.KeptWithOldTime.empty()) << row << ": " << Differences(report);
+      } else if (rebuilt) {
+        // The flag has teeth: the same script asked for NEW's times fails.
+        VerifySetup strict = setup;
+        strict.Times = true;
+        EXPECT_EQ(VerifyScript(lines, strict).ExitCode(), 1) << row << " checked with --times";
+      }
+    }
   }
 }
 
