@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 
@@ -260,7 +261,7 @@ class Replay {
         return;
       }
       names_.Added(target);
-      written_.push_back(FoldedDisplayPath(target.lexically_relative(copy_)));
+      written_.insert(FoldedDisplayPath(target.lexically_relative(copy_)));
     }
   }
 
@@ -268,10 +269,11 @@ class Replay {
   // folder holding one.
   bool Wrote(const std::string& displayPath) const {
     const std::string folded = FoldedDisplayPath(fs::u8path(displayPath));
-    for (const std::string& written : written_) {
-      if (written == folded || written.rfind(folded + "/", 0) == 0) return true;
-    }
-    return false;
+    if (written_.count(folded) != 0) return true;
+    // A folder: the first written path after its name and a "/".
+    const std::string inside = folded + "/";
+    const auto next = written_.lower_bound(inside);
+    return next != written_.end() && next->compare(0, inside.size(), inside) == 0;
   }
 
  private:
@@ -284,7 +286,7 @@ class Replay {
   Roots roots_;
   FolderNames names_;
   std::vector<PlannedCopy> planned_;
-  std::vector<std::string> written_;  // FoldedDisplayPath of each target
+  std::set<std::string> written_;  // FoldedDisplayPath of each target
 };
 
 std::string FolderProblem(const fs::path& folder, const char* what) {
@@ -328,13 +330,14 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   for (TreeDifference& difference : comparison.Differences) {
     // What was in OLD and nothing wrote stays, as it stays on the machine;
     // so does its last-write time.
-    const bool untouched = !replay.Wrote(difference.Path);
-    if (difference.What == Kind::Extra && untouched) {
-      report.Kept.push_back(std::move(difference.Path));
-    } else if (difference.What == Kind::Time && untouched && !setup.Times) {
-      report.KeptWithOldTime.push_back(std::move(difference));
-    } else {
+    const bool mayBeKept = difference.What == Kind::Extra ||
+                           (difference.What == Kind::Time && !setup.Times);
+    if (!mayBeKept || replay.Wrote(difference.Path)) {
       report.Differences.push_back(std::move(difference));
+    } else if (difference.What == Kind::Extra) {
+      report.Kept.push_back(std::move(difference.Path));
+    } else {
+      report.KeptWithOldTime.push_back(std::move(difference));
     }
   }
   return report;
