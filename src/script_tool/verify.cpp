@@ -67,8 +67,8 @@ void PrintText(const std::string& script, const VerifyReport& report) {
   }
   if (!report.Findings.empty()) {
     std::cerr << "verify: " << report.Findings.size()
-              << " problem(s); the updater would stop before copying anything, "
-                 "so nothing was applied\n";
+              << " problem(s): lines the updater would stop at, or that verify does not "
+                 "apply; the result was not compared with NEW\n";
   } else if (!report.Differences.empty()) {
     std::cerr << "verify: " << report.Differences.size()
               << " difference(s) between the result and NEW\n";
