@@ -94,7 +94,8 @@ struct FolderProbe {
 // file of preflight's own unique name that exists only for that moment.
 // Creating it is the proof of write access that the updater's own creation
 // of a missing target needs; nothing else is made in the folder.
-FolderProbe ProbeFolder(const std::wstring& folder) {
+FolderProbe ProbeFolder(const std::wstring& folder,
+                        bool (*deleteProbe)(const std::wstring& path)) {
   static unsigned counter = 0;
   FolderProbe probe;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -110,7 +111,8 @@ FolderProbe ProbeFolder(const std::wstring& folder) {
     }
     file.Reset();
     probe.Writable = true;
-    probe.Deletable = DeleteFileW(name.c_str()) != FALSE;
+    probe.Deletable =
+        deleteProbe != nullptr ? deleteProbe(name) : DeleteFileW(name.c_str()) != FALSE;
     if (!probe.Deletable) probe.LeftBehind = name;
     return probe;
   }
@@ -172,7 +174,7 @@ class Preflight {
     const std::wstring key = FolderKey(folder);
     const auto known = probes_.find(key);
     if (known != probes_.end()) return known->second;
-    return probes_.emplace(key, ProbeFolder(folder)).first->second;
+    return probes_.emplace(key, ProbeFolder(folder, setup_.DeleteProbe)).first->second;
   }
 
   // A path of a COP line as the system gets it, and its attributes

@@ -16,6 +16,10 @@ struct PreflightSetup {
   // The folder of devidudi.exe: CreateProcessW looks there first for a RUN
   // line's program, since the updater is the program that starts it.
   std::wstring UpdaterFolder;
+  // Deletes preflight's own probe, true on success; DeleteFileW when empty.
+  // Tests put a failing one here: a folder that lets a file be created but
+  // not deleted cannot be made where they run.
+  bool (*DeleteProbe)(const std::wstring& path) = nullptr;
 };
 
 // The findings in line order, those about the script's folder (line 0)

@@ -1,7 +1,6 @@
 #include "script_tool/tree_compare.h"
 
 #include <array>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -16,10 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Windows keeps file times in units of 100 ns; a finer difference cannot
-// survive the trip to the target machine, so it is no difference.
-constexpr std::int64_t kFileTimeUnitNs = 100;
 
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
 
@@ -74,12 +69,6 @@ std::string ListTree(const fs::path& folder, const std::string& keyPrefix,
   }
   if (error) return folder.u8string() + ": " + error.message();
   return {};
-}
-
-std::int64_t WriteTimeUnits(const fs::path& file, std::error_code& error) {
-  const auto since = fs::last_write_time(file, error).time_since_epoch();
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(since).count() /
-         kFileTimeUnitNs;
 }
 
 // True when both files hold the same bytes; sizes first, as most changed
@@ -163,8 +152,16 @@ TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) 
         return result;
       }
       result.Differences.push_back({Kind::Contents, mine.Display});
-    } else if (WriteTimeUnits(mine.Full, error) != WriteTimeUnits(theirs.Full, error)) {
-      result.Differences.push_back({Kind::Time, mine.Display});
+      continue;
+    }
+    const WindowsFileTime mineTime = LastWriteTime(mine.Full, error);
+    const WindowsFileTime theirTime = error ? 0 : LastWriteTime(theirs.Full, error);
+    if (error) {
+      result.Error = mine.Display + ": " + error.message();
+      return result;
+    }
+    if (mineTime != theirTime) {
+      result.Differences.push_back({Kind::Time, mine.Display, mineTime, theirTime});
     }
   }
   return result;
@@ -172,7 +169,7 @@ TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) 
 
 std::string CopyFileWithTime(const fs::path& from, const fs::path& to) {
   std::error_code error;
-  const fs::file_time_type written = fs::last_write_time(from, error);
+  const WindowsFileTime written = LastWriteTime(from, error);
 #ifdef _WIN32
   // MinGW's copy_file refuses to overwrite ("File exists") whatever the
   // options say; CopyFileW is what the updater itself copies with.
@@ -183,7 +180,7 @@ std::string CopyFileWithTime(const fs::path& from, const fs::path& to) {
 #else
   if (!error) fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
 #endif
-  if (!error) fs::last_write_time(to, written, error);
+  if (!error) error = SetLastWriteTime(to, written);
   return error ? error.message() : std::string();
 }
 

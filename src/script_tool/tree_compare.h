@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "script_tool/file_write_time.h"
+
 struct TreeDifference {
   enum class Kind {
     Contents,   // a file of both trees, with other bytes
@@ -20,6 +22,9 @@ struct TreeDifference {
   // Below the tree's root, names separated by "/", as the compared tree
   // spells them (the expected tree for Missing).
   std::string Path;
+  // For Time: the last-write times of the compared and the expected file.
+  WindowsFileTime ComparedTime = 0;
+  WindowsFileTime ExpectedTime = 0;
 };
 
 // The word for a kind in lists and in JSON: "contents", "time", ...
@@ -39,8 +44,8 @@ TreeComparison CompareTrees(const std::filesystem::path& compared,
 // last-write time. Returns empty text, or what could not be copied.
 std::string CopyTree(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Copies one file's contents over another's, and its last-write time, as the
-// updater's copy does. Returns empty text, or why the copy failed.
+// Copies one file's contents over another's, and its last-write time to the
+// 100 ns, as the updater's copy does. Returns empty text, or why the copy failed.
 std::string CopyFileWithTime(const std::filesystem::path& from,
                              const std::filesystem::path& to);
 

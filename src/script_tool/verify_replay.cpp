@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 
@@ -140,6 +141,21 @@ MappedPath MapScriptPath(const std::string& path, const Roots& roots) {
   return mapped;
 }
 
+// True when path lies inside folder, by their names alone. The last guard
+// before a copy: on Windows a name such as "D:x" put after a folder would
+// stand for a path of its own on drive D.
+bool LiesWithin(const fs::path& path, const fs::path& folder) {
+  const fs::path normal = path.lexically_normal();
+  const fs::path inside = folder.lexically_normal();
+  auto name = normal.begin();
+  for (const fs::path& part : inside) {
+    if (part.empty()) continue;  // the empty name after a final separator
+    if (name == normal.end() || *name != part) return false;
+    ++name;
+  }
+  return name != normal.end();
+}
+
 // Names may differ in case on a file system that ignores case (Windows).
 bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
   std::error_code error;
@@ -194,6 +210,15 @@ class Replay {
       if (!target.Problem.empty()) fail("target " + Quoted(targetText) + " " + target.Problem);
       if (!source.Problem.empty() || !target.Problem.empty()) continue;
 
+      // NEW is the release itself and only ever read: a line that would
+      // write there is not applied, whatever the updater would make of it.
+      if (target.Root != Tree::Copy) {
+        fail("target " + Quoted(targetText) +
+             " lies below --source-root, not in the installed folder: the update would "
+             "change the new version's own files; verify applies no such line");
+        continue;
+      }
+
       const FolderNames::Resolved from = Resolve(source);
       const FolderNames::Resolved to = Resolve(target);
       const bool sourceFine = from.What == FolderNames::State::File;
@@ -208,7 +233,10 @@ class Replay {
         fail("the folder of target " + Quoted(targetText) +
              " is missing, and the updater creates no folders");
       } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
-        fail("copies " + Quoted(sourceText) + " onto itself, which fails");
+        // The updater copies through a temporary file and renames it over
+        // the target, which leaves a file copied onto itself as it was,
+        // time included: the line does nothing.
+        continue;
       } else if (sourceFine) {
         planned_.push_back({line.Number, from.Path, target});
       }
@@ -222,13 +250,18 @@ class Replay {
       // Resolved again: an earlier copy may have made the file that this
       // one's name, in another case, means on Windows.
       const fs::path target = Resolve(copy.Target).Path;
+      if (!LiesWithin(target, copy_)) {
+        report.Findings.push_back(
+            {copy.Line, "the target does not lie in the copy of the installed folder here"});
+        return;
+      }
       const std::string failed = CopyFileWithTime(copy.Source, target);
       if (!failed.empty()) {
         report.Findings.push_back({copy.Line, "the copy failed: " + failed});
         return;
       }
       names_.Added(target);
-      written_.push_back(FoldedDisplayPath(target.lexically_relative(copy_)));
+      written_.insert(FoldedDisplayPath(target.lexically_relative(copy_)));
     }
   }
 
@@ -236,10 +269,11 @@ class Replay {
   // folder holding one.
   bool Wrote(const std::string& displayPath) const {
     const std::string folded = FoldedDisplayPath(fs::u8path(displayPath));
-    for (const std::string& written : written_) {
-      if (written == folded || written.rfind(folded + "/", 0) == 0) return true;
-    }
-    return false;
+    if (written_.count(folded) != 0) return true;
+    // A folder: the first written path after its name and a "/".
+    const std::string inside = folded + "/";
+    const auto next = written_.lower_bound(inside);
+    return next != written_.end() && next->compare(0, inside.size(), inside) == 0;
   }
 
  private:
@@ -252,7 +286,7 @@ class Replay {
   Roots roots_;
   FolderNames names_;
   std::vector<PlannedCopy> planned_;
-  std::vector<std::string> written_;  // FoldedDisplayPath of each target
+  std::set<std::string> written_;  // FoldedDisplayPath of each target
 };
 
 std::string FolderProblem(const fs::path& folder, const char* what) {
@@ -292,12 +326,18 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   TreeComparison comparison = CompareTrees(copy, setup.New);
   report.Error = std::move(comparison.Error);
   report.FilesCompared = comparison.FilesCompared;
+  using Kind = TreeDifference::Kind;
   for (TreeDifference& difference : comparison.Differences) {
-    // What was in OLD and nothing wrote stays, as it stays on the machine.
-    if (difference.What == TreeDifference::Kind::Extra && !replay.Wrote(difference.Path)) {
+    // What was in OLD and nothing wrote stays, as it stays on the machine;
+    // so does its last-write time.
+    const bool mayBeKept = difference.What == Kind::Extra ||
+                           (difference.What == Kind::Time && !setup.Times);
+    if (!mayBeKept || replay.Wrote(difference.Path)) {
+      report.Differences.push_back(std::move(difference));
+    } else if (difference.What == Kind::Extra) {
       report.Kept.push_back(std::move(difference.Path));
     } else {
-      report.Differences.push_back(std::move(difference));
+      report.KeptWithOldTime.push_back(std::move(difference));
     }
   }
   return report;

@@ -19,6 +19,10 @@ struct VerifySetup {
   // the installed folder.
   std::string SourceRoot;
   std::string TargetRoot;
+  // Also hold every file that no COP line writes to NEW's last-write time,
+  // as make's --times copies such files. Without it such a file may keep
+  // OLD's time: the bytes are what count there.
+  bool Times = false;
 };
 
 struct ListedRun {
@@ -35,19 +39,25 @@ struct VerifyReport {
   std::vector<LineFinding> Findings;
   // RUN lines, in order; listed, never started.
   std::vector<ListedRun> Runs;
-  // How the result differs from NEW.
+  // How the result differs from NEW. A file the script wrote must match NEW
+  // in its last-write time as well, since the updater carries the time over.
   std::vector<TreeDifference> Differences;
+  // Files that no COP line wrote, with NEW's bytes but another last-write
+  // time (Kind Time, with both times): they keep OLD's time, which fails
+  // nothing unless Times is set (then they are Differences).
+  std::vector<TreeDifference> KeptWithOldTime;
   // Files and folders of OLD that NEW lacks and that no COP line wrote: the
   // format has no delete, so they stay in the installed folder. `make` warns
   // of each; here they are listed and do not fail the script.
   std::vector<std::string> Kept;
   std::size_t FilesCompared = 0;
 
-  // 0 when the result equals NEW, 1 for findings or differences, 2 when a
-  // folder could not be read.
+  // 0 when the result equals NEW (what is kept aside), 1 for findings or
+  // differences, 2 when a folder could not be read.
   int ExitCode() const;
 };
 
 // The temporary copy lies in the system's temporary folder and is removed
-// before this returns.
+// before this returns. Nothing outside it is ever written: a COP line whose
+// target does not lie in the installed folder is a finding, not applied.
 VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup);

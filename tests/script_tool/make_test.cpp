@@ -73,8 +73,12 @@ class Trees {
   // within the same second.
   static constexpr ULONGLONG kFileTime = 133000000005000000;  // 2022-06-16, in 100 ns
 #else
+  // The same: a whole second a month ago, and half of one. (The file
+  // clock's epoch lies a whole number of seconds from the Unix one.)
   inline static const fs::file_time_type kTime =
-      fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+      std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now() -
+                                               std::chrono::hours(24 * 30)) +
+      500ms;
 #endif
   const ScratchFolder scratch_{"devidudi-make"};
   const fs::path root_ = scratch_.Path();
@@ -87,6 +91,9 @@ std::map<std::string, std::string> PlanCodes(const MakeOutcome& outcome) {
 }
 
 TEST(MakeScript, CopiesWhatDiffersAndItemizesWhy) {
+  // Over one compared block, equal in size, other only near the end.
+  const std::string big(64 * 1024 + 300, 'b');
+  const std::string bigChanged = big.substr(0, big.size() - 3) + "Bbb";
   const struct {
     const char* name;
     const char* old;  // nullptr: not in OLD
@@ -99,6 +106,8 @@ TEST(MakeScript, CopiesWhatDiffersAndItemizesWhy) {
       {"added.txt", nullptr, "abc", 0ms, ">f+++", ">f+++"},
       {"size.txt", "abc", "abcd", 0ms, ">fs..", ">fs.."},
       {"bytes.txt", "abc", "abd", 0ms, ">f.c.", ">f.c."},
+      {"big.bin", big.c_str(), bigChanged.c_str(), 0ms, ">f.c.", ">f.c."},
+      {"big-and-same.bin", big.c_str(), big.c_str(), 0ms, nullptr, nullptr},
       {"time.txt", "abc", "abc", 5h, nullptr, ">f..t"},
       {"time within a second.txt", "abc", "abc", 250ms, nullptr, ">f..t"},
       {"size-and-time.txt", "ab", "abc", 5h, ">fs.t", ">fs.t"},
@@ -313,6 +322,9 @@ TEST(MakeCommand, ExitsAndWritesAsDocumented) {
            "/none' --new x --source-root 'C:\\U' --target-root 'C:\\A'",
        2, false},
       {"an error", folders + " --run '' -o '" + script + "'", 1, false},
+      {"-o in a folder that does not exist",
+       folders + " -o '" + (trees.Root() / "none" / "update.txt").string() + "'", 2, false},
+      {"-o naming a folder", folders + " -o '" + trees.Root().string() + "'", 2, false},
   };
   for (const auto& row : rows) {
     fs::remove(script);

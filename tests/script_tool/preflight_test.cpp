@@ -156,23 +156,47 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
   const std::wstring readOnlyScript = folder.File(L"upd.txt");
   WriteBytes(readOnlyScript, "");
   SetReadOnly(readOnlyScript, true);
+  const std::wstring script = folder.File(L"script.txt");
+  WriteBytes(script, "");
+  // Wine lets no folder refuse deletion alone: the probe's deletion fails
+  // here instead, and the probe stays as it would stay in such a folder.
+  const auto undeletable = [](const std::wstring&) { return false; };
   const struct {
     const char* why;
     std::wstring script;
     std::string words;
+    bool (*deleteProbe)(const std::wstring&);
   } cases[] = {
       {"a folder without write access", FixturePath(L"nowrite\\upd.txt"),
-       "does not let the updater create its probe file"},
-      {"a read-only script", readOnlyScript, "the script is read-only"},
+       "does not let the updater create its probe file", nullptr},
+      {"a read-only script", readOnlyScript, "the script is read-only", nullptr},
+      {"a folder where a file can be created but not deleted", script,
+       "\"Delete access to folder missing\"", undeletable},
   };
   for (const auto& c : cases) {
     const auto before = Listing(FolderOfPath(c.script));
-    const auto findings = PreflightScript({}, {c.script, FolderOfPath(c.script)});
+    PreflightSetup setup{c.script, FolderOfPath(c.script)};
+    setup.DeleteProbe = c.deleteProbe;
+    const auto findings = PreflightScript({}, setup);
     ASSERT_EQ(findings.size(), 1u) << c.why << "\n" << Found(findings);
     EXPECT_EQ(findings[0].Line, 0u) << c.why;
     EXPECT_NE(findings[0].Message.find(c.words), std::string::npos) << c.why << "\n"
                                                                     << Found(findings);
-    EXPECT_EQ(Listing(FolderOfPath(c.script)), before) << c.why;
+    auto after = Listing(FolderOfPath(c.script));
+    if (c.deleteProbe != nullptr) {
+      // The one probe left behind is named, so that the user can delete it.
+      std::vector<std::wstring> added;
+      for (const auto& [path, facts] : after) {
+        if (before.count(path) == 0) added.push_back(path);
+      }
+      ASSERT_EQ(added.size(), 1u) << c.why;
+      const std::wstring name = added[0].substr(added[0].rfind(L'\\') + 1);
+      EXPECT_NE(findings[0].Message.find(Narrow(name)), std::string::npos)
+          << c.why << "\n" << Found(findings);
+      EXPECT_TRUE(DeleteFileW(added[0].c_str())) << c.why;
+      after.erase(added[0]);
+    }
+    EXPECT_EQ(after, before) << c.why;
   }
   SetReadOnly(readOnlyScript, false);
 }

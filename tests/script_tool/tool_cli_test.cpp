@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "script_tool/file_write_time.h"
 #include "support/scratch_folder.h"
 
 #ifdef _WIN32
@@ -132,6 +133,51 @@ TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
   EXPECT_EQ(rows[1]["kind"], "run");
   EXPECT_EQ(rows[1]["percentage"], 50);
   EXPECT_EQ(rows[1]["commandLine"], "C:\\app\\a.exe");
+}
+
+// A COP line writes b.txt; a.txt keeps OLD's bytes and a time half a second
+// older than NEW's.
+TEST_F(ToolCommandLine, VerifyShowsBothTimesAndFailsOnThemOnlyWithTimes) {
+  constexpr WindowsFileTime kOldTime = 134044736000000000;  // 2025-10-09T08:53:20Z
+  for (const char* tree : {"old", "new"}) {
+    fs::create_directories(folder_ / tree);
+    Write(std::string(tree) + "/a.txt", "a");
+    Write(std::string(tree) + "/b.txt", tree);
+    ASSERT_FALSE(SetLastWriteTime(folder_ / tree / "a.txt",
+                                  kOldTime + (tree[0] == 'n' ? 5'000'000 : 0)));
+  }
+  Write("update.txt", "COP\tC:\\n\\b.txt\tC:\\o\\b.txt\r\n");
+  const std::string command = "verify --old " + Path("old") + " --new " + Path("new") +
+                              " --source-root C:/n --target-root C:/o ";
+  const std::string times =
+      "a.txt  (result 2025-10-09T08:53:20.0000000Z, NEW 2025-10-09T08:53:20.5000000Z)\n";
+  const struct {
+    const char* options;
+    int exitCode;
+    std::string line;
+  } cases[] = {
+      {"", 0, "kept-with-old-time " + times},
+      {"--times ", 1, "time               " + times},
+  };
+  for (const auto& c : cases) {
+    const Outcome text = RunTool(command + c.options + Path("update.txt"));
+    EXPECT_EQ(text.ExitCode, c.exitCode) << c.options;
+    EXPECT_EQ(text.Output, c.line) << c.options;
+
+    const Outcome json =
+        RunTool(command + c.options + "--format json " + Path("update.txt"));
+    EXPECT_EQ(json.ExitCode, c.exitCode) << c.options;
+    const nlohmann::json report = nlohmann::json::parse(json.Output);
+    EXPECT_EQ(report["match"], c.exitCode == 0) << c.options;
+    EXPECT_EQ(report["filesCompared"], 2) << c.options;
+    const nlohmann::json& listed = c.exitCode == 0 ? report["keptWithOldTime"] : report["differences"];
+    ASSERT_EQ(listed.size(), 1u) << c.options << json.Output;
+    EXPECT_EQ(listed[0]["path"], "a.txt");
+    EXPECT_EQ(listed[0]["resultTime"], "2025-10-09T08:53:20.0000000Z");
+    EXPECT_EQ(listed[0]["newTime"], "2025-10-09T08:53:20.5000000Z");
+    EXPECT_EQ((c.exitCode == 0 ? report["differences"] : report["keptWithOldTime"]).size(), 0u)
+        << c.options;
+  }
 }
 
 }  // namespace

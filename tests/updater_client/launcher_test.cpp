@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/command_line.h"
 #include "support/command_line_recorder.h"
 #include "support/peer_process.h"
 #include "support/test_files.h"
@@ -14,7 +15,10 @@ using devidudi::LaunchUpdater;
 
 namespace {
 
-TEST(LaunchUpdater, StartsTheProgramQuotedThenTheScriptPathAsItIs) {
+// The updater takes its script path from its command line by its own rule
+// (ArgumentText); whatever the launcher writes, that rule must give the
+// script path back exactly.
+TEST(LaunchUpdater, StartsTheProgramSoThatTheUpdaterReadsBackTheScriptPath) {
   const std::wstring program = HelperPath(L"record_command_line.exe");
   const std::wstring scripts[] = {
       L"C:\\Program Files\\PexaMenu\\update.txt",
@@ -27,7 +31,8 @@ TEST(LaunchUpdater, StartsTheProgramQuotedThenTheScriptPathAsItIs) {
     ASSERT_EQ(launched.Error, static_cast<DWORD>(ERROR_SUCCESS)) << script;
     EXPECT_TRUE(launched.Process.IsValid()) << script;
     EXPECT_EQ(GetProcessId(launched.Process.Get()), launched.ProcessId) << script;
-    EXPECT_EQ(recorder.Recorded(), L"\"" + program + L"\" " + script) << script;
+    const std::wstring recorded = recorder.Recorded();
+    EXPECT_EQ(std::wstring(ArgumentText(recorded.c_str())), script) << recorded;
     EXPECT_EQ(WaitForSingleObject(launched.Process.Get(), kPeerWaitMs), WAIT_OBJECT_0) << script;
   }
 }
