@@ -1,69 +1,30 @@
 #include "script_tool/target_index.h"
 
-#include <array>
-#include <cstring>
-
-#include "script_tool/byte_lanes.h"
+#include "names/windows_names.h"
 
 namespace {
 
-constexpr std::array<unsigned char, 256> FoldingTable() {
-  std::array<unsigned char, 256> table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    table[byte] = byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a')
-                  : byte == '/'              ? '\\'
-                                             : static_cast<unsigned char>(byte);
-  }
-  return table;
-}
-constexpr std::array<unsigned char, 256> kFolded = FoldingTable();
-
-// ASCII letters in one case, "/" as "\\"; every other byte as it is.
-char FoldForComparison(char byte) {
-  return static_cast<char>(kFolded[static_cast<unsigned char>(byte)]);
-}
-
-// A hash of the folded bytes, sixteen at a time: equal for names that
-// SameFileName calls the same; rarely equal otherwise, and then told apart by
-// SameFileName. A byte-at-a-time hash waits on one multiplication per byte,
-// which was a tenth of linting a long script.
+// A hash of the name as Windows compares it (letters folded, '/' as '\\'):
+// equal for names that SameFileName calls the same; rarely equal otherwise,
+// and then told apart by SameFileName.
 std::uint64_t NameKey(std::string_view name) {
-  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  std::uint64_t key = name.size();
-  ForEachBlock(name, 0, [&](const ByteBlock& block, std::size_t, std::uint32_t) {
-    // Folded as FoldForComparison folds each byte: capitals gain 0x20, and
-    // '/' becomes '\\'.
-    ByteBlock folded = block | ((block >= 'A') & (block <= 'Z') & 0x20);
-    folded ^= (folded == '/') & ('/' ^ '\\');
-    std::uint64_t words[2];
-    std::memcpy(words, &folded, sizeof words);
-    for (const std::uint64_t word : words) {
-      key = (key ^ word) * kMultiplier;
-      key ^= key >> 29;
-    }
-    return false;
-  });
-  return key;
+  constexpr std::uint64_t kOffset = 0xCBF29CE484222325ull;
+  constexpr std::uint64_t kPrime = 0x100000001B3ull;
+  std::uint64_t key = kOffset;
+  for (const char byte : name) {
+    const char folded = IsPathSeparator(byte) ? '\\' : FoldNameByte(byte);
+    key = (key ^ static_cast<unsigned char>(folded)) * kPrime;
+  }
+  return key ^ (key >> 29);
 }
 
 }  // namespace
 
-bool SameFileName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldForComparison(a[i]) != FoldForComparison(b[i])) return false;
-  }
-  return true;
-}
+bool SameFileName(std::string_view a, std::string_view b) { return SamePathForWindows(a, b); }
 
 namespace {
 
 std::uint64_t SlotTag(std::uint64_t key) { return key & 0xFFFFFFFF00000000ull; }
-
-// How many targets ahead the insertion loop asks for their slots: the slots
-// are read in no order, and waiting on each read in turn was a fifth of
-// linting a long script.
-constexpr std::size_t kPrefetchDistance = 16;
 
 }  // namespace
 
@@ -77,11 +38,7 @@ TargetIndex::TargetIndex(const LintScript& script) {
   std::size_t slotCount = 2;
   while (slotCount < 2 * targets_.size()) slotCount *= 2;
   slots_.assign(slotCount, 0);
-  const std::size_t mask = slotCount - 1;
   for (std::size_t i = 0; i < targets_.size(); ++i) {
-    if (i + kPrefetchDistance < targets_.size()) {
-      __builtin_prefetch(&slots_[targets_[i + kPrefetchDistance].Key & mask]);
-    }
     Target& target = targets_[i];
     std::uint64_t& slot = slots_[SlotOf(target.Key, TextOf(target))];
     if (slot == 0) {
