@@ -14,9 +14,13 @@ constexpr wchar_t kCapitalYWithDiaeresis = 0x178;
 constexpr wchar_t kGreekCapitalMu = 0x39C;
 constexpr unsigned char kCaseDistance = 0x20;
 
-bool IsAsciiLetter(char byte) { return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z'); }
+bool IsAsciiLetter(char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
 
-char AsciiUpper(char byte) { return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - kCaseDistance) : byte; }
+char AsciiUpper(char byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - kCaseDistance) : byte;
+}
 
 // "C:" at the start of the names (after a verbatim prefix): its colon is the
 // drive's, not a forbidden one.
@@ -52,7 +56,9 @@ std::string DescribeNameEnd(char byte) {
 
 bool IsPathSeparator(char byte) { return byte == '\\' || byte == '/'; }
 
-bool IsVerbatimPath(std::string_view path) { return path.substr(0, kVerbatimPrefix.size()) == kVerbatimPrefix; }
+bool IsVerbatimPath(std::string_view path) {
+  return path.substr(0, kVerbatimPrefix.size()) == kVerbatimPrefix;
+}
 
 bool IsFullPath(std::string_view path) {
   if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && IsPathSeparator(path[2])) {
@@ -92,18 +98,23 @@ bool IsDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   std::string upper;
   for (const char byte : base) upper.push_back(AsciiUpper(byte));
-  static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
+                                                               "NUL", "CONIN$", "CONOUT$"};
   for (const std::string_view device : kDevices) {
     if (upper == device) return true;
   }
-  const bool numbered = upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0);
+  const bool numbered =
+      upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0);
   return numbered && ((upper[3] >= '1' && upper[3] <= '9') || IsSuperscriptDigit(upper[3]));
 }
 
 char FoldNameByte(char byte) {
   const bool asciiSmall = byte >= 'a' && byte <= 'z';
-  const bool latin1Small = static_cast<unsigned char>(byte) >= 0xE0 && byte != kDivisionSign && byte != kSmallYWithDiaeresis;
-  return asciiSmall || latin1Small ? static_cast<char>(static_cast<unsigned char>(byte) - kCaseDistance) : byte;
+  const bool latin1Small = static_cast<unsigned char>(byte) >= 0xE0 && byte != kDivisionSign &&
+                           byte != kSmallYWithDiaeresis;
+  return asciiSmall || latin1Small
+             ? static_cast<char>(static_cast<unsigned char>(byte) - kCaseDistance)
+             : byte;
 }
 
 std::string FoldName(std::string_view latin1) {
@@ -167,7 +178,8 @@ std::string DescribeCharacter(char byte) {
 std::string DescribeName(std::string_view latin1) {
   const auto shows = [](char byte) {
     const auto value = static_cast<unsigned char>(byte);
-    return value >= 0x20 && value != 0x7F && byte != '"' && !IsC1Control(byte) && value != 0xA0 && value != 0xAD;
+    return value >= 0x20 && value != 0x7F && byte != '"' && !IsC1Control(byte) && value != 0xA0 &&
+           value != 0xAD;
   };
   std::string out;
   for (std::size_t i = 0; i < latin1.size();) {
@@ -189,8 +201,9 @@ std::string DescribeName(std::string_view latin1) {
 PathProblem FindForbiddenCharacter(std::string_view path, std::size_t from) {
   for (std::size_t i = std::max(from, NamesStart(path)); i < path.size(); ++i) {
     if (!IsForbiddenInNames(path[i])) continue;
-    const PathProblemKind kind = static_cast<unsigned char>(path[i]) < 0x20 ? PathProblemKind::ControlCharacter
-                                                                            : PathProblemKind::ForbiddenCharacter;
+    const PathProblemKind kind = static_cast<unsigned char>(path[i]) < 0x20
+                                     ? PathProblemKind::ControlCharacter
+                                     : PathProblemKind::ForbiddenCharacter;
     return Problem(kind, i, i + 1, DescribeCharacter(path[i]) + " cannot stand in a Windows name");
   }
   return {};
@@ -200,8 +213,9 @@ PathProblem FindC1Character(std::string_view path) {
   for (std::size_t i = 0; i < path.size(); ++i) {
     if (IsC1Control(path[i])) {
       return Problem(PathProblemKind::C1Character, i, i + 1,
-                     DescribeCharacter(path[i]) + " is no character of a name, but a Windows-1252 or UTF-8 text "
-                                                  "read byte by byte");
+                     DescribeCharacter(path[i]) +
+                         " is no character of a name, but a Windows-1252 or UTF-8 text "
+                         "read byte by byte");
     }
   }
   return {};
@@ -227,7 +241,8 @@ PathProblem FindDeviceName(std::string_view path) {
   ForEachName(path, [&](std::size_t begin, std::size_t end) {
     const std::string_view name = path.substr(begin, end - begin);
     if (!IsDeviceName(name)) return false;
-    found = Problem(PathProblemKind::DeviceName, begin, end, "the name " + DescribeName(name) + " is a Windows device name");
+    found = Problem(PathProblemKind::DeviceName, begin, end,
+                    "the name " + DescribeName(name) + " is a Windows device name");
     return true;
   });
   return found;
@@ -244,7 +259,8 @@ PathProblem FindFolderName(std::string_view path) {
   if (path.empty()) return {};
   if (IsPathSeparator(path.back())) {
     return Problem(PathProblemKind::NamesFolder, path.size() - 1, path.size(),
-                   std::string("the path ends in ") + (path.back() == '\\' ? "a backslash" : "a slash") +
+                   std::string("the path ends in ") +
+                       (path.back() == '\\' ? "a backslash" : "a slash") +
                        " and so names a folder");
   }
   std::size_t begin = path.size();

@@ -45,15 +45,21 @@ void CheckForbiddenCharacters(const LintLine& lintLine, FindingSink& sink) {
 }
 
 void CheckNameEnds(const LintLine& lintLine, FindingSink& sink) {
-  ForEachCopyPath(lintLine, [&](const CopyPath& path) { AddProblem(sink, path, FindNameEnd(path.Text)); });
+  ForEachCopyPath(lintLine, [&](const CopyPath& path) {
+    AddProblem(sink, path, FindNameEnd(path.Text));
+  });
 }
 
 void CheckDeviceNames(const LintLine& lintLine, FindingSink& sink) {
-  ForEachCopyPath(lintLine, [&](const CopyPath& path) { AddProblem(sink, path, FindDeviceName(path.Text)); });
+  ForEachCopyPath(lintLine, [&](const CopyPath& path) {
+    AddProblem(sink, path, FindDeviceName(path.Text));
+  });
 }
 
 void CheckPathLength(const LintLine& lintLine, FindingSink& sink) {
-  ForEachCopyPath(lintLine, [&](const CopyPath& path) { AddProblem(sink, path, FindLengthProblem(path.Text)); });
+  ForEachCopyPath(lintLine, [&](const CopyPath& path) {
+    AddProblem(sink, path, FindLengthProblem(path.Text));
+  });
 }
 
 void CheckTargetIsFolder(const LintLine& lintLine, FindingSink& sink) {
