@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaxPathUnits = 260;
 inline constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 
 // '\' and '/' both separate names to Windows.
-bool IsPathSeparator(char byte);
+inline bool IsPathSeparator(char byte) { return byte == '\\' || byte == '/'; }
 bool IsVerbatimPath(std::string_view path);
 
 // "C:\..." (either separator) or "\\server\share\...": a path that means the
@@ -52,7 +52,13 @@ bool IsDeviceName(std::string_view name);
 // A Latin-1 letter in capitals, as Windows folds names when it compares them:
 // a-z and the accented small letters (not the division sign; nor ÿ or µ,
 // whose capitals lie beyond Latin-1). Every other byte as it is.
-char FoldNameByte(char byte);
+inline char FoldNameByte(char byte) {
+  const auto value = static_cast<unsigned char>(byte);
+  const bool asciiSmall = value >= 'a' && value <= 'z';
+  // 0xF7 is the division sign, 0xFF the y with diaeresis.
+  const bool latin1Small = value >= 0xE0 && value != 0xF7 && value != 0xFF;
+  return asciiSmall || latin1Small ? static_cast<char>(value - 0x20) : byte;
+}
 std::string FoldName(std::string_view latin1);
 // The same for wide text, on to the capitals beyond Latin-1: ÿ is Ÿ (U+0178)
 // and µ is Greek Mu (U+039C). Units beyond Latin-1 are left as they are.

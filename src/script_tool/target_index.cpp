@@ -6,16 +6,21 @@ namespace {
 
 // A hash of the name as Windows compares it (letters folded, '/' as '\\'):
 // equal for names that SameFileName calls the same; rarely equal otherwise,
-// and then told apart by SameFileName.
+// and then told apart by SameFileName. Eight bytes a step: a multiplication
+// per byte was a tenth of linting a long script.
 std::uint64_t NameKey(std::string_view name) {
-  constexpr std::uint64_t kOffset = 0xCBF29CE484222325ull;
-  constexpr std::uint64_t kPrime = 0x100000001B3ull;
-  std::uint64_t key = kOffset;
-  for (const char byte : name) {
-    const char folded = IsPathSeparator(byte) ? '\\' : FoldNameByte(byte);
-    key = (key ^ static_cast<unsigned char>(folded)) * kPrime;
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t key = name.size();
+  for (std::size_t at = 0; at < name.size(); at += 8) {
+    std::uint64_t word = 0;
+    for (std::size_t i = at; i < name.size() && i < at + 8; ++i) {
+      const char folded = IsPathSeparator(name[i]) ? '\\' : FoldNameByte(name[i]);
+      word = (word << 8) | static_cast<unsigned char>(folded);
+    }
+    key = (key ^ word) * kMultiplier;
+    key ^= key >> 29;
   }
-  return key ^ (key >> 29);
+  return key;
 }
 
 }  // namespace
