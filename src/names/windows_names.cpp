@@ -34,10 +34,11 @@ std::size_t NamesStart(std::string_view path) {
 template <typename Visitor>
 void ForEachName(std::string_view path, Visitor&& visit) {
   std::size_t begin = IsVerbatimPath(path) ? kVerbatimPrefix.size() : 0;
-  for (std::size_t i = begin; i <= path.size(); ++i) {
-    if (i < path.size() && !IsPathSeparator(path[i])) continue;
-    if (visit(begin, i)) return;
-    begin = i + 1;
+  for (;;) {
+    std::size_t end = begin;
+    while (end < path.size() && !IsPathSeparator(path[end])) ++end;
+    if (visit(begin, end) || end == path.size()) return;
+    begin = end + 1;
   }
 }
 
@@ -56,6 +57,25 @@ constexpr std::array<bool, 256> ForbiddenInNames() {
   return forbidden;
 }
 constexpr std::array<bool, 256> kForbiddenInNames = ForbiddenInNames();
+
+// Every device name starts with CO, PR, AU, NU or LP: most names are passed
+// on their first two letters, without a call (lint asks of every name).
+inline bool MayBeDeviceName(std::string_view name) {
+  if (name.size() < 3) return false;
+  switch (AsciiUpper(name[0])) {
+    case 'C':
+      return AsciiUpper(name[1]) == 'O';
+    case 'P':
+      return AsciiUpper(name[1]) == 'R';
+    case 'A':
+    case 'N':
+      return AsciiUpper(name[1]) == 'U';
+    case 'L':
+      return AsciiUpper(name[1]) == 'P';
+    default:
+      return false;
+  }
+}
 
 std::string DescribeNameEnd(char byte) {
   return byte == '.' ? "a dot" : byte == ' ' ? "a blank" : "a TAB";
@@ -98,20 +118,7 @@ bool EndsNameBadly(std::string_view name) {
 }
 
 bool IsDeviceName(std::string_view name) {
-  // Every device name starts with one of six words of three letters: most
-  // names are passed at once, on one integer (a comparison of texts per name
-  // was a tenth of linting a long script).
-  if (name.size() < 3) return false;
-  const auto packed = [](char a, char b, char c) {
-    return static_cast<unsigned char>(a) | (static_cast<unsigned char>(b) << 8) |
-           (static_cast<unsigned char>(c) << 16);
-  };
-  const int start = packed(AsciiUpper(name[0]), AsciiUpper(name[1]), AsciiUpper(name[2]));
-  if (start != packed('C', 'O', 'N') && start != packed('P', 'R', 'N') &&
-      start != packed('A', 'U', 'X') && start != packed('N', 'U', 'L') &&
-      start != packed('C', 'O', 'M') && start != packed('L', 'P', 'T')) {
-    return false;
-  }
+  if (!MayBeDeviceName(name)) return false;
   std::string_view base = name.substr(0, name.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
@@ -231,31 +238,53 @@ PathProblem FindC1Character(std::string_view path) {
   return {};
 }
 
+namespace {
+
+PathProblem NameEndProblem(std::string_view path, std::size_t begin, std::size_t end) {
+  const std::string_view name = path.substr(begin, end - begin);
+  return Problem(PathProblemKind::NameEnd, end - 1, end,
+                 "the name " + DescribeName(name.substr(0, name.size() - 1)) + " ends in " +
+                     DescribeNameEnd(name.back()));
+}
+
+PathProblem DeviceNameProblem(std::string_view path, std::size_t begin, std::size_t end) {
+  return Problem(
+      PathProblemKind::DeviceName, begin, end,
+      "the name " + DescribeName(path.substr(begin, end - begin)) + " is a Windows device name");
+}
+
+}  // namespace
+
+NameProblems FindNameProblems(std::string_view path) {
+  return NameProblems{FindNameEnd(path), FindDeviceName(path)};
+}
+
+// Both in plain loops, their rare work out of line: lint reads every name of
+// every path of a long script here.
 PathProblem FindNameEnd(std::string_view path) {
   if (IsVerbatimPath(path)) return {};
-  PathProblem found;
-  ForEachName(path, [&](std::size_t begin, std::size_t end) {
-    const std::string_view name = path.substr(begin, end - begin);
-    if (!EndsNameBadly(name)) return false;
-    found = Problem(PathProblemKind::NameEnd, end - 1, end,
-                    "the name " + DescribeName(name.substr(0, name.size() - 1)) + " ends in " +
-                        DescribeNameEnd(name.back()));
-    return true;
-  });
-  return found;
+  // A name ends right before a separator or at the end of the path.
+  for (std::size_t end = 1; end <= path.size(); ++end) {
+    if (end < path.size() && !IsPathSeparator(path[end])) continue;
+    const char last = path[end - 1];
+    if (last != ' ' && last != '.' && last != '\t') continue;
+    std::size_t begin = end - 1;
+    while (begin > 0 && !IsPathSeparator(path[begin - 1])) --begin;
+    if (EndsNameBadly(path.substr(begin, end - begin))) return NameEndProblem(path, begin, end);
+  }
+  return {};
 }
 
 PathProblem FindDeviceName(std::string_view path) {
   if (IsVerbatimPath(path)) return {};
-  PathProblem found;
-  ForEachName(path, [&](std::size_t begin, std::size_t end) {
+  for (std::size_t begin = 0;;) {
+    std::size_t end = begin;
+    while (end < path.size() && !IsPathSeparator(path[end])) ++end;
     const std::string_view name = path.substr(begin, end - begin);
-    if (!IsDeviceName(name)) return false;
-    found = Problem(PathProblemKind::DeviceName, begin, end,
-                    "the name " + DescribeName(name) + " is a Windows device name");
-    return true;
-  });
-  return found;
+    if (MayBeDeviceName(name) && IsDeviceName(name)) return DeviceNameProblem(path, begin, end);
+    if (end == path.size()) return {};
+    begin = end + 1;
+  }
 }
 
 PathProblem FindLengthProblem(std::string_view path) {
@@ -292,10 +321,11 @@ PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
                    DescribeName(path) + " is not a full path (C:\\... or \\\\server\\share\\...)");
   }
   if (PathProblem forbidden = FindForbiddenCharacter(path)) return forbidden;
-  PathProblem nameEnd = FindNameEnd(path);
-  PathProblem device = FindDeviceName(path);
-  if (nameEnd && (!device || nameEnd.Begin < device.End)) return nameEnd;
-  if (device) return device;
+  NameProblems names = FindNameProblems(path);
+  if (names.NameEnd && (!names.DeviceName || names.NameEnd.Begin < names.DeviceName.End)) {
+    return names.NameEnd;
+  }
+  if (names.DeviceName) return names.DeviceName;
   if (role == CopyRole::Target) {
     if (PathProblem folder = FindFolderName(path)) return folder;
   }

@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaxPathUnits = 260;
 inline constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 
 // '\' and '/' both separate names to Windows.
-inline bool IsPathSeparator(char byte) { return byte == '\\' || byte == '/'; }
+constexpr bool IsPathSeparator(char byte) { return byte == '\\' || byte == '/'; }
 bool IsVerbatimPath(std::string_view path);
 
 // "C:\..." (either separator) or "\\server\share\...": a path that means the
@@ -52,7 +52,7 @@ bool IsDeviceName(std::string_view name);
 // A Latin-1 letter in capitals, as Windows folds names when it compares them:
 // a-z and the accented small letters (not the division sign; nor ÿ or µ,
 // whose capitals lie beyond Latin-1). Every other byte as it is.
-inline char FoldNameByte(char byte) {
+constexpr char FoldNameByte(char byte) {
   const auto value = static_cast<unsigned char>(byte);
   const bool asciiSmall = value >= 'a' && value <= 'z';
   // 0xF7 is the division sign, 0xFF the y with diaeresis.
@@ -109,10 +109,15 @@ enum class CopyRole { Source, Target };
 PathProblem FindForbiddenCharacter(std::string_view path, std::size_t from = 0);
 // The first C1 control character.
 PathProblem FindC1Character(std::string_view path);
-// The first name ending in a blank, a dot or a TAB; nothing for a verbatim
-// path, whose names reach the file system as they stand.
+// The first name ending in a blank, a dot or a TAB, and the first that is a
+// device name, in one reading of the path; nothing for a verbatim path,
+// whose names reach the file system as they stand.
+struct NameProblems {
+  PathProblem NameEnd;
+  PathProblem DeviceName;
+};
+NameProblems FindNameProblems(std::string_view path);
 PathProblem FindNameEnd(std::string_view path);
-// The first name that is a device name; nothing for a verbatim path.
 PathProblem FindDeviceName(std::string_view path);
 // A path of kMaxPathUnits or more that is not verbatim.
 PathProblem FindLengthProblem(std::string_view path);
