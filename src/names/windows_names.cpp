@@ -255,10 +255,6 @@ PathProblem DeviceNameProblem(std::string_view path, std::size_t begin, std::siz
 
 }  // namespace
 
-NameProblems FindNameProblems(std::string_view path) {
-  return NameProblems{FindNameEnd(path), FindDeviceName(path)};
-}
-
 // Both in plain loops, their rare work out of line: lint reads every name of
 // every path of a long script here.
 PathProblem FindNameEnd(std::string_view path) {
@@ -321,11 +317,10 @@ PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
                    DescribeName(path) + " is not a full path (C:\\... or \\\\server\\share\\...)");
   }
   if (PathProblem forbidden = FindForbiddenCharacter(path)) return forbidden;
-  NameProblems names = FindNameProblems(path);
-  if (names.NameEnd && (!names.DeviceName || names.NameEnd.Begin < names.DeviceName.End)) {
-    return names.NameEnd;
-  }
-  if (names.DeviceName) return names.DeviceName;
+  PathProblem nameEnd = FindNameEnd(path);
+  PathProblem device = FindDeviceName(path);
+  if (nameEnd && (!device || nameEnd.Begin < device.End)) return nameEnd;
+  if (device) return device;
   if (role == CopyRole::Target) {
     if (PathProblem folder = FindFolderName(path)) return folder;
   }

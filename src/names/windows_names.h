@@ -109,15 +109,10 @@ enum class CopyRole { Source, Target };
 PathProblem FindForbiddenCharacter(std::string_view path, std::size_t from = 0);
 // The first C1 control character.
 PathProblem FindC1Character(std::string_view path);
-// The first name ending in a blank, a dot or a TAB, and the first that is a
-// device name, in one reading of the path; nothing for a verbatim path,
-// whose names reach the file system as they stand.
-struct NameProblems {
-  PathProblem NameEnd;
-  PathProblem DeviceName;
-};
-NameProblems FindNameProblems(std::string_view path);
+// The first name ending in a blank, a dot or a TAB; nothing for a verbatim
+// path, whose names reach the file system as they stand.
 PathProblem FindNameEnd(std::string_view path);
+// The first name that is a device name; nothing for a verbatim path.
 PathProblem FindDeviceName(std::string_view path);
 // A path of kMaxPathUnits or more that is not verbatim.
 PathProblem FindLengthProblem(std::string_view path);
