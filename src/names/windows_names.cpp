@@ -29,19 +29,6 @@ std::size_t NamesStart(std::string_view path) {
   return start;
 }
 
-// Calls visit(begin, end) for each name between separators, past a verbatim
-// prefix, until visit returns true. Empty names are visited too.
-template <typename Visitor>
-void ForEachName(std::string_view path, Visitor&& visit) {
-  std::size_t begin = IsVerbatimPath(path) ? kVerbatimPrefix.size() : 0;
-  for (;;) {
-    std::size_t end = begin;
-    while (end < path.size() && !IsPathSeparator(path[end])) ++end;
-    if (visit(begin, end) || end == path.size()) return;
-    begin = end + 1;
-  }
-}
-
 PathProblem Problem(PathProblemKind kind, std::size_t begin, std::size_t end, std::string detail) {
   return PathProblem{kind, begin, end, std::move(detail)};
 }
@@ -231,8 +218,8 @@ PathProblem FindC1Character(std::string_view path) {
     if (IsC1Control(path[i])) {
       return Problem(PathProblemKind::C1Character, i, i + 1,
                      DescribeCharacter(path[i]) +
-                         " is no character of a name, but a Windows-1252 or UTF-8 text "
-                         "read byte by byte");
+                         " (a C1 control) cannot stand in a script, where it marks text "
+                         "saved as Windows-1252 or UTF-8");
     }
   }
   return {};
