@@ -185,6 +185,12 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
          t.Put("new", "README.TXT", "b");
        },
        "new/readme.txt", "same name to Windows as README.TXT"},
+      {"two names equal to Windows in an accented letter",
+       [](Trees& t) {
+         t.Put("new", "caf\xC3\xA9.txt", "a");
+         t.Put("new", "CAF\xC3\x89.txt", "b");
+       },
+       "new/caf\xC3\xA9.txt", "same name to Windows as CAF\xC3\x89.txt"},
       {"a character Windows forbids", [](Trees& t) { t.Put("new", "a?b.txt", "a"); }, "new/a?b.txt",
        "'?' cannot stand in a Windows name"},
       {"a device name with a superscript digit",
