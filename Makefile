@@ -68,9 +68,10 @@ LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
     lint_checks_text.cpp lint_checks_commands.cpp lint_checks_paths.cpp run_program.cpp target_index.cpp \
     visible_text.cpp print_rows.cpp) \
   src/script/file_command.cpp src/script/widen_text.cpp src/script/text_mode.cpp \
+  src/names/windows_names.cpp src/names/text_conversions.cpp \
   src/script/progress.cpp
 
-$(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*.h)
+$(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*.h src/names/*.h)
 	mkdir -p $(dir $@)
 	clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -Isrc \
 	  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \

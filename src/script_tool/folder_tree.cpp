@@ -18,7 +18,8 @@
 #include <cerrno>
 #endif
 
-#include "script_tool/make_text.h"
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
 
 namespace fs = std::filesystem;
 
@@ -40,7 +41,7 @@ struct Listed {
 #ifdef _WIN32
 
 std::optional<std::wstring> DecodedName(const NativePath& name) { return name; }
-std::string ShownName(const NativePath& name) { return Utf8FromWide(name); }
+std::string ShownName(const NativePath& name) { return WideToUtf8(name); }
 
 struct SearchCloser {
   void operator()(HANDLE search) const { FindClose(search); }
@@ -104,7 +105,7 @@ class ReadableFile {
 
 // Linux names are bytes; a release tree's names are taken as UTF-8, the one
 // encoding that can name every character of a Windows name.
-std::optional<std::wstring> DecodedName(const NativePath& name) { return WideFromUtf8(name); }
+std::optional<std::wstring> DecodedName(const NativePath& name) { return Utf8ToWide(name); }
 std::string ShownName(const NativePath& name) { return name; }
 
 struct DirCloser {
@@ -193,10 +194,14 @@ struct Walker {
     TreeEntry entry;
     const std::optional<std::wstring> decoded = DecodedName(listed.name);
     if (!decoded) entry.Problem = "the name is not UTF-8";
+    // A Linux name may hold a backslash; to Windows it separates two names.
+    if (decoded && decoded->find(L'\\') != std::wstring::npos) {
+      entry.Problem = "holds a backslash, which Windows reads as a folder separator";
+    }
     const std::wstring name = decoded.value_or(L"?");
     entry.Relative = relative + name;
     entry.NameStart = relative.size();
-    entry.Key = key + UpperCaseForWindows(name);
+    entry.Key = key + FoldWideName(name);
     entry.Key.push_back(L'\0');
     entry.Shown = shown + ShownName(listed.name);
     entry.Kind = listed.kind;
@@ -215,21 +220,6 @@ struct Walker {
 };
 
 }  // namespace
-
-std::wstring UpperCaseForWindows(const std::wstring& name) {
-  std::wstring upper = name;
-  for (wchar_t& character : upper) {
-    if ((character >= L'a' && character <= L'z') ||
-        (character >= 0xE0 && character <= 0xFE && character != 0xF7)) {
-      character -= 0x20;
-    } else if (character == 0xFF) {
-      character = 0x178;  // LATIN CAPITAL LETTER Y WITH DIAERESIS
-    } else if (character == 0xB5) {
-      character = 0x39C;  // MICRO SIGN upper-cases to GREEK CAPITAL LETTER MU
-    }
-  }
-  return upper;
-}
 
 std::string ShownPath(const fs::path& path) { return path.u8string(); }
 

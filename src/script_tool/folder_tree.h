@@ -20,7 +20,7 @@ struct TreeEntry {
   std::wstring Relative;
   // Where the entry's own name starts in Relative.
   std::size_t NameStart = 0;
-  // The names as Windows compares them (UpperCaseForWindows), each ended by
+  // The names as Windows compares them (FoldWideName), each ended by
   // a NUL: as no name holds one, comparing two keys as texts compares them
   // name by name, and a folder's entries sort before a longer name.
   std::wstring Key;
@@ -46,10 +46,6 @@ struct FolderTree {
 
 // Walks root without following symbolic links (a link is an entry of its own).
 FolderTree ReadFolderTree(const std::filesystem::path& root);
-
-// A name upper-cased as Windows compares names: ordinal, one character at a
-// time, with the Latin-1 letters upper-cased as well (U+00FF to U+0178).
-std::wstring UpperCaseForWindows(const std::wstring& name);
 
 // The text of a path for messages: UTF-8 on every platform.
 std::string ShownPath(const std::filesystem::path& path);

@@ -50,25 +50,26 @@ const std::vector<LintRule> kRules = {
      "after it; remove it",
      "remove the byte 0x1A", CheckEndOfDataByte},
     {"DS010", Severity::Error, "Character Windows forbids in a name",
-     "'{}' cannot stand in a Windows file name: the updater's checks or its copy fail on this "
-     "path; remove or replace it",
+     "{}: the updater's checks or its copy fail on this path; remove or replace it",
      "no < > \" | ? * or control characters in a name, and a colon only after the drive letter",
      CheckForbiddenCharacters},
     {"DS011", Severity::Error, "Name ending in a space, a dot or a TAB",
-     "\"{}\" ends in a space, a dot or a TAB: Windows drops trailing spaces and dots, so another "
-     "file is meant, and refuses a TAB; remove them",
+     "{}: Windows drops trailing spaces and dots, so another file is meant, and refuses a TAB; "
+     "remove them",
      "end every name with a character that shows", CheckNameEnds},
     {"DS012", Severity::Error, "Reserved device name",
-     "\"{}\" is a device name in Windows, whatever its extension: the updater would open the "
-     "device, not a file; choose another name",
-     "rename the file: not CON, PRN, AUX, NUL, COM1-9 or LPT1-9", CheckDeviceNames},
+     "{}, whatever its extension: the updater would open the device, not a file; choose another "
+     "name",
+     "rename the file: not CON, PRN, AUX, NUL, COM1-9 or LPT1-9 (superscript digits too), "
+     "CONIN$ or CONOUT$",
+     CheckDeviceNames},
     {"DS013", Severity::Error, "Path of 260 characters or more",
-     "a path of {} characters: the updater's file calls fail on 260 or more; shorten it",
+     "{}: the updater's file calls fail on 260 or more; shorten it",
      "shorten the path below 260 characters", CheckPathLength},
-    {"DS014", Severity::Error, "Target ending in a backslash",
-     "the target ends in a backslash and so names a folder: the updater cannot copy a file over "
-     "a folder and stops at its checks; name the target file itself",
-     "write the target's full file name", CheckTargetIsFolder},
+    {"DS014", Severity::Error, "Target naming a folder",
+     "{}: the updater cannot copy a file over a folder and stops at its checks; name the target "
+     "file itself",
+     "write the target's full file name, not ending in \\, \\. or \\..", CheckTargetIsFolder},
     {"DS015", Severity::Error, "Source equal to target",
      "the source is the target: the updater would copy the file over itself, which fails; name "
      "the new file as the source",

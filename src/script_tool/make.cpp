@@ -10,7 +10,7 @@
 
 #include "script_tool/exit_codes.h"
 #include "script_tool/make_plan.h"
-#include "script_tool/make_text.h"
+#include "names/text_conversions.h"
 #include "script_tool/subcommands.h"
 #include "updater_client/updater_client.h"
 
@@ -55,10 +55,10 @@ struct MakeOptions {
 // A root as the writer takes it; an empty text with the reason on standard
 // error when it cannot be one.
 std::optional<std::wstring> RootFromArgument(const char* option, const std::string& argument) {
-  const std::optional<std::wstring> root = WideFromUtf8(argument);
+  const std::optional<std::wstring> root = Utf8ToWide(argument);
   const std::wstring refused = root ? devidudi::CheckCopyPath(*root) : L"it is not UTF-8";
   if (!refused.empty()) {
-    std::cerr << "devidudi-script make: " << option << ": " << Utf8FromWide(refused) << '\n';
+    std::cerr << "devidudi-script make: " << option << ": " << WideToUtf8(refused) << '\n';
     return std::nullopt;
   }
   return root;
@@ -116,7 +116,7 @@ int RunMake(const MakeOptions& options) {
   request.TargetRoot = *targetRoot;
   for (const std::string& run : options.runs) {
     // A run that is not UTF-8 goes on as one unit the writer refuses.
-    request.Runs.push_back(WideFromUtf8(run).value_or(std::wstring(1, L'\xFFFD')));
+    request.Runs.push_back(Utf8ToWide(run).value_or(std::wstring(1, L'\xFFFD')));
   }
 
   const MakeOutcome outcome = MakeScript(request);

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "script_tool/folder_tree.h"
-#include "script_tool/make_text.h"
+#include "names/text_conversions.h"
 
 namespace fs = std::filesystem;
 
@@ -130,7 +130,7 @@ class Comparison {
     const std::wstring refused = outcome_.Script.AddCopy(
         Rooted(request_.SourceRoot, entry.Relative), Rooted(request_.TargetRoot, entry.Relative));
     if (!refused.empty()) {
-      Error(request_.NewFolder, entry, "cannot go into a script: " + Utf8FromWide(refused));
+      Error(request_.NewFolder, entry, "cannot go into a script: " + WideToUtf8(refused));
       return;
     }
     outcome_.Plan.push_back(item);
@@ -159,7 +159,7 @@ MakeOutcome MakeScript(const MakeRequest& request) {
   for (std::size_t i = 0; i < request.Runs.size(); ++i) {
     const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);
     if (!refused.empty()) {
-      outcome.Errors.push_back({"--run " + std::to_string(i + 1), Utf8FromWide(refused)});
+      outcome.Errors.push_back({"--run " + std::to_string(i + 1), WideToUtf8(refused)});
     }
   }
   return outcome;

@@ -14,6 +14,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "names/text_conversions.h"
 #include "script_tool/preflight_checks.h"
 #endif
 
@@ -27,15 +28,9 @@ struct PreflightOptions {
 
 #ifdef _WIN32
 
-std::wstring WideFromUtf8(const std::string& utf8) {
-  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                        nullptr, 0);
-  std::wstring wide(units > 0 ? units : 0, L'\0');
-  if (units > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        units);
-  }
-  return wide;
+// An argument's wide form; one that is not UTF-8 names no file.
+std::wstring WideFromArgument(const std::string& utf8) {
+  return Utf8ToWide(utf8).value_or(std::wstring());
 }
 
 int RunPreflight(const PreflightOptions& options) {
@@ -49,9 +44,9 @@ int RunPreflight(const PreflightOptions& options) {
     return kExitUnreadable;
   }
   PreflightSetup setup;
-  setup.ScriptPath = FullPath(WideFromUtf8(options.Script));
+  setup.ScriptPath = FullPath(WideFromArgument(options.Script));
   setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderOfPath(setup.ScriptPath)
-                                                   : FullPath(WideFromUtf8(options.UpdaterDir));
+                                                   : FullPath(WideFromArgument(options.UpdaterDir));
   const std::vector<LineFinding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);
 
   if (options.Format == "json") {

@@ -5,27 +5,17 @@
 #include <map>
 #include <optional>
 
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
 #include "platform/scoped_handle.h"
 #include "script/file_command.h"
 #include "script/widen_text.h"
 #include "script_tool/run_program.h"
-#include "script_tool/windows_paths.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& wide) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes > 0 ? bytes : 0, '\0');
-  if (bytes > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
-                        bytes, nullptr, nullptr);
-  }
-  return utf8;
-}
-
 std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
-std::string Quoted(const std::wstring& wide) { return "\"" + Utf8(wide) + "\""; }
+std::string Quoted(const std::wstring& wide) { return "\"" + WideToUtf8(wide) + "\""; }
 
 }  // namespace
 
@@ -120,11 +110,7 @@ FolderProbe ProbeFolder(const std::wstring& folder,
 }
 
 // Folder keys as Windows compares folder names.
-std::wstring FolderKey(const std::wstring& folder) {
-  std::wstring key = folder;
-  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
-  return key;
-}
+std::wstring FolderKey(const std::wstring& folder) { return FoldWideName(folder); }
 
 class Preflight {
  public:

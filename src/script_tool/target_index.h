@@ -1,6 +1,7 @@
 #pragma once
 // The targets of a script's COP lines, grouped by name as Windows compares
-// names (without case, '/' as '\'), without a string or a node per target:
+// names (Latin-1 letters without case, '/' as '\': names/windows_names.h),
+// without a string or a node per target:
 // a script may have 100,000 lines.
 
 #include <cstddef>
@@ -10,7 +11,7 @@
 
 #include "script_tool/lint_script.h"
 
-// The two names denote the same file for Windows.
+// The two names denote the same file for Windows (SamePathForWindows).
 bool SameFileName(std::string_view a, std::string_view b);
 
 class TargetIndex {

@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "names/text_conversions.h"
 #include "platform/system_dlls.h"
 #endif
 
@@ -53,16 +54,7 @@ int wmain(int argc, wchar_t** wideArgv) {
   LoadDllsFromSystemFolderOnly();
   SetConsoleOutputCP(CP_UTF8);
   std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, nullptr,
-                                          0, nullptr, nullptr);
-    std::string argument(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1) {
-      WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, argument.data(), bytes,
-                          nullptr, nullptr);
-    }
-    arguments.push_back(std::move(argument));
-  }
+  for (int i = 0; i < argc; ++i) arguments.push_back(WideToUtf8(wideArgv[i]));
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

@@ -6,6 +6,8 @@
 #include <map>
 #include <system_error>
 
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
 #include "script_tool/windows_paths.h"
 
 #ifdef _WIN32
@@ -32,7 +34,7 @@ constexpr char kKeySeparator = '\0';
 
 std::string KeyOfName(const fs::path& name) {
   const std::optional<std::string> latin1 = Latin1Name(name);
-  if (latin1) return FoldLatin1Name(*latin1);
+  if (latin1) return FoldName(*latin1);
   return "\x01" + name.u8string();
 }
 

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "names/text_conversions.h"
 #include "script_tool/exit_codes.h"
 #include "script_tool/file_write_time.h"
 #include "script_tool/subcommands.h"

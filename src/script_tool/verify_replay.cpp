@@ -7,6 +7,8 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
 #include "script_tool/exit_codes.h"
 #include "script_tool/windows_paths.h"
 
@@ -76,7 +78,7 @@ class FolderNames {
     const auto folder = folders_.find(file.parent_path());
     if (folder == folders_.end()) return;
     const std::optional<std::string> latin1 = Latin1Name(file.filename());
-    if (latin1) folder->second.emplace(FoldLatin1Name(*latin1), file.filename());
+    if (latin1) folder->second.emplace(FoldName(*latin1), file.filename());
   }
 
  private:
@@ -85,7 +87,7 @@ class FolderNames {
     std::error_code error;
     if (fs::exists(folder / asWritten, error)) return asWritten;
     const auto& names = Listing(folder);
-    const auto found = names.find(FoldLatin1Name(latin1));
+    const auto found = names.find(FoldName(latin1));
     return found != names.end() ? found->second : asWritten;
   }
 
@@ -97,7 +99,7 @@ class FolderNames {
     for (fs::directory_iterator it(folder, error);
          !error && it != fs::directory_iterator(); it.increment(error)) {
       const std::optional<std::string> latin1 = Latin1Name(it->path().filename());
-      if (latin1) names.emplace(FoldLatin1Name(*latin1), it->path().filename());
+      if (latin1) names.emplace(FoldName(*latin1), it->path().filename());
     }
     return names;
   }
@@ -168,7 +170,7 @@ std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin
 std::string FoldedDisplayPath(const fs::path& relative) {
   const std::string display = DisplayPath(relative);
   const std::optional<std::string> latin1 = Utf8ToLatin1(display);
-  return latin1 ? FoldLatin1Name(*latin1) : display;
+  return latin1 ? FoldName(*latin1) : display;
 }
 
 // One COP line, mapped and checked.

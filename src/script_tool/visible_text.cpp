@@ -1,15 +1,8 @@
 #include "script_tool/visible_text.h"
 
-namespace {
+#include "names/text_conversions.h"
 
-void AppendLatin1(std::string& out, unsigned char byte) {
-  if (byte < 0x80) {
-    out.push_back(static_cast<char>(byte));
-  } else {
-    out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-    out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-  }
-}
+namespace {
 
 void AppendHexByte(std::string& out, unsigned char byte) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -53,14 +46,7 @@ void AppendVisibleText(std::string& out, std::string_view bytes) {
     } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte <= 0xA0)) {
       AppendHexByte(out, byte);
     } else {
-      AppendLatin1(out, byte);
+      AppendLatin1AsUtf8(out, bytes.substr(i, 1));
     }
   }
-}
-
-std::string Latin1ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + 8);
-  for (const char byte : bytes) AppendLatin1(out, static_cast<unsigned char>(byte));
-  return out;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Script bytes as a reader should see them: each byte as the character the
 // updater makes of it (Latin-1), written as UTF-8, and the characters that
-// would otherwise not show made visible.
+// would otherwise not show made visible. (Latin1ToUtf8, with nothing made
+// visible, is in names/text_conversions.h.)
 
 #include <string>
 #include <string_view>
@@ -12,6 +13,3 @@
 std::string VisibleText(std::string_view bytes);
 // The same, appended to out: a long script is shown without a string per line.
 void AppendVisibleText(std::string& out, std::string_view bytes);
-
-// The bytes decoded as Latin-1 and written as UTF-8, nothing made visible.
-std::string Latin1ToUtf8(std::string_view bytes);

@@ -1,7 +1,9 @@
-#include "updater_client.h"
+#include "updater_client/updater_client.h"
 
 #include <cstdio>
-#include <cwchar>
+#include <optional>
+
+#include "names/text_conversions.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -23,80 +25,32 @@ std::wstring CodePoint(wchar_t character) {
   return text;
 }
 
-// Every character must be one byte in the file and no byte the updater's
-// reading treats specially: LF ends a line, CR before LF vanishes, 0x1A ends
-// the data, NUL cuts a system call's text short, TAB splits a copy.
-std::wstring CheckCharacters(const std::wstring& text) {
-  for (const wchar_t character : text) {
-    if (static_cast<unsigned long>(character) > 0xFF) {
-      return CodePoint(character) + L" is not Latin-1; a script holds one byte a character";
-    }
-    if (character < L' ') {
-      const wchar_t* const name = character == L'\t'   ? L" (TAB)"
-                                  : character == L'\r' ? L" (CR)"
-                                  : character == L'\n' ? L" (LF)"
-                                  : character == L'\0' ? L" (NUL)"
-                                                       : L"";
-      return L"the control character " + CodePoint(character) + name +
-             L" cannot stand in a script line";
-    }
-  }
-  return {};
+// A message of the name rules (UTF-8) as the writer's wide reason.
+std::wstring Reason(const std::string& utf8) {
+  return Utf8ToWide(utf8).value_or(L"the path cannot go into a script");
 }
 
-bool IsSeparator(wchar_t character) { return character == L'\\' || character == L'/'; }
-
-bool IsAsciiLetter(wchar_t character) {
-  return (character >= L'A' && character <= L'Z') || (character >= L'a' && character <= L'z');
-}
-
-wchar_t AsciiUpper(wchar_t character) {
-  return character >= L'a' && character <= L'z' ? character - (L'a' - L'A') : character;
-}
-
-// Where the names of a full path begin, after "C:\" or "\\server\share\", or
-// 0 when the path is not a full one.
-std::size_t FirstNameIndex(const std::wstring& path) {
-  if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) {
-    return 3;
-  }
-  if (path.size() >= 5 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2])) {
-    const std::size_t shareStart = path.find_first_of(L"\\/", 2) + 1;
-    if (shareStart == 0 || shareStart >= path.size() || IsSeparator(path[shareStart])) return 0;
-    return 2;  // the server's name is checked as a name too
-  }
-  return 0;
-}
-
-// Windows opens these device names in every folder, with any extension.
-bool IsDeviceName(const std::wstring& name) {
-  std::wstring stem = name.substr(0, name.find(L'.'));
-  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (wchar_t& character : stem) character = AsciiUpper(character);
-  if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL") return true;
-  return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-         stem[3] >= L'1' && stem[3] <= L'9';
-}
-
-std::wstring CheckName(const std::wstring& name) {
-  if (name.empty() || name == L"." || name == L"..") return {};
-  for (const wchar_t character : name) {
-    if (std::wcschr(L"<>:\"|?*", character) != nullptr) {
-      return L"the name \"" + name + L"\" holds '" + std::wstring(1, character) +
-             L"', which Windows forbids in names";
+// The text's script bytes, or why it has none: a script holds one byte a
+// character.
+std::optional<std::string> ScriptBytes(const std::wstring& text, std::wstring& reason) {
+  std::optional<std::string> latin1 = WideToLatin1(text);
+  if (!latin1) {
+    for (const wchar_t character : text) {
+      if (static_cast<unsigned long>(character) > 0xFF) {
+        reason = CodePoint(character) + L" is not Latin-1; a script holds one byte a character";
+        break;
+      }
     }
   }
-  if (name.back() == L'.' || name.back() == L' ') {
-    return L"the name \"" + name + L"\" ends in a dot or a space, which Windows drops";
-  }
-  if (IsDeviceName(name)) {
-    return L"the name \"" + name + L"\" is a Windows device name";
-  }
-  return {};
+  return latin1;
 }
 
-void AppendLatin1(std::string& bytes, const std::wstring& text) {
-  for (const wchar_t character : text) bytes.push_back(static_cast<char>(character));
+std::wstring CheckPath(const std::wstring& path, CopyRole role) {
+  std::wstring reason;
+  const std::optional<std::string> latin1 = ScriptBytes(path, reason);
+  if (!latin1) return reason;
+  const PathProblem problem = FirstCopyPathProblem(*latin1, role);
+  return problem ? Reason(problem.Detail) : std::wstring();
 }
 
 #ifdef _WIN32
@@ -142,32 +96,20 @@ int WriteNewFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-std::wstring CheckCopyPath(const std::wstring& path) {
-  if (path.empty()) return L"the path is empty";
-  if (std::wstring reason = CheckCharacters(path); !reason.empty()) return reason;
-  const std::size_t firstName = FirstNameIndex(path);
-  if (firstName == 0) {
-    return L"\"" + path + L"\" is not a full path (C:\\... or \\\\server\\share\\...)";
-  }
-  std::size_t start = firstName;
-  while (start <= path.size()) {
-    std::size_t end = start;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    if (std::wstring reason = CheckName(path.substr(start, end - start)); !reason.empty()) {
-      return reason;
-    }
-    start = end + 1;
-  }
-  if (path.size() > kMaxCopyPathUnits) {
-    return L"the path is " + std::to_wstring(path.size()) + L" units long; Windows copies " +
-           std::to_wstring(kMaxCopyPathUnits) + L" at most";
-  }
-  return {};
-}
+std::wstring CheckCopyPath(const std::wstring& path) { return CheckPath(path, CopyRole::Source); }
+
+std::wstring CheckCopyTarget(const std::wstring& path) { return CheckPath(path, CopyRole::Target); }
 
 std::wstring CheckRunCommandLine(const std::wstring& commandLine) {
   if (commandLine.empty()) return L"the command line is empty";
-  if (std::wstring reason = CheckCharacters(commandLine); !reason.empty()) return reason;
+  std::wstring reason;
+  const std::optional<std::string> latin1 = ScriptBytes(commandLine, reason);
+  if (!latin1) return reason;
+  for (const char byte : *latin1) {
+    if (static_cast<unsigned char>(byte) < 0x20 || IsC1Control(byte)) {
+      return Reason(DescribeCharacter(byte) + " cannot stand in a script line");
+    }
+  }
   if (commandLine.size() > kMaxRunUnits) {
     return L"the command line is " + std::to_wstring(commandLine.size()) +
            L" units long; the updater starts " + std::to_wstring(kMaxRunUnits) + L" at most";
@@ -177,12 +119,13 @@ std::wstring CheckRunCommandLine(const std::wstring& commandLine) {
 
 std::wstring UpdateScript::AddCopy(const std::wstring& source, const std::wstring& target) {
   if (std::wstring reason = CheckCopyPath(source); !reason.empty()) return L"source: " + reason;
-  if (std::wstring reason = CheckCopyPath(target); !reason.empty()) return L"target: " + reason;
-  bytes_ += "COP\t";
-  AppendLatin1(bytes_, source);
-  bytes_ += '\t';
-  AppendLatin1(bytes_, target);
-  bytes_ += "\r\n";
+  if (std::wstring reason = CheckCopyTarget(target); !reason.empty()) return L"target: " + reason;
+  const std::string sourceBytes = *WideToLatin1(source);
+  const std::string targetBytes = *WideToLatin1(target);
+  if (SamePathForWindows(sourceBytes, targetBytes)) {
+    return L"the target is the source itself: the copy would leave the file as it is";
+  }
+  bytes_ += "COP\t" + sourceBytes + '\t' + targetBytes + "\r\n";
   ++lines_;
   return {};
 }
@@ -197,9 +140,7 @@ std::wstring UpdateScript::AddRun(const std::wstring& program, const std::wstrin
 
 std::wstring UpdateScript::AddRunCommandLine(const std::wstring& commandLine) {
   if (std::wstring reason = CheckRunCommandLine(commandLine); !reason.empty()) return reason;
-  bytes_ += "RUN ";
-  AppendLatin1(bytes_, commandLine);
-  bytes_ += "\r\n";
+  bytes_ += "RUN " + *WideToLatin1(commandLine) + "\r\n";
   ++lines_;
   return {};
 }

@@ -3,11 +3,15 @@
 // scripts that the updater reads exactly as they were meant, and a launcher
 // that starts devidudi.exe on one with the command line it expects.
 //
-// One header and one source (updater_client.cpp), on the C++ standard library
-// and, for the launcher, Windows alone: copy both into an application, or link
-// the static library devidudi_updater_client. The writer builds on any
-// platform (devidudi-script make writes its scripts with it); the launcher
-// only for Windows.
+// A static library, devidudi_updater_client: link it, or compile its sources
+// with the application's own, with the package's src folder on the include
+// path: updater_client/updater_client.cpp, names/windows_names.cpp,
+// names/text_conversions.cpp and script/widen_text.cpp. The writer stands on
+// the updater's own grammar (script/file_command.h) and on the one copy of
+// Windows' name rules that lint checks scripts with (names/), so that a
+// script it writes is one lint accepts. It builds on any platform
+// (devidudi-script make writes its scripts with it); the launcher only for
+// Windows.
 //
 // All text is wide. On Windows that is UTF-16; elsewhere std::wstring holds
 // one code point per unit. Either way a script can carry Latin-1 alone
@@ -18,28 +22,37 @@
 #include <string>
 #include <system_error>
 
+#include "names/windows_names.h"
+#include "script/file_command.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 namespace devidudi {
 
-// The updater copies and starts with the classic Win32 calls: a copy path of
-// this many units or more is refused by Windows itself, and a RUN command line
-// must fit the updater's buffer of 256 units, terminator included.
-inline constexpr std::size_t kMaxCopyPathUnits = 259;
-inline constexpr std::size_t kMaxRunUnits = 255;
+// The updater copies and starts with the classic Win32 calls: a copy path
+// longer than this is refused by Windows itself (unless it begins with the
+// verbatim prefix), and a RUN command line must fit the updater's buffer,
+// terminator included.
+inline constexpr std::size_t kMaxCopyPathUnits = kMaxPathUnits - 1;
+inline constexpr std::size_t kMaxRunUnits = kMaxCommandLineUnits;
 
-// Why a copy's source or target cannot go into a script, or an empty text
-// when it can. A copy path must be a full Windows path ("C:\..." or
-// "\\server\share\..."), in Latin-1, without control characters or the
-// characters Windows forbids in names, without a name that ends in a dot or a
-// space or that is a device name (CON, NUL, COM1, ...), and shorter than 260
-// units.
+// Why a copy's source cannot go into a script, or an empty text when it can.
+// A copy path must be a full Windows path ("C:\..." or "\\server\share\..."),
+// in Latin-1, without control characters (nor the C1 controls 0x80 to 0x9F,
+// which lint takes for a script in the wrong encoding) or the characters
+// Windows forbids in names, without a name that ends in a dot, a blank or a
+// TAB or that is a device name (CON, NUL, COM1, COM¹, CONIN$, ...), and
+// at most kMaxCopyPathUnits long: the rules of names/windows_names.h.
 std::wstring CheckCopyPath(const std::wstring& path);
+// The same for a target, which also must not name a folder: it must not end
+// in a separator, nor in the name "." or "..".
+std::wstring CheckCopyTarget(const std::wstring& path);
 
 // Why a RUN command line cannot go into a script, or an empty text when it
-// can: it must be Latin-1, without control characters, and at most 255 units.
+// can: it must be Latin-1, without control characters (C0 or C1), and at
+// most kMaxRunUnits long.
 std::wstring CheckRunCommandLine(const std::wstring& commandLine);
 
 // An update script being written, line by line, in the updater's grammar:
@@ -49,6 +62,8 @@ std::wstring CheckRunCommandLine(const std::wstring& commandLine);
 // then, and the script stays as it was.
 class UpdateScript {
  public:
+  // Refuses a source or target that CheckCopyPath or CheckCopyTarget
+  // refuses, and a target that is the source itself to Windows.
   std::wstring AddCopy(const std::wstring& source, const std::wstring& target);
   // A RUN of the program with its arguments: the program path is quoted here
   // (it must not hold a quote itself), the arguments go as they are.
@@ -74,7 +89,8 @@ class UpdateScript {
 #ifdef _WIN32
 
 // Owns one kernel handle and closes it exactly once; move-only. (The updater
-// has its own owner; this library keeps to its two files.)
+// has its own owner; this library does not depend on the updater's platform
+// code.)
 class OwnedHandle {
  public:
   OwnedHandle() = default;

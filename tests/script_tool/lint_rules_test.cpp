@@ -70,6 +70,8 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS013", "COP\tC:\\" + std::string(257, 'a') + "\tC:\\p\\a\n",
        "COP\tC:\\" + std::string(256, 'a') + "\tC:\\p\\a\n"},
       {"DS014", "COP\tC:\\n\\a\tC:\\p\\\n", kCopy},
+      {"DS014", "COP\tC:\\n\\a\tC:\\p\\.\n", kCopy},
+      {"DS014", "COP\tC:\\n\\a\tC:\\p\\..\n", "COP\tC:\\n\\a\tC:\\p\\..\\a\n"},
       {"DS015", "COP\tC:\\p\\a\tc:/P/A\n", kCopy},
       {"DS016", "RUN C:\\p\\a.exe " + std::string(256 - 11, 'x') + "\n",
        "RUN C:\\p\\a.exe " + std::string(255 - 11, 'x') + "\n"},
@@ -163,8 +165,8 @@ TEST(LintRules, FindingsPointAtTheBytes) {
   }
 }
 
-// The name rules read paths sixteen bytes at a time: each name is checked
-// wherever it falls, behind folders of every length from 1 to 20 bytes.
+// Each name is checked wherever it falls, behind folders of every length
+// from 1 to 20 bytes.
 TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
   const struct {
     std::string Name;
@@ -179,6 +181,11 @@ TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
       {"com1", {"DS012"}},
       {"LPT9.dat", {"DS012"}},
       {"COM\xB9", {"DS012", "DS082"}},
+      {"COM\xB2.txt", {"DS012", "DS082"}},
+      {"com\xB3", {"DS012", "DS082"}},
+      {"LPT\xB3.log", {"DS012", "DS082"}},
+      {"lpt\xB9", {"DS012", "DS082"}},
+      {"COM\xB0", {"DS082"}},
       {"conin$", {"DS012"}},
       {"CONOUT$.txt", {"DS012"}},
       {"com0", {}},
@@ -215,7 +222,31 @@ TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
 
 // Targets are the same file when Windows says so: letters in either case,
 // '/' for '\\', at every length about the eight bytes compared at a time.
+// Windows folds every Latin-1 letter, accented ones too; the signs 0x20 apart
+// (the division and multiplication signs, ß and ÿ) stay apart.
 TEST(LintRules, SameTargetAsWindowsComparesNames) {
+  std::vector<std::pair<std::string, std::string>> sameFile;
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    sameFile.push_back({std::string("x") + letter, std::string("X") + static_cast<char>(letter - 32)});
+  }
+  for (int accented = 0xE0; accented <= 0xFE; ++accented) {
+    if (accented == 0xF7) continue;
+    sameFile.push_back({std::string(1, static_cast<char>(accented)),
+                        std::string(1, static_cast<char>(accented - 0x20))});
+  }
+  for (const auto& [first, second] : sameFile) {
+    const auto findings = LintScriptBytes("COP\tC:\\n\\x\tC:\\p\\" + first + "\n" +
+                                          "COP\tC:\\n\\y\tC:\\p\\" + second + "\n");
+    EXPECT_EQ(CodesOf(findings).count("DS047"), 1u) << first << " and " << second;
+  }
+  const std::pair<std::string, std::string> otherFiles[] = {
+      {"\xF7", "\xD7"}, {"\xFF", "\xDF"}, {"@", "`"}, {"[", "{"}, {"\xB5", "\x95"}};
+  for (const auto& [first, second] : otherFiles) {
+    const auto findings = LintScriptBytes("COP\tC:\\n\\x\tC:\\p\\" + first + "\n" +
+                                          "COP\tC:\\n\\y\tC:\\p\\" + second + "\n");
+    EXPECT_EQ(CodesOf(findings).count("DS047"), 0u) << first << " and " << second;
+  }
+
   for (std::size_t length = 1; length <= 18; ++length) {
     const std::string name(length, 'a');
     const struct {
@@ -233,6 +264,51 @@ TEST(LintRules, SameTargetAsWindowsComparesNames) {
       EXPECT_EQ(CodesOf(findings), c.Repeat ? std::set<std::string>{"DS047"} : std::set<std::string>{})
           << length << ": " << c.Why;
     }
+  }
+}
+
+// A RUN of a program that a later COP replaces, its name written in another
+// case: Windows folds accented letters as well as ASCII ones.
+TEST(LintRules, RunOfAReplacedProgramFoldsLatin1Letters) {
+  const struct {
+    const char* row;
+    std::string program, target;
+    bool replaced;
+  } rows[] = {
+      {"the same bytes", "C:\\p\\\xE9t\xE9", "C:\\p\\\xE9t\xE9.exe", true},
+      {"accented capitals", "C:\\p\\\xE9t\xE9", "c:/P/\xC9T\xC9.EXE", true},
+      {"another accent", "C:\\p\\\xE9t\xE9", "C:\\P\\\xC9T\xC8.EXE", false},
+      {"ASCII in another case", "C:\\p\\zed.exe", "C:\\P\\ZED.EXE", true},
+  };
+  for (const auto& row : rows) {
+    const auto findings = LintScriptBytes("RUN \"" + row.program + "\" /u\nCOP\tC:\\n\\a.exe\t" +
+                                          row.target + "\n");
+    EXPECT_EQ(CodesOf(findings).count("DS017"), row.replaced ? 1u : 0u) << row.row << "\n"
+                                                                     << Describe(findings);
+  }
+}
+
+// The name rules' messages say an invisible character in words, so that a
+// name holding the text "<TAB>" reads differently from one holding a TAB.
+TEST(LintRules, NameMessagesSayInvisibleCharactersInWords) {
+  const struct {
+    std::string target, code, said, notSaid;
+  } rows[] = {
+      {"C:\\p\\a\tb", "DS010", "a TAB", "<TAB>"},
+      {"C:\\p\\a\x1B" "b", "DS010", "the control character 0x1B", "<0x1B>"},
+      {"C:\\p\\a<TAB>b", "DS010", "'<'", "a TAB"},
+      {"C:\\p\\menu.txt\t", "DS011", "\"menu.txt\" ends in a TAB", "<TAB>"},
+      {"C:\\p\\menu.txt ", "DS011", "\"menu.txt\" ends in a blank", "<SP>"},
+      {"C:\\p\\COM\xB9.txt", "DS012", "\"COM\xC2\xB9.txt\"", "<"},
+      {"C:\\p\\.", "DS014", "\".\"", "backslash"},
+  };
+  for (const auto& row : rows) {
+    const auto findings = LintScriptBytes("COP\tC:\\n\\a\t" + row.target + "\n");
+    const auto found = std::find_if(findings.begin(), findings.end(),
+                                    [&](const Finding& f) { return f.Code == row.code; });
+    ASSERT_NE(found, findings.end()) << row.code << " " << row.said << "\n" << Describe(findings);
+    EXPECT_NE(found->Message.find(row.said), std::string::npos) << found->Message;
+    EXPECT_EQ(found->Message.find(row.notSaid), std::string::npos) << found->Message;
   }
 }
 

@@ -1,6 +1,7 @@
 # The toolkit's test sources, built natively (tests/native) and for Windows.
 set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/byte_lanes_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/windows_names_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/name_rules_property_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_mode_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/make_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/verify_test.cpp

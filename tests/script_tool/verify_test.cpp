@@ -13,6 +13,7 @@
 #include "script_tool/make_plan.h"
 #include "script_tool/script_file.h"
 #include "script_tool/verify_replay.h"
+#include "names/text_conversions.h"
 #include "script_tool/windows_paths.h"
 #include "support/scratch_folder.h"
 

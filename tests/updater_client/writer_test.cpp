@@ -64,12 +64,31 @@ TEST(UpdateScript, RefusesWhatTheFormatCannotCarry) {
       {"a quote", L"C:\\a\"b", L"C:\\a", false},
       {"a wildcard", L"C:\\a*", L"C:\\a", false},
       {"a colon in a name", L"C:\\a:b", L"C:\\a", false},
+      {"a bar", L"C:\\a", L"C:\\a|b", false},
+      {"less than", L"C:\\a<b", L"C:\\a", false},
+      {"greater than", L"C:\\a", L"C:\\a>b", false},
+      {"a question mark", L"C:\\a?", L"C:\\a", false},
+      {"the C1 control U+0085", L"C:\\a\u0085b", L"C:\\a", false},
+      {"U+00A0 is a character", L"C:\\a\u00A0b", L"C:\\a", true},
+      {"name ends in a TAB", L"C:\\a", L"C:\\b\t", false},
       {"name ends in a dot", L"C:\\dir.\\a", L"C:\\a", false},
       {"name ends in a space", L"C:\\a", L"C:\\a ", false},
       {"device name", L"C:\\x\\nul.txt", L"C:\\a", false},
       {"device name COM1", L"C:\\a", L"C:\\Com1", false},
+      {"device name COM with a superscript one", L"C:\\a", L"C:\\COM\u00B9.txt", false},
+      {"device name COM with a superscript two", L"C:\\COM\u00B2", L"C:\\a", false},
+      {"device name LPT with a superscript three", L"C:\\a", L"C:\\lpt\u00B3", false},
+      {"device name CONIN$", L"C:\\a", L"C:\\app\\CONIN$", false},
+      {"device name CONOUT$ as a folder", L"C:\\conout$\\a", L"C:\\a", false},
       {"COM10 is no device", L"C:\\COM10", L"C:\\CONSOLE", true},
-      {"dot folders", L"C:\\a\\..\\b", L"C:\\.\\b", true},
+      // "." and ".." inside a path lead to a file all the same.
+      {"dot names inside the paths", L"C:\\a\\..\\b", L"C:\\.\\b", true},
+      {"target ends in a backslash", L"C:\\a", L"C:\\app\\", false},
+      {"target ends in a slash", L"C:\\a", L"C:\\app/", false},
+      {"target ends in \\.", L"C:\\a", L"C:\\app\\.", false},
+      {"target ends in \\..", L"C:\\a", L"C:\\app\\..", false},
+      {"target is the source", L"C:\\App\\\u00E9.txt", L"c:/app/\u00C9.TXT", false},
+      {"verbatim and long", L"\\\\?\\C:\\" + std::wstring(300, L'x'), L"C:\\a", true},
       {"259 units", long259, L"C:\\a", true},
       {"260 units", long259 + L"x", L"C:\\a", false},
   };
@@ -104,6 +123,7 @@ TEST(UpdateScript, RefusesWhatTheFormatCannotCarry) {
   UpdateScript script;
   EXPECT_FALSE(script.AddRunCommandLine(L"").empty()) << "an empty command line";
   EXPECT_FALSE(script.AddRunCommandLine(L"a\rb").empty()) << "CR in a command line";
+  EXPECT_FALSE(script.AddRunCommandLine(L"a\u0085b").empty()) << "C1 control in a command line";
 }
 
 TEST(UpdateScript, WritesLatin1LinesWithCrLfAndNoByteOrderMark) {
