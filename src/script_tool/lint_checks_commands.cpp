@@ -67,9 +67,10 @@ std::string StrayByteEffect(const ReadLine& line) {
     return effect + ", and starts nothing: " + RefusalReason(refusal, commandLine);
   }
   if (line.Text[kSkippedByteIndex] == '"') {
+    // The closing mark is left in every longer name Windows tries.
     return effect + ", and hands Windows the command line " + QuotedText(commandLine) +
-           ", whose program name runs on to the closing quotation mark, which no file name "
-           "holds: nothing starts";
+           " without its opening quotation mark: it starts nothing unless a program is named " +
+           QuotedText(ProgramCandidates(commandLine).front());
   }
   return effect + ", and starts the command line " + QuotedText(commandLine);
 }
@@ -167,15 +168,18 @@ void CheckRunStartingNothing(const LintLine& lintLine, FindingSink& sink) {
   if (!IsSound(lintLine, CommandKind::Run)) return;
   const std::string_view commandLine = line.Command.Arguments[0];
   const RunRefusal refusal = WhyNothingStarts(commandLine);
-  // A NUL and a length past the buffer have rules of their own.
-  if (refusal == RunRefusal::Empty || refusal == RunRefusal::LeadingBlank) {
-    std::size_t blanks = 0;
-    while (blanks < commandLine.size() &&
-           (commandLine[blanks] == ' ' || commandLine[blanks] == '\t')) {
-      ++blanks;
+  // A NUL and a length past the buffer have rules of their own. The finding
+  // points at the blanks before the program, or at the program's name.
+  if (refusal == RunRefusal::Empty || refusal == RunRefusal::LeadingBlank ||
+      refusal == RunRefusal::QuoteInName) {
+    const bool blanks = refusal != RunRefusal::QuoteInName;
+    std::size_t end = 0;
+    while (end < commandLine.size() &&
+           ((commandLine[end] == ' ' || commandLine[end] == '\t') == blanks)) {
+      ++end;
     }
-    sink.Add(line.Number, ColumnOf(line, kArgumentStart),
-             ColumnOf(line, kArgumentStart + blanks), RefusalReason(refusal, commandLine));
+    sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + end),
+             RefusalReason(refusal, commandLine));
   }
 }
 

@@ -46,7 +46,7 @@ void WriteTextRows(std::ostream& out, std::string_view fileBytes) {
     } else {
       AppendVisibleText(block, printRow.Texts[0]);
     }
-    if (!printRow.Starts) block.append("  (not started: ").append(printRow.Reason).append(")");
+    if (!printRow.Starts) block.append("  [not started] ").append(printRow.Reason);
     block.push_back('\n');
     if (block.size() >= kOutputBlock) {
       out.write(block.data(), static_cast<std::streamsize>(block.size()));

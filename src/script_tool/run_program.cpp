@@ -102,6 +102,13 @@ RunRefusal WhyNothingStarts(std::string_view commandLine) {
   if (commandLine.size() > kMaxCommandLineUnits) return RunRefusal::TooLong;
   if (commandLine.empty()) return RunRefusal::Empty;
   if (IsBlank(commandLine[0])) return RunRefusal::LeadingBlank;
+  if (commandLine[0] != '"') {
+    std::size_t blank = 0;
+    while (blank < commandLine.size() && !IsBlank(commandLine[blank])) ++blank;
+    if (commandLine.substr(0, blank).find('"') != std::string_view::npos) {
+      return RunRefusal::QuoteInName;
+    }
+  }
   return RunRefusal::None;
 }
 
@@ -122,6 +129,10 @@ std::string RefusalReason(RunRefusal refusal, std::string_view commandLine) {
              (commandLine[0] == '\t' ? "a TAB" : "a space") +
              ", before any program name, and Windows finds no program there (as seen under "
              "Wine: CreateProcessW fails with error 2)";
+    case RunRefusal::QuoteInName:
+      return "the program's name, up to the first blank, holds a quotation mark that does not "
+             "open it, and Windows finds no program of such a name (as seen under Wine: "
+             "CreateProcessW fails with error 2)";
   }
   return {};
 }

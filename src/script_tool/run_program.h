@@ -18,6 +18,9 @@ enum class RunRefusal {
   TooLong,       // the updater refuses it: past kMaxCommandLineUnits it would not fit
   Empty,         // CreateProcessW finds no program in an empty command line
   LeadingBlank,  // nor in one that starts with a space or a TAB (seen under Wine: error 2)
+  // An unquoted first word holding a quotation mark: every name Windows
+  // tries holds it, and no file name can (seen under Wine: error 2).
+  QuoteInName,
 };
 
 RunRefusal WhyNothingStarts(std::string_view commandLine);

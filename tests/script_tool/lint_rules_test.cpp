@@ -89,6 +89,7 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS019", "RUN \tC:\\p\\a.exe\n", "RUN\tC:\\p\\a.exe\n"},
       {"DS019", kCopy + "RUN \n", kCopy},
       {"DS019", kCopy + "RUN", kCopy},
+      {"DS019", "RUN C:\\p\\a\".exe\n", "RUN \"C:\\p\\a.exe\"\n"},
       {"DS041", "COP C:\\n\\a C:\\p\\my file\n", "COP C:\\n\\a C:\\p\\my_file\n"},
       {"DS042", "COP\tC:\\n\\men\xC3\xBC\tC:\\p\\a\n", "COP\tC:\\n\\menu\tC:\\p\\a\n"},
       {"DS043", "COP\ta.exe\tC:\\p\\a.exe\n", "COP\t\\\\server\\n\\a.exe\tC:\\p\\a.exe\n"},
@@ -181,6 +182,7 @@ TEST(LintRules, FindingsPointAtTheBytes) {
       {"COP\tC:\\n\\a\tC:\\p\\a\0\n"s, "DS008", 1, 18, 19},
       {"COPYC:\\n\\a\tC:\\p\\a\n", "DS049", 1, 4, 5},
       {"RUN \t C:\\p\\a.exe\n", "DS019", 1, 5, 7},
+      {"RUN C:\\p\\a\".exe /x\n", "DS019", 1, 5, 16},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
@@ -281,8 +283,11 @@ TEST(LintRules, StrayByteAfterTheKeywordIsSaidAsTheUpdaterCarriesItOut) {
       {"RUNXC:\\app\\a.exe /x", "DS049", "starts the command line \"C:\\app\\a.exe /x\""},
       {"RUNX\"C:\\Program Files\\a.exe\"", "DS049", "starts the command line"},
       {"RUN\"C:\\app\\a.exe\" /x", "DS002",
-       "skips a quotation mark after it, and hands Windows the command line "
-       "\"C:\\app\\a.exe\" /x\", whose program name runs on to the closing quotation mark"},
+       "skips a quotation mark after it, and starts nothing: the program's name, up to the first "
+       "blank, holds a quotation mark"},
+      {"RUN\"C:\\Program Files\\a.exe\" /x", "DS002",
+       "hands Windows the command line \"C:\\Program Files\\a.exe\" /x\" without its opening "
+       "quotation mark: it starts nothing unless a program is named \"C:\\Program\""},
       {"RUNS C:\\app\\a.exe", "DS002", "starts nothing: the command line starts with a space"},
       {"RUNX", "DS002", "starts nothing: the command line is empty"},
       {"RUNX" + std::string(256, 'x'), "DS002", "is 256 characters long"},

@@ -52,6 +52,7 @@ TEST(PrintScriptRows, MarksRunsThatStartNothing) {
       {"RUN  C:\\app\\a.exe", false, "starts with a space"},
       {"RUN \tC:\\app\\a.exe", false, "starts with a TAB"},
       {"RUN ", false, "is empty"},
+      {"RUN\"C:\\app\\a.exe\" /x", false, "holds a quotation mark"},
   };
   for (const auto& c : cases) {
     const auto rows = PrintScriptRows(c.Line + "\r\n");

@@ -84,6 +84,10 @@ TEST(WhyNothingStarts, TellsEachCommandLineNothingStartsFor) {
       {" a.exe", RunRefusal::LeadingBlank},
       {"\ta.exe", RunRefusal::LeadingBlank},
       {"a.exe ", RunRefusal::None},
+      {"C:\\app\\a.exe\" /x", RunRefusal::QuoteInName},
+      {"x\"y z\"", RunRefusal::QuoteInName},
+      {"C:\\Program Files\\a.exe\" /x", RunRefusal::None},
+      {"a.exe \"b c\"", RunRefusal::None},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(WhyNothingStarts(c.commandLine), c.refusal) << c.commandLine.substr(0, 20);
