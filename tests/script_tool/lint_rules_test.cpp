@@ -332,6 +332,13 @@ TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
       {"COP\tC:\\n\\\x85" "a\tC:\\p\\a", "DS018", "the control character 0x85"},
       {"COP C:\\n\\a\x7F C:\\p\\my file", "DS041", "\"C:\\n\\a\", the control character 0x7F"},
       {"RUN C:\\Program Files\\a\rb.exe", "DS044", "\"C:\\Program Files\\a\", a CR, \"b.exe\""},
+      {"COP\tC:\\n\\a\0\tC:\\p\\a"s, "DS008",
+       "a NUL in the source, which no Windows name can hold: the updater stops at its checks "
+       "with \"Can't access source files\", naming \"C:\\n\\a\", a NUL"},
+      {"COP\tC:\\n\\a\tC:\\p\\a\0"s, "DS008",
+       "a NUL in the target, which no Windows name can hold: the updater stops at its checks "
+       "with \"Write access to file missing\""},
+      {"RUN C:\\p\\a.exe\0"s, "DS008", "a NUL in the command line: the updater starts nothing"},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
