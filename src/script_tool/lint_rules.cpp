@@ -97,8 +97,9 @@ const std::vector<LintRule> kRules = {
      "file; save the script as Latin-1",
      "save as Latin-1 (ISO 8859-1)", CheckUtf8Sequences},
     {"DS043", Severity::Warning, "Relative path",
-     "\"{}\" is relative: the updater resolves it from its own working folder, not the "
-     "script's; write the full path (C:\\... or \\\\server\\...)",
+     "\"{}\" is relative: the updater resolves it from its own working folder (a program also "
+     "from the updater's folder and PATH), not from the script's; write the full path (C:\\... "
+     "or \\\\server\\...)",
      "write the full path", CheckRelativePaths},
     {"DS044", Severity::Warning, "Unquoted program path with a space",
      "the program path {} holds a space but no quotation marks: Windows tries the name before "
