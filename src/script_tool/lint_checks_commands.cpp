@@ -49,8 +49,6 @@ std::string StrayByteEffect(const ReadLine& line) {
     if (command.ArgumentCount != 2) {
       return effect + ", then finds no TAB or space: " + StopsWithoutTarget();
     }
-    const std::string paths = QuotedText(command.Arguments[0]) + " to " +
-                              QuotedText(command.Arguments[1]);
     if (command.Arguments[0].empty()) {
       return effect + ", so the source is empty (the target is " +
              QuotedText(command.Arguments[1]) + "): " + StopsAtEmptySource();
@@ -59,7 +57,8 @@ std::string StrayByteEffect(const ReadLine& line) {
       return effect + ", so the target is empty (the source is " +
              QuotedText(command.Arguments[0]) + "): " + StopsAtEmptyTarget();
     }
-    return effect + ", and copies " + paths;
+    return effect + ", and copies " + QuotedText(command.Arguments[0]) + " to " +
+           QuotedText(command.Arguments[1]);
   }
   const std::string_view commandLine = command.Arguments[0];
   const RunRefusal refusal = WhyNothingStarts(commandLine);
