@@ -4,7 +4,20 @@
 // them run on a line before the next: a script may have 100,000 lines); the
 // rest look at the whole script.
 
+#include <string>
+#include <string_view>
+
 #include "script_tool/lint_rules.h"
+
+// The first words of the updater's questions at its checks, as the rules'
+// messages name them.
+inline constexpr std::string_view kBusyTargetQuestion = "PexaMenu is already running";
+inline constexpr std::string_view kMissingSourceQuestion = "Can't access source files";
+inline constexpr std::string_view kBlockedTargetQuestion = "Write access to file missing";
+
+// "the updater stops at its checks with "<question>", naming <name>": name is
+// quoted already.
+std::string StopsAtChecks(std::string_view question, std::string_view name);
 
 // lint_checks_text.cpp: the bytes and the encoding.
 void CheckUtf8Mark(const LintScript& script, FindingSink& sink);
@@ -21,6 +34,8 @@ void CheckMixedLineEnds(const LintScript& script, FindingSink& sink);
 // lint_checks_commands.cpp: keywords, the shape of a line, the order.
 void CheckKeywordCase(const LintLine& line, FindingSink& sink);
 void CheckKeywordSpelling(const LintLine& line, FindingSink& sink);
+void CheckStrayByteAfterKeyword(const LintLine& line, FindingSink& sink);
+void CheckRunStartingNothing(const LintLine& line, FindingSink& sink);
 void CheckCopyWithoutSeparator(const LintLine& line, FindingSink& sink);
 void CheckEmptySource(const LintLine& line, FindingSink& sink);
 void CheckEmptyTarget(const LintLine& line, FindingSink& sink);

@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "checks/reported_name.h"
 #include "script_tool/lint_checks.h"
+#include "script_tool/message_text.h"
 #include "script_tool/run_program.h"
 #include "script_tool/target_index.h"
-#include "script_tool/visible_text.h"
 
 namespace {
 
-
 bool IsSound(const LintLine& lintLine, CommandKind kind) {
-  return lintLine.Keyword == KeywordFault::None && lintLine.Line.Command.Kind == kind;
+  return IsSoundKeyword(lintLine.Keyword) && lintLine.Line.Command.Kind == kind;
 }
 
 bool HasTwoArguments(const ReadLine& line) { return line.Command.ArgumentCount == 2; }
@@ -25,26 +25,94 @@ std::string_view LeadingWord(std::string_view text) {
   return text.substr(0, end);
 }
 
+// The names the updater's checks give a COP line that lacks a path.
+std::string StopsWithoutTarget() {
+  return StopsAtChecks(kBusyTargetQuestion, QuotedText(kCopyWithoutTarget));
+}
+std::string StopsAtEmptySource() {
+  return StopsAtChecks(kMissingSourceQuestion, QuotedText(kCopyWithEmptySource));
+}
+std::string StopsAtEmptyTarget() {
+  return StopsAtChecks(kBlockedTargetQuestion, QuotedText(kCopyWithEmptyTarget));
+}
+
+// What the updater makes of a COP or RUN line whose byte in the
+// separator's place is a stray one: it skips that byte and carries out the
+// rest, which is said here as it will happen.
+std::string StrayByteEffect(const ReadLine& line) {
+  const ParsedLine& command = line.Command;
+  std::string effect = "the updater takes " + QuotedText(line.Text.substr(0, kKeywordLength)) +
+                       " for the keyword and skips " +
+                       ByteInWords(static_cast<unsigned char>(line.Text[kSkippedByteIndex])) +
+                       " after it";
+  if (command.Kind == CommandKind::Copy) {
+    if (command.ArgumentCount != 2) {
+      return effect + ", then finds no TAB or space: " + StopsWithoutTarget();
+    }
+    if (command.Arguments[0].empty()) {
+      return effect + ", so the source is empty (the target is " +
+             QuotedText(command.Arguments[1]) + "): " + StopsAtEmptySource();
+    }
+    if (command.Arguments[1].empty()) {
+      return effect + ", so the target is empty (the source is " +
+             QuotedText(command.Arguments[0]) + "): " + StopsAtEmptyTarget();
+    }
+    return effect + ", and copies " + QuotedText(command.Arguments[0]) + " to " +
+           QuotedText(command.Arguments[1]);
+  }
+  const std::string_view commandLine = command.Arguments[0];
+  const RunRefusal refusal = WhyNothingStarts(commandLine);
+  if (refusal != RunRefusal::None) {
+    return effect + ", and starts nothing: " + RefusalReason(refusal, commandLine);
+  }
+  if (line.Text[kSkippedByteIndex] == '"') {
+    // The closing mark is left in every longer name Windows tries.
+    return effect + ", and hands Windows the command line " + QuotedText(commandLine) +
+           " without its opening quotation mark: it starts nothing unless a program is named " +
+           QuotedText(ProgramCandidates(commandLine).front());
+  }
+  return effect + ", and starts the command line " + QuotedText(commandLine);
+}
+
 }  // namespace
+
+std::string StopsAtChecks(std::string_view question, std::string_view name) {
+  return "the updater stops at its checks with \"" + std::string(question) + "\", naming " +
+         std::string(name);
+}
 
 void CheckKeywordCase(const LintLine& lintLine, FindingSink& sink) {
   if (lintLine.Keyword != KeywordFault::WrongCase) return;
   const ReadLine& line = lintLine.Line;
   sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
-           VisibleText(line.Text.substr(0, kKeywordLength)));
+           QuotedText(line.Text.substr(0, kKeywordLength)));
 }
 
 void CheckKeywordSpelling(const LintLine& lintLine, FindingSink& sink) {
   if (lintLine.Keyword != KeywordFault::Misspelt) return;
   const ReadLine& line = lintLine.Line;
+  if (line.Command.Kind != CommandKind::Unrecognized) {
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kArgumentStart),
+             StrayByteEffect(line));
+    return;
+  }
   const std::string_view word = LeadingWord(line.Text);
-  sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, word.size()), VisibleText(word));
+  sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, word.size()),
+           QuotedText(word) + " is not a keyword: the updater does nothing for this line");
+}
+
+void CheckStrayByteAfterKeyword(const LintLine& lintLine, FindingSink& sink) {
+  if (lintLine.Keyword != KeywordFault::NotASeparator) return;
+  const ReadLine& line = lintLine.Line;
+  sink.Add(line.Number, ColumnOf(line, kSkippedByteIndex), ColumnOf(line, kArgumentStart),
+           StrayByteEffect(line));
 }
 
 void CheckCopyWithoutSeparator(const LintLine& lintLine, FindingSink& sink) {
   const ReadLine& line = lintLine.Line;
   if (IsSound(lintLine, CommandKind::Copy) && line.Command.ArgumentCount == 0) {
-    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()));
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()),
+             StopsWithoutTarget());
   }
 }
 
@@ -52,7 +120,8 @@ void CheckEmptySource(const LintLine& lintLine, FindingSink& sink) {
   const ReadLine& line = lintLine.Line;
   if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
       line.Command.Arguments[0].empty()) {
-    sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + 1));
+    sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + 1),
+             StopsAtEmptySource());
   }
 }
 
@@ -61,7 +130,8 @@ void CheckEmptyTarget(const LintLine& lintLine, FindingSink& sink) {
   if (IsSound(lintLine, CommandKind::Copy) && HasTwoArguments(line) &&
       line.Command.Arguments[1].empty()) {
     const std::size_t separator = kArgumentStart + line.Command.Arguments[0].size();
-    sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1));
+    sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1),
+             StopsAtEmptyTarget());
   }
 }
 
@@ -73,7 +143,7 @@ void CheckSpaceSeparator(const LintLine& lintLine, FindingSink& sink) {
   if (line.Text[separator] == ' ' &&
       line.Command.Arguments[1].find(' ') != std::string_view::npos) {
     sink.Add(line.Number, ColumnOf(line, separator), ColumnOf(line, separator + 1),
-             VisibleText(source));
+             QuotedText(source));
   }
 }
 
@@ -87,6 +157,31 @@ void CheckRunTooLong(const LintLine& lintLine, FindingSink& sink) {
   }
 }
 
+void CheckRunStartingNothing(const LintLine& lintLine, FindingSink& sink) {
+  const ReadLine& line = lintLine.Line;
+  if (line.Text == kRunKeyword) {
+    sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, kKeywordLength),
+             "a RUN line without a command line");
+    return;
+  }
+  if (!IsSound(lintLine, CommandKind::Run)) return;
+  const std::string_view commandLine = line.Command.Arguments[0];
+  const RunRefusal refusal = WhyNothingStarts(commandLine);
+  // A NUL and a length past the buffer have rules of their own. The finding
+  // points at the blanks before the program, or at the program's name.
+  if (refusal == RunRefusal::Empty || refusal == RunRefusal::LeadingBlank ||
+      refusal == RunRefusal::QuoteInName) {
+    const bool blanks = refusal != RunRefusal::QuoteInName;
+    std::size_t end = 0;
+    while (end < commandLine.size() &&
+           ((commandLine[end] == ' ' || commandLine[end] == '\t') == blanks)) {
+      ++end;
+    }
+    sink.Add(line.Number, ColumnOf(line, kArgumentStart), ColumnOf(line, kArgumentStart + end),
+             RefusalReason(refusal, commandLine));
+  }
+}
+
 void CheckUnquotedProgramWithSpace(const LintLine& lintLine, FindingSink& sink) {
   const ReadLine& line = lintLine.Line;
   if (!IsSound(lintLine, CommandKind::Run)) return;
@@ -94,7 +189,7 @@ void CheckUnquotedProgramWithSpace(const LintLine& lintLine, FindingSink& sink) 
   if (program.UnquotedWithSpace) {
     const std::size_t start = kArgumentStart + program.Index;
     sink.Add(line.Number, ColumnOf(line, start), ColumnOf(line, start + program.Path.size()),
-             VisibleText(program.Path));
+             QuotedText(program.Path));
   }
 }
 
@@ -128,11 +223,7 @@ void CheckRunOfReplacedProgram(const LintScript& script, FindingSink& sink) {
     if (!IsSound(lintLine, CommandKind::Run)) continue;
     const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
     if (program.Path.empty()) continue;
-    const std::size_t lastName = program.Path.find_last_of("\\/");
-    const bool hasExtension =
-        program.Path.find('.', lastName == std::string_view::npos ? 0 : lastName) !=
-        std::string_view::npos;
-    started.push_back({&line, program, !hasExtension, 0});
+    started.push_back({&line, program, program.AddsExe, 0});
   }
   if (started.empty()) return;
   if (started.size() <= kFewPrograms) {
@@ -182,6 +273,8 @@ void CheckRunBeforeLastCopy(const LintScript& script, FindingSink& sink) {
 void CheckNeitherCopyNorRun(const LintLine& lintLine, FindingSink& sink) {
   if (!IsSound(lintLine, CommandKind::Unrecognized)) return;
   const ReadLine& line = lintLine.Line;
+  // "RUN" alone: a RUN line that starts nothing has a rule of its own.
+  if (line.Text == kRunKeyword) return;
   sink.Add(line.Number, ColumnOf(line, 0), ColumnOf(line, line.Text.size()),
-           line.Text.empty() ? "an empty line" : "\"" + VisibleText(LeadingWord(line.Text)) + "\"");
+           line.Text.empty() ? "an empty line" : QuotedText(LeadingWord(line.Text)));
 }

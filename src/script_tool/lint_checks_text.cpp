@@ -4,6 +4,7 @@
 
 #include "script/text_mode.h"
 #include "script_tool/lint_checks.h"
+#include "script_tool/message_text.h"
 #include "script_tool/visible_text.h"
 
 namespace {
@@ -54,6 +55,17 @@ std::string_view WordAround(std::string_view text, std::size_t index) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+// Where the names and command lines of a sound COP or RUN line start: the
+// bytes before are a keyword and a skipped byte, which name nothing. Other
+// lines name nothing at all: npos.
+std::size_t NamesStart(const LintLine& lintLine) {
+  if (!IsSoundKeyword(lintLine.Keyword) ||
+      lintLine.Line.Command.Kind == CommandKind::Unrecognized) {
+    return std::string_view::npos;
+  }
+  return kArgumentStart;
+}
+
 }  // namespace
 
 void CheckUtf8Mark(const LintScript& script, FindingSink& sink) {
@@ -64,11 +76,29 @@ void CheckWideMark(const LintScript& script, FindingSink& sink) {
   if (!script.WideMark.empty()) sink.Add(1, 1, 3, script.WideMark);
 }
 
+// The updater's checks stop at the source before they open the target, so a
+// NUL in the source is what the user is asked about.
 void CheckNulBytes(const LintLine& lintLine, FindingSink& sink) {
-  if (!lintLine.HasNulBytes) return;
+  if (!lintLine.HasNulBytes || !IsSoundKeyword(lintLine.Keyword)) return;
   const ReadLine& line = lintLine.Line;
-  const std::size_t nul = line.Text.find('\0');
-  if (nul != std::string::npos) sink.Add(line.Number, ColumnOf(line, nul), ColumnOf(line, nul) + 1);
+  const ParsedLine& command = line.Command;
+  std::string_view part;
+  std::string effect;
+  if (command.Kind == CommandKind::Run) {
+    part = command.Arguments[0];
+    effect = "a NUL in the command line: the updater starts nothing";
+  } else if (command.Kind == CommandKind::Copy && command.ArgumentCount == 2) {
+    const bool inSource = command.Arguments[0].find('\0') != std::string_view::npos;
+    part = command.Arguments[inSource ? 0 : 1];
+    effect = std::string("a NUL in the ") + (inSource ? "source" : "target") +
+             ", which no Windows name can hold: " +
+             StopsAtChecks(inSource ? kMissingSourceQuestion : kBlockedTargetQuestion,
+                           QuotedText(part));
+  }
+  const std::size_t nul = part.find('\0');
+  if (nul == std::string_view::npos) return;
+  const std::size_t column = ColumnOf(line, IndexInLine(line, part) + nul);
+  sink.Add(line.Number, column, column + 1, effect);
 }
 
 void CheckEndOfDataByte(const LintScript& script, FindingSink& sink) {
@@ -82,27 +112,29 @@ void CheckEndOfDataByte(const LintScript& script, FindingSink& sink) {
 }
 
 void CheckC1Bytes(const LintLine& lintLine, FindingSink& sink) {
-  if (!lintLine.HasHighBytes) return;
+  const std::size_t start = NamesStart(lintLine);
+  if (!lintLine.HasHighBytes || start == std::string_view::npos) return;
   const ReadLine& line = lintLine.Line;
-  for (std::size_t i = 0; i < line.Text.size(); ++i) {
+  for (std::size_t i = start; i < line.Text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(line.Text[i]);
     if (byte >= 0x80 && byte <= 0x9F) {
-      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
-               VisibleText(line.Text.substr(i, 1)));
+      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1, ByteInWords(byte));
       break;
     }
   }
 }
 
 void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
-  if (!lintLine.HasHighBytes) return;
+  const std::size_t start = NamesStart(lintLine);
+  if (!lintLine.HasHighBytes || start == std::string_view::npos) return;
   const ReadLine& line = lintLine.Line;
-  for (std::size_t i = 0; i < line.Text.size(); ++i) {
+  for (std::size_t i = start; i < line.Text.size(); ++i) {
     const std::size_t length = Utf8SequenceLength(line.Text, i);
     if (length == 0) continue;
     const std::string_view word = WordAround(line.Text, i);
+    // The word's own bytes, which are UTF-8: what the writer saw.
     sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + length,
-             Quoted(word) + " is read as " + Quoted(VisibleText(word)));
+             Quoted(word) + " is read as " + QuotedText(word));
     break;
   }
 }
@@ -116,7 +148,7 @@ void CheckLatin1Characters(const LintLine& lintLine, FindingSink& sink) {
       i += length - 1;
     } else if (static_cast<unsigned char>(line.Text[i]) >= 0xA0) {
       sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
-               Quoted(VisibleText(WordAround(line.Text, i))));
+               QuotedText(WordAround(line.Text, i)));
       break;
     }
   }

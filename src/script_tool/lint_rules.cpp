@@ -9,45 +9,41 @@ namespace {
 
 constexpr std::string_view kDetailMark = "{}";
 
-// Codes: DS001-DS039 errors, DS041-DS079 warnings, DS081-DS099 info. A new
-// rule takes the next free code of its severity; no code is ever reused.
+// Codes: DS001-DS039 errors, DS041-DS079 warnings, DS081-DS099 info, by the
+// severity a rule was made with. A new rule takes the next free code of its
+// severity; no code is ever reused. A rule whose severity changed keeps its
+// code (DS006, DS015), and its section of the rules page says so.
 const std::vector<LintRule> kRules = {
     {"DS001", Severity::Error, "Keyword in the wrong case",
-     "\"{}\" is not a keyword, for keywords are upper case: the updater does nothing for this "
-     "line; write \"COP\" or \"RUN\"",
+     "{} is not a keyword, for keywords are upper case: the updater does nothing for this line; "
+     "write \"COP\" or \"RUN\"",
      "write the keyword in capitals: COP or RUN", CheckKeywordCase},
     {"DS002", Severity::Error, "Misspelt keyword",
-     "\"{}\" is not a keyword: the updater takes the first three bytes as the keyword and skips "
-     "the fourth, so this line copies or starts the wrong thing, or nothing; write \"COP\" or "
-     "\"RUN\" and one TAB",
+     "{}; write \"COP\" or \"RUN\", then one TAB",
      "write COP or RUN, then one TAB", CheckKeywordSpelling},
     {"DS003", Severity::Error, "COP without a separator",
-     "a COP line with no TAB or space after its source: the updater stops at its checks, naming "
-     "\"COP line without a target\"; write COP, TAB, source, TAB, target",
+     "a COP line with no TAB or space after its source: {}; write COP, TAB, source, TAB, target",
      "COP<TAB>source<TAB>target", CheckCopyWithoutSeparator},
     {"DS004", Severity::Error, "Empty source",
-     "an empty source: the updater stops at its checks, naming \"COP line with an empty "
-     "source\"; write one separator after the keyword, then the source",
+     "an empty source: {}; write one separator after the keyword, then the source",
      "COP<TAB>source<TAB>target", CheckEmptySource},
     {"DS005", Severity::Error, "Empty target",
-     "an empty target: the updater stops at its checks, naming \"COP line with an empty "
-     "target\"; write the target after the separator",
+     "an empty target: {}; write the target after the separator",
      "COP<TAB>source<TAB>target", CheckEmptyTarget},
-    {"DS006", Severity::Error, "UTF-8 byte-order mark",
-     "a UTF-8 byte-order mark: this updater skips it, but earlier ones read it as the first "
-     "keyword and pass the first line over; save the script without a byte-order mark",
-     "save as Latin-1 (or ASCII) text without a byte-order mark", CheckUtf8Mark},
+    {"DS006", Severity::Info, "UTF-8 byte-order mark",
+     "a UTF-8 byte-order mark at the very start: the updater skips it and reads the script from "
+     "the byte after it",
+     "nothing to do; other tools may want the script saved without it", CheckUtf8Mark},
     {"DS007", Severity::Error, "UTF-16 or UTF-32 script",
-     "a {} byte-order mark: the updater reads the script byte by byte, so no line is COP or RUN "
-     "and the whole script does nothing; save it as Latin-1 text",
+     "a {} byte-order mark: the updater reads the script byte by byte, so no line is COP or RUN: "
+     "it copies and starts nothing, and deletes the script; save it as Latin-1 text",
      "save as Latin-1 (or ASCII) text", CheckWideMark},
     {"DS008", Severity::Error, "NUL byte",
-     "a NUL byte: no Windows name or command line can hold one, so the updater stops at this "
-     "copy's checks or never starts this program; remove it",
+     "{}; remove it",
      "remove the NUL byte", CheckNulBytes},
     {"DS009", Severity::Error, "0x1A before the end",
      "a byte 0x1A: the updater takes it for the end of the script and never reads the {} bytes "
-     "after it; remove it",
+     "after it, nor carries out what they say; remove it",
      "remove the byte 0x1A", CheckEndOfDataByte},
     {"DS010", Severity::Error, "Character Windows forbids in a name",
      "{}: the updater's checks or its copy fail on this path; remove or replace it",
@@ -70,45 +66,53 @@ const std::vector<LintRule> kRules = {
      "{}: the updater cannot copy a file over a folder and stops at its checks; name the target "
      "file itself",
      "write the target's full file name, not ending in \\, \\. or \\..", CheckTargetIsFolder},
-    {"DS015", Severity::Error, "Source equal to target",
-     "the source is the target: the updater would copy the file over itself, which fails; name "
-     "the new file as the source",
+    {"DS015", Severity::Warning, "Source equal to target",
+     "the source is the target: the updater copies the file onto itself, through a temporary "
+     "copy, and leaves it as it was, so the line does nothing; name the new file as the source",
      "copy from the new file", CheckSourceIsTarget},
     {"DS016", Severity::Error, "RUN of 256 characters or more",
-     "a command line of {} characters: the updater never starts one of 256 or more, and says "
-     "nothing; shorten it",
+     "a command line of {} characters: the updater starts none of 256 or more, so it starts "
+     "nothing here, and says nothing; shorten it",
      "shorten the command line below 256 characters", CheckRunTooLong},
     {"DS017", Severity::Error, "RUN of a program that a later COP replaces",
-     "the COP of line {} replaces this program: started first, it holds its file, so that copy "
-     "fails; put the RUN after the COP",
+     "the COP of line {} replaces this program: started first, it is running when that copy "
+     "comes, and the copy over a running program fails, which ends the run with \"Command "
+     "failed\"; put the RUN after the COP",
      "move the RUN line below the COP lines", CheckRunOfReplacedProgram},
     {"DS018", Severity::Error, "C1 control byte",
-     "{} is a control character in Latin-1, which the updater reads: the script is almost surely "
-     "saved as Windows-1252 or UTF-8; save it as Latin-1 (ISO 8859-1)",
+     "{}: the updater reads each byte as Latin-1, where 0x80 to 0x9F are control characters, and "
+     "passes it on in the name, which is not the one a Windows-1252 or UTF-8 editor showed; save "
+     "the script as Latin-1 (ISO 8859-1)",
      "save as Latin-1 (ISO 8859-1)", CheckC1Bytes},
+    {"DS019", Severity::Error, "RUN that starts nothing",
+     "{}: the updater starts nothing; write the program right after RUN and one TAB",
+     "RUN<TAB>\"C:\\...\\program.exe\" arguments", CheckRunStartingNothing},
 
     {"DS041", Severity::Warning, "Space as separator, and spaces after it",
-     "the source ends at the first space (\"{}\") and the rest, spaces included, is the target: "
-     "if a name holds a space the line splits wrong; separate source and target with a TAB",
+     "the source ends at the first space ({}) and the rest of the line, spaces included, is the "
+     "target: the updater copies what the bytes say, but if a name holds a space the line splits "
+     "wrong; separate source and target with a TAB",
      "COP<TAB>source<TAB>target", CheckSpaceSeparator},
     {"DS042", Severity::Warning, "UTF-8 characters",
      "{}: the updater reads each byte as one character (Latin-1), so a UTF-8 name names another "
      "file; save the script as Latin-1",
      "save as Latin-1 (ISO 8859-1)", CheckUtf8Sequences},
     {"DS043", Severity::Warning, "Relative path",
-     "\"{}\" is relative: the updater resolves it from its own working folder, not the "
-     "script's; write the full path (C:\\... or \\\\server\\...)",
+     "\"{}\" is relative: the updater resolves it from its own working folder (a program also "
+     "from the updater's folder and PATH), not from the script's; write the full path (C:\\... "
+     "or \\\\server\\...)",
      "write the full path", CheckRelativePaths},
     {"DS044", Severity::Warning, "Unquoted program path with a space",
-     "the program path \"{}\" holds a space but no quotation marks: Windows may start the "
-     "program named by the part before the space; put the path in quotation marks",
+     "the program path {} holds a space but no quotation marks: Windows tries the name before "
+     "the first space first, and starts a program of that name if there is one; put the path in "
+     "quotation marks",
      "RUN \"C:\\Program Files\\...\\program.exe\" arguments", CheckUnquotedProgramWithSpace},
     {"DS045", Severity::Warning, "RUN before the last COP",
      "a RUN before the COP of line {}: the title says \"Ready, Starting...\" while files are "
      "still copied; put RUN lines after the last COP",
      "move RUN lines to the end", CheckRunBeforeLastCopy},
     {"DS046", Severity::Warning, "Line that is neither COP nor RUN",
-     "{} is neither COP nor RUN: the updater does nothing here, yet shows \"Done\" and "
+     "{} is neither COP nor RUN: the updater does nothing for this line, yet shows \"Done\" and "
      "\"Ready, Starting...\" and takes a progress step; delete the line",
      "delete the line", CheckNeitherCopyNorRun},
     {"DS047", Severity::Warning, "Same target twice",
@@ -116,9 +120,12 @@ const std::vector<LintRule> kRules = {
      "later copy wins; copy each target once",
      "keep one COP per target", CheckSameTargetTwice},
     {"DS048", Severity::Warning, "Lone CR",
-     "a CR that no LF follows: the updater keeps it in the line, as part of a name or command "
-     "line; end lines with LF or CR LF",
+     "a CR that no LF follows: the updater keeps it in the line, so what follows it joins this "
+     "line's name or command line; end lines with LF or CR LF",
      "end lines with LF or CR LF", CheckLoneCarriageReturns},
+    {"DS049", Severity::Warning, "Stray byte after the keyword",
+     "{}; write one TAB after the keyword",
+     "write COP or RUN, then one TAB", CheckStrayByteAfterKeyword},
 
     {"DS081", Severity::Info, "Empty script",
      "the script has no line: the updater deletes it and does nothing; write COP and RUN lines",

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "script/text_mode.h"
+#include "script_tool/run_program.h"
 
 namespace {
 
@@ -17,8 +18,18 @@ char UpperAscii(char byte) {
 
 bool IsAsciiLetter(char byte) { return UpperAscii(byte) >= 'A' && UpperAscii(byte) <= 'Z'; }
 
-bool IsAsciiLetterOrDigit(char byte) {
-  return IsAsciiLetter(byte) || (byte >= '0' && byte <= '9');
+// Whether what is left of a COP or RUN line once the grammar has skipped a
+// stray byte after the keyword fails: a COP without both paths, a RUN that
+// starts nothing. A skipped quotation mark leaves the program's name holding
+// the closing one, which no file name can: nothing starts.
+bool StrayByteBreaksLine(const ReadLine& line) {
+  const ParsedLine& command = line.Command;
+  if (command.Kind == CommandKind::Copy) {
+    return command.ArgumentCount != 2 || command.Arguments[0].empty() ||
+           command.Arguments[1].empty();
+  }
+  return line.Text[kSkippedByteIndex] == '"' ||
+         WhyNothingStarts(command.Arguments[0]) != RunRefusal::None;
 }
 
 // Edits (insertion, deletion, substitution, swap of neighbours) that turn one
@@ -57,26 +68,26 @@ std::string_view WideMarkName(std::string_view bytes) {
 KeywordFault DiagnoseKeyword(const ReadLine& line) {
   const std::string_view text = line.Text;
   if (line.Command.Kind != CommandKind::Unrecognized) {
-    // The byte after the keyword is skipped whatever it is: "COPY a b" copies
-    // from an empty source, "RUNS x" starts "x".
-    return text.size() > kKeywordLength && IsAsciiLetterOrDigit(text[kKeywordLength])
-               ? KeywordFault::Misspelt
-               : KeywordFault::None;
+    if (!HasStrayByteAfterKeyword(line)) return KeywordFault::None;
+    return StrayByteBreaksLine(line) ? KeywordFault::Misspelt : KeywordFault::NotASeparator;
+  }
+  // The grammar's own match decides whether the first three bytes, in
+  // capitals, would be a keyword.
+  std::string capitals(text.substr(0, kKeywordLength));
+  for (char& byte : capitals) byte = UpperAscii(byte);
+  if (capitals != text.substr(0, kKeywordLength) &&
+      KeywordKind(capitals + ' ') != CommandKind::Unrecognized) {
+    return KeywordFault::WrongCase;
   }
   std::string word;
   for (const char byte : text) {
     if (!IsAsciiLetter(byte) || word.size() > kLongestKeywordGuess) break;
     word.push_back(UpperAscii(byte));
   }
-  if (word.size() >= kKeywordLength && text.compare(0, kKeywordLength, "COP") != 0 &&
-      text.compare(0, kKeywordLength, "RUN") != 0) {
-    const std::string_view head = std::string_view(word).substr(0, kKeywordLength);
-    if (head == "COP" || head == "RUN") return KeywordFault::WrongCase;
-  }
   const bool wholeWord = word.size() == text.size() || text[word.size()] == ' ' ||
                          text[word.size()] == '\t';
   if (word.size() >= 2 && word.size() <= kLongestKeywordGuess && wholeWord &&
-      (EditDistance(word, "COP") == 1 || EditDistance(word, "RUN") == 1)) {
+      (EditDistance(word, kCopyKeyword) == 1 || EditDistance(word, kRunKeyword) == 1)) {
     return KeywordFault::Misspelt;
   }
   return KeywordFault::None;

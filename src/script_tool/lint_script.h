@@ -19,8 +19,18 @@ enum class LineEnd { None, LineFeed, CarriageReturnLineFeed };
 enum class KeywordFault {
   None,
   WrongCase,  // "cop", "Run": of neither kind, the line does nothing
-  Misspelt,   // "COPY", "RUNS" (the fourth letter is skipped), "CPO", "RUM"
+  // "CPO", "RUM": the line does nothing; or "COPY a b", "RUNS x", RUN"x":
+  // the byte in the separator's place is skipped, and what is left fails.
+  Misspelt,
+  // "COPYa<TAB>b", "RUNXa.exe": the byte in the separator's place is
+  // skipped, and the rest is carried out as written. The line is sound to
+  // the other rules.
+  NotASeparator,
 };
+
+inline bool IsSoundKeyword(KeywordFault fault) {
+  return fault == KeywordFault::None || fault == KeywordFault::NotASeparator;
+}
 
 // One line as the updater reads it, like ScriptLine, but its text and its
 // arguments views into the file's bytes: no copy of any line, and no
@@ -55,7 +65,18 @@ struct LintScript {
 
 LintScript ReadLintScript(std::string_view fileBytes);
 
+// What is wrong with the line's keyword, by the grammar's own keyword match.
 KeywordFault DiagnoseKeyword(const ReadLine& line);
+
+// A COP or RUN line whose byte in the separator's place, skipped by the
+// grammar, is neither a TAB nor a space.
+inline bool HasStrayByteAfterKeyword(const ReadLine& line) {
+  if (line.Command.Kind == CommandKind::Unrecognized || line.Text.size() <= kSkippedByteIndex) {
+    return false;
+  }
+  const char skipped = line.Text[kSkippedByteIndex];
+  return skipped != '\t' && skipped != ' ';
+}
 
 // The column (from 1) of the byte at index in the line's Text.
 inline std::size_t ColumnOf(const ReadLine& line, std::size_t index) {
@@ -88,7 +109,7 @@ struct CopyPath {
 template <typename Visitor>
 void ForEachCopyPath(const LintLine& lintLine, Visitor&& visit) {
   const ReadLine& line = lintLine.Line;
-  if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Copy ||
+  if (!IsSoundKeyword(lintLine.Keyword) || line.Command.Kind != CommandKind::Copy ||
       line.Command.ArgumentCount != 2) {
     return;
   }

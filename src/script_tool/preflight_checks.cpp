@@ -189,7 +189,9 @@ class Preflight {
       Add(line, "source " + Quoted(source) +
                     " is missing: the updater stops at \"Can't access source files\"");
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      Add(line, "source " + Quoted(source) + " is a folder, not a file: the copy fails");
+      // The updater's source check counts a folder as missing.
+      Add(line, "source " + Quoted(source) +
+                    " is a folder: the updater stops at \"Can't access source files\"");
     }
   }
 
@@ -254,22 +256,14 @@ class Preflight {
   }
 
   void CheckRun(std::size_t line, const std::string& commandLine) {
-    if (commandLine.find('\0') != std::string::npos) {
-      Add(line, "the RUN command line holds a NUL byte: the updater starts nothing");
-      return;
-    }
-    if (commandLine.size() >= kCommandLineBufferUnits) {
-      Add(line, "the RUN command line is " + std::to_string(commandLine.size()) +
-                    " characters long: the updater starts none of 256 or more");
+    const RunRefusal refusal = WhyNothingStarts(commandLine);
+    if (refusal != RunRefusal::None) {
+      Add(line, "RUN: " + RefusalReason(refusal, commandLine) + ": the updater starts nothing");
       return;
     }
     const std::vector<std::string> candidates = ProgramCandidates(commandLine);
     for (const std::string& candidate : candidates) {
       if (FindProgramFile(WidenText(candidate), searchPath_)) return;
-    }
-    if (candidates.empty()) {
-      Add(line, "RUN without a command line: the updater starts nothing");
-      return;
     }
     std::string message = "the program of RUN " + Quoted(candidates.front()) +
                           " is not found where CreateProcessW looks (the updater's "

@@ -7,9 +7,11 @@
 
 #include "script_tool/exit_codes.h"
 #include "script_tool/findings_output.h"
+#include "script_tool/print_json.h"
 #include "script_tool/print_rows.h"
 #include "script_tool/script_file.h"
 #include "script_tool/subcommands.h"
+#include "script_tool/visible_text.h"
 
 namespace {
 
@@ -37,11 +39,14 @@ void WriteTextRows(std::ostream& out, std::string_view fileBytes) {
       if (printRow.Texts.empty()) {
         block.append(kNoSeparator);
       } else {
-        block.append(printRow.Texts[0]).append("  ->  ").append(printRow.Texts[1]);
+        AppendVisibleText(block, printRow.Texts[0]);
+        block.append("  ->  ");
+        AppendVisibleText(block, printRow.Texts[1]);
       }
     } else {
-      block.append(printRow.Texts[0]);
+      AppendVisibleText(block, printRow.Texts[0]);
     }
+    if (!printRow.Starts) block.append("  [not started] ").append(printRow.Reason);
     block.push_back('\n');
     if (block.size() >= kOutputBlock) {
       out.write(block.data(), static_cast<std::streamsize>(block.size()));
@@ -51,22 +56,9 @@ void WriteTextRows(std::ostream& out, std::string_view fileBytes) {
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
-nlohmann::json JsonRows(const std::vector<PrintRow>& rows) {
+nlohmann::json JsonRows(std::string_view fileBytes) {
   nlohmann::json array = nlohmann::json::array();
-  for (const PrintRow& row : rows) {
-    nlohmann::json item = {{"line", row.Line},
-                           {"kind", RowKindName(row.Kind)},
-                           {"percentage", row.Percentage}};
-    if (row.Kind == RowKind::Copy) {
-      item["source"] = row.Texts.empty() ? nullptr : nlohmann::json(row.Texts[0]);
-      item["target"] = row.Texts.empty() ? nullptr : nlohmann::json(row.Texts[1]);
-    } else if (row.Kind == RowKind::Run) {
-      item["commandLine"] = row.Texts[0];
-    } else {
-      item["text"] = row.Texts[0];
-    }
-    array.push_back(std::move(item));
-  }
+  ForEachPrintRow(fileBytes, [&](const PrintRow& row) { array.push_back(PrintRowJson(row)); });
   return array;
 }
 
@@ -77,7 +69,7 @@ int RunPrint(const PrintOptions& options) {
     return kExitUnreadable;
   }
   if (options.Format == "json") {
-    std::cout << JsonText(JsonRows(PrintScriptRows(input.Bytes))) << '\n';
+    std::cout << JsonText(JsonRows(input.Bytes)) << '\n';
   } else {
     WriteTextRows(std::cout, input.Bytes);
   }
@@ -92,8 +84,10 @@ void AddPrintCommand(CLI::App& program, int& exitCode) {
       "print",
       "Shows a script as the updater will carry it out: one row per command with its line, its "
       "kind (copy, run, nothing), its source and target or command line (bytes as Latin-1; "
-      "<TAB>, <CR>, <NUL> and trailing <SP> made visible), and the percentage the window shows "
-      "before it.\nExit codes: 0 shown, 2 the script could not be read, 3 wrong usage.");
+      "<TAB>, <CR>, <NUL> and trailing <SP> made visible), the percentage the window shows "
+      "before it, and, for a run that starts nothing, why. JSON carries the exact texts, and the "
+      "visible ones under \"visible\".\nExit codes: 0 shown, 2 the script could not be read, 3 "
+      "wrong usage.");
   auto options = std::make_shared<PrintOptions>();
   print->add_option("--format", options->Format, "text: aligned rows; json: an array of rows")
       ->check(CLI::IsMember({"text", "json"}))

@@ -3,7 +3,7 @@
 #include "script/progress.h"
 #include "script/file_command.h"
 #include "script/text_mode.h"
-#include "script_tool/visible_text.h"
+#include "script_tool/run_program.h"
 
 std::string_view RowKindName(RowKind kind) {
   switch (kind) {
@@ -16,6 +16,16 @@ std::string_view RowKindName(RowKind kind) {
   }
   return "nothing";
 }
+
+namespace {
+
+std::string AsSentence(std::string fragment) {
+  if (fragment.empty()) return fragment;
+  if (fragment[0] >= 'a' && fragment[0] <= 'z') fragment[0] = static_cast<char>(fragment[0] - 'a' + 'A');
+  return fragment + ".";
+}
+
+}  // namespace
 
 void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const PrintRow&)>& visit) {
   // The updater's own reading and grammar, line by line.
@@ -44,9 +54,12 @@ void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const 
         break;
     }
     for (std::size_t i = 0; i < row.Texts.size(); ++i) {
-      row.Texts[i].clear();
-      AppendVisibleText(row.Texts[i], row.Kind == RowKind::Nothing ? line : command.Arguments[i]);
+      row.Texts[i].assign(row.Kind == RowKind::Nothing ? line : command.Arguments[i]);
     }
+    const RunRefusal refusal =
+        row.Kind == RowKind::Run ? WhyNothingStarts(command.Arguments[0]) : RunRefusal::None;
+    row.Starts = refusal == RunRefusal::None;
+    row.Reason = AsSentence(RefusalReason(refusal, command.Arguments[0]));
     visit(row);
   });
 }

@@ -17,10 +17,14 @@ struct PrintRow {
   // The percentage the window shows before this command, when every command
   // before it succeeded.
   std::int32_t Percentage = 0;
-  // Visible texts (Latin-1 as UTF-8, invisible characters named): source and
-  // target of a copy (none for a COP without separator), the command line of
-  // a run, the whole line of anything else.
+  // The exact bytes, as the updater takes them: source and target of a copy
+  // (none for a COP without separator), the command line of a run, the whole
+  // line of anything else. VisibleText shows them to a reader.
   std::vector<std::string> Texts;
+  // A run that the updater hands to nothing, or that Windows refuses: Starts
+  // false and the reason as a sentence.
+  bool Starts = true;
+  std::string Reason;
 };
 
 std::string_view RowKindName(RowKind kind);  // "copy", "run", "nothing"

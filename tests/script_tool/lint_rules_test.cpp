@@ -51,6 +51,7 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS002", "COPY C:\\n\\a C:\\p\\a\n", "COP C:\\n\\a C:\\p\\a\n"},
       {"DS002", "CPO\tC:\\n\\a\tC:\\p\\a\n", kCopy},
       {"DS002", "RUNS C:\\p\\a.exe\n", "RUN C:\\p\\a.exe\n"},
+      {"DS002", "RUN\"C:\\app\\a.exe\" /x\n", "RUN\t\"C:\\app\\a.exe\" /x\n"},
       {"DS003", "COP\tC:\\n\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
       {"DS004", "COP\t\tC:\\n\\a\tC:\\p\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
       {"DS005", "COP\tC:\\n\\a\t\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
@@ -58,7 +59,10 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS007", "\xFF\xFE" "C\0O\0P\0\t\0"s, kCopy},
       {"DS007", "\0\0\xFE\xFF\0\0\0C"s, kCopy},
       {"DS008", "COP\tC:\\n\\a\0\tC:\\p\\a\n"s, kCopy},
+      {"DS008", "COP\tC:\\n\\a\tC:\\p\\a\0\n"s, kCopy},
+      {"DS008", "RUN C:\\p\\a.exe\0x\n"s, "RUN C:\\p\\a.exe x\n"},
       {"DS009", kCopy + "\x1A" + kRun, kCopy + kRun + "\x1A"},
+      {"DS009", kCopy + "\x1A\r\n" + kRun, kCopy + "RUN C:\\p\\a.exe\x1A\r\n"},
       {"DS010", "COP\tC:\\n\\a?\tC:\\p\\a\n", kCopy},
       {"DS010", "COP\tC:\\n\\a\tC:\\p:\\a\n", kCopy},
       {"DS010", "COP\tC:\\n\\a\tC:\\p\\a\tb\n", kCopy},
@@ -79,17 +83,29 @@ const std::vector<RuleCase>& RuleCases() {
        "COP\tC:\\n\\a.exe\tC:\\p\\a.exe\n" "RUN C:\\p\\a\n"},
       {"DS017", ManyRuns() + "COP\tC:\\n\\x3.exe\tC:\\P\\X3.EXE\n",
        "COP\tC:\\n\\x3.exe\tC:\\P\\X3.EXE\n" + ManyRuns()},
+      {"DS017", "RUN \"C:\\v1.2\\prog\"\n" "COP\tC:\\n\\prog.exe\tC:\\v1.2\\prog.exe\n",
+       "COP\tC:\\n\\prog.exe\tC:\\v1.2\\prog.exe\n" "RUN \"C:\\v1.2\\prog\"\n"},
       {"DS018", "COP\tC:\\n\\\x93" "a\x94\tC:\\p\\a\n", kCopy},
+      {"DS018", "RUN C:\\p\\\x85.exe\n", "RUN C:\\p\\a.exe\n"},
+      {"DS019", "RUN  C:\\p\\a.exe\n", "RUN C:\\p\\a.exe\n"},
+      {"DS019", "RUN \tC:\\p\\a.exe\n", "RUN\tC:\\p\\a.exe\n"},
+      {"DS019", kCopy + "RUN \n", kCopy},
+      {"DS019", kCopy + "RUN", kCopy},
+      {"DS019", "RUN C:\\p\\a\".exe\n", "RUN \"C:\\p\\a.exe\"\n"},
       {"DS041", "COP C:\\n\\a C:\\p\\my file\n", "COP C:\\n\\a C:\\p\\my_file\n"},
       {"DS042", "COP\tC:\\n\\men\xC3\xBC\tC:\\p\\a\n", "COP\tC:\\n\\menu\tC:\\p\\a\n"},
       {"DS043", "COP\ta.exe\tC:\\p\\a.exe\n", "COP\t\\\\server\\n\\a.exe\tC:\\p\\a.exe\n"},
       {"DS043", "RUN a.exe /x\n", "RUN C:\\p\\a.exe /x\n"},
       {"DS044", "RUN C:\\Program Files\\a.exe /u\n", "RUN \"C:\\Program Files\\a.exe\" /u\n"},
+      {"DS044", "RUN C:\\Program Files\\PexaMenu\\PexaMenu /updated\n",
+       "RUN \"C:\\Program Files\\PexaMenu\\PexaMenu\" /updated\n"},
       {"DS045", "RUN C:\\p\\b.exe\n" + kCopy, kCopy + "RUN C:\\p\\b.exe\n"},
       {"DS046", kCopy + "REM copy the new files\n", kCopy},
       {"DS046", kCopy + "\n" + kRun, kCopy + kRun},
       {"DS047", kCopy + "COP\tC:\\new\\b.exe\tc:/APP/A.EXE\n", kCopy + "COP\tC:\\n\\b\tC:\\p\\b\n"},
       {"DS048", "COP\tC:\\n\\a\tC:\\p\\a\r" + kRun, kCopy + kRun},
+      {"DS049", "COPYZ:\\new\\a.txt\tZ:\\app\\a.txt\n", "COP\tZ:\\new\\a.txt\tZ:\\app\\a.txt\n"},
+      {"DS049", "RUNXC:\\app\\a.exe\n", "RUN\tC:\\app\\a.exe\n"},
       {"DS081", "", kCopy},
       {"DS081", "\xEF\xBB\xBF", kCopy},
       {"DS082", "COP\tC:\\n\\caf\xE9\tC:\\p\\a\n", "COP\tC:\\n\\cafe\tC:\\p\\a\n"},
@@ -127,6 +143,12 @@ TEST(LintRules, OneFindingPerProblem) {
        "RUN \"C:\\Program Files\\PexaMenu\\PexaMenu.exe\" /updated\r\n",
        {}},
       {"COPY a b\n", {"DS002"}},
+      {"RUNS C:\\p\\a.exe\n", {"DS002"}},
+      {"RUNX C:\\p\\a\0.exe\n"s, {"DS002"}},
+      {"COPYC:\\n\\a\tC:\\p\\a\n", {"DS049"}},
+      {"RUN\n", {"DS019"}},
+      {"RUN  C:\\p\\a.exe\n", {"DS019"}},
+      {"REM caf\xE9 \x93\n", {"DS046", "DS082"}},
       {"cop\ta\tb\n", {"DS001"}},
       {"\xFF\xFE" "c\0o\0p\0\0\r\0\n\0"s, {"DS007"}},
       {"COP\tC:\\a\0\tC:\\b\x1A" "c"s, {"DS008", "DS009"}},
@@ -153,6 +175,16 @@ TEST(LintRules, FindingsPointAtTheBytes) {
       {"COP\tC:\\n\\a\tC:\\p\\a\r\nCOP\tC:\\n\\b\tC:\\p\\b\n", "DS083", 2, 18, 19},
       {"COP\tC:\\n\\a\tC:\\p\\con\n", "DS012", 1, 17, 20},
       {"RUN C:\\p\\a\nCOP\tC:\\n\\a\tC:\\p\\a.exe\n", "DS017", 1, 5, 11},
+      {"COP\tC:\\n\\a\n", "DS003", 1, 1, 11},
+      {"COP\t\tC:\\n\\a\tC:\\p\\a\n", "DS004", 1, 5, 6},
+      {"COP\tC:\\n\\a\t\n", "DS005", 1, 11, 12},
+      {"COP C:\\n\\a C:\\p\\my file\n", "DS041", 1, 11, 12},
+      {"COP\tC:\\n\\a\tp\\a.exe\n", "DS043", 1, 12, 19},
+      {"COP\tn\\a.exe\tC:\\p\\a\n", "DS043", 1, 5, 12},
+      {"COP\tC:\\n\\a\tC:\\p\\a\0\n"s, "DS008", 1, 18, 19},
+      {"COPYC:\\n\\a\tC:\\p\\a\n", "DS049", 1, 4, 5},
+      {"RUN \t C:\\p\\a.exe\n", "DS019", 1, 5, 7},
+      {"RUN C:\\p\\a\".exe /x\n", "DS019", 1, 5, 16},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
@@ -309,6 +341,87 @@ TEST(LintRules, NameMessagesSayInvisibleCharactersInWords) {
     ASSERT_NE(found, findings.end()) << row.code << " " << row.said << "\n" << Describe(findings);
     EXPECT_NE(found->Message.find(row.said), std::string::npos) << found->Message;
     EXPECT_EQ(found->Message.find(row.notSaid), std::string::npos) << found->Message;
+  }
+}
+
+// The byte after the keyword is skipped whatever it is: any byte there but a
+// TAB or a space draws a finding, an error when what is left fails and a
+// warning when it is carried out all the same, and the message says what the
+// updater does with these very bytes.
+TEST(LintRules, StrayByteAfterTheKeywordIsSaidAsTheUpdaterCarriesItOut) {
+  const struct {
+    std::string Line, Code, Words;
+  } cases[] = {
+      {"COPYZ:\\new\\a.txt\tZ:\\app\\a.txt", "DS049",
+       "skips 'Y' after it, and copies \"Z:\\new\\a.txt\" to \"Z:\\app\\a.txt\""},
+      {"COP\x1BZ:\\new\\a.txt\tZ:\\app\\a.txt", "DS049",
+       "skips the control character 0x1B after it, and copies"},
+      {"RUNXC:\\app\\a.exe /x", "DS049", "starts the command line \"C:\\app\\a.exe /x\""},
+      {"RUNX\"C:\\Program Files\\a.exe\"", "DS049", "starts the command line"},
+      {"RUN\"C:\\app\\a.exe\" /x", "DS002",
+       "skips a quotation mark after it, and starts nothing: the program's name, up to the first "
+       "blank, holds a quotation mark"},
+      {"RUN\"C:\\Program Files\\a.exe\" /x", "DS002",
+       "hands Windows the command line \"C:\\Program Files\\a.exe\" /x\" without its opening "
+       "quotation mark: it starts nothing unless a program is named \"C:\\Program\""},
+      {"RUNS C:\\app\\a.exe", "DS002", "starts nothing: the command line starts with a space"},
+      {"RUNX", "DS002", "starts nothing: the command line is empty"},
+      {"RUNX" + std::string(256, 'x'), "DS002", "is 256 characters long"},
+      {"COPY C:\\n\\a C:\\p\\a", "DS002",
+       "the source is empty (the target is \"C:\\n\\a C:\\p\\a\"): the updater stops at its "
+       "checks with \"Can't access source files\", naming \"COP line with an empty source\""},
+      {"COPYC:\\n\\a\t", "DS002",
+       "with \"Write access to file missing\", naming \"COP line with an empty target\""},
+      {"COPYC:\\n\\a", "DS002",
+       "with \"PexaMenu is already running\", naming \"COP line without a target\""},
+      {"CPO\tC:\\n\\a\tC:\\p\\a", "DS002", "\"CPO\" is not a keyword: the updater does nothing"},
+  };
+  for (const auto& c : cases) {
+    const auto findings = LintScriptBytes(c.Line + "\r\n");
+    ASSERT_EQ(findings.size(), 1u) << c.Line << "\n" << Describe(findings);
+    EXPECT_EQ(findings[0].Code, c.Code) << c.Line;
+    EXPECT_NE(findings[0].Message.find(c.Words), std::string::npos)
+        << c.Line << "\n" << findings[0].Message;
+  }
+  // Every byte that can stand there: 0x0A ends the line and 0x1A the data.
+  for (int byte = 0; byte < 256; ++byte) {
+    if (byte == '\t' || byte == ' ' || byte == '\n' || byte == 0x1A) continue;
+    for (const std::string keyword : {"COP", "RUN"}) {
+      const std::string line = keyword + static_cast<char>(byte) +
+                               (keyword == "COP" ? "C:\\n\\a\tC:\\p\\a" : "C:\\p\\a.exe");
+      const std::set<std::string> codes = CodesOf(LintScriptBytes(line + "\n"));
+      EXPECT_TRUE(codes.count("DS002") + codes.count("DS049") == 1)
+          << keyword << " then byte " << byte << ":\n" << Describe(LintScriptBytes(line));
+    }
+  }
+}
+
+// A message names a character that does not show in words outside its
+// quotation marks: a TAB in the script and "<TAB>" typed into it read apart.
+TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
+  const struct {
+    std::string Bytes, Code, Words;
+  } cases[] = {
+      {"RUNXa\tb.exe", "DS049", "\"a\", a TAB, \"b.exe\""},
+      {"RUNXa<TAB>b.exe", "DS049", "\"a<TAB>b.exe\""},
+      {"REM\x1B x", "DS046", "\"REM\", the control character 0x1B"},
+      {"COP\tC:\\n\\\x85" "a\tC:\\p\\a", "DS018", "the control character 0x85"},
+      {"COP C:\\n\\a\x7F C:\\p\\my file", "DS041", "\"C:\\n\\a\", the control character 0x7F"},
+      {"RUN C:\\Program Files\\a\rb.exe", "DS044", "\"C:\\Program Files\\a\", a CR, \"b.exe\""},
+      {"COP\tC:\\n\\a\0\tC:\\p\\a"s, "DS008",
+       "a NUL in the source, which no Windows name can hold: the updater stops at its checks "
+       "with \"Can't access source files\", naming \"C:\\n\\a\", a NUL"},
+      {"COP\tC:\\n\\a\tC:\\p\\a\0"s, "DS008",
+       "a NUL in the target, which no Windows name can hold: the updater stops at its checks "
+       "with \"Write access to file missing\""},
+      {"RUN C:\\p\\a.exe\0"s, "DS008", "a NUL in the command line: the updater starts nothing"},
+  };
+  for (const auto& c : cases) {
+    const auto findings = LintScriptBytes(c.Bytes);
+    const auto found = std::find_if(findings.begin(), findings.end(),
+                                    [&](const Finding& f) { return f.Code == c.Code; });
+    ASSERT_NE(found, findings.end()) << c.Code << "\n" << Describe(findings);
+    EXPECT_NE(found->Message.find(c.Words), std::string::npos) << c.Code << "\n" << found->Message;
   }
 }
 

@@ -107,7 +107,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
        "RUN cmd /c exit\r\n",
        {}},
       {"missing source", "COP %D%\\none.txt %D%\\free.txt", {{1, "is missing"}}},
-      {"folder source", "COP %D%\\sub %D%\\free.txt", {{1, "is a folder, not a file"}}},
+      {"folder source", "COP %D%\\sub %D%\\free.txt", {{1, "is a folder: the updater stops at \"Can't access source files\""}}},
       {"folder target", "COP %D%\\exists.txt %D%\\sub", {{1, "is a folder"}}},
       {"read-only target", "COP %D%\\exists.txt %D%\\ro.txt", {{1, "is read-only"}}},
       {"target in use", "COP %D%\\exists.txt %D%\\held.txt", {{1, "is in use"}}},
@@ -131,7 +131,9 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
       {"a program in the script's folder only", "RUN upd.txt", {{1, "is not found"}}},
       {"a command line too long", "RUN cmd /c rem " + std::string(250, 'x'),
        {{1, "the updater starts none of 256 or more"}}},
-      {"an empty command line", "RUN ", {{1, "RUN without a command line"}}},
+      {"an empty command line", "RUN ", {{1, "the command line is empty"}}},
+      {"a command line after a blank", "RUN  cmd /c exit",
+       {{1, "starts with a space, before any program name"}}},
   };
   for (const auto& c : cases) {
     const Machine machine;

@@ -133,6 +133,9 @@ TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
   EXPECT_EQ(rows[1]["kind"], "run");
   EXPECT_EQ(rows[1]["percentage"], 50);
   EXPECT_EQ(rows[1]["commandLine"], "C:\\app\\a.exe");
+  EXPECT_EQ(rows[1]["starts"], true);
+  EXPECT_EQ(rows[0]["source"], "C:\\new\\a.exe");
+  EXPECT_EQ(rows[0]["target"], "C:\\app\\a.exe");
 }
 
 // A COP line writes b.txt; a.txt keeps OLD's bytes and a time half a second
