@@ -7,7 +7,7 @@
 #include "script_tool/lint_checks.h"
 #include "script_tool/run_program.h"
 #include "script_tool/target_index.h"
-#include "script_tool/visible_text.h"
+#include "script_tool/message_text.h"
 
 namespace {
 
@@ -79,15 +79,15 @@ void CheckSourceIsTarget(const LintLine& lintLine, FindingSink& sink) {
 
 void CheckRelativePaths(const LintLine& lintLine, FindingSink& sink) {
   ForEachCopyPath(lintLine, [&](const CopyPath& path) {
-    if (!IsFullPath(path.Text)) AddWhole(sink, path, VisibleText(path.Text));
+    if (!IsFullPath(path.Text)) AddWhole(sink, path, QuotedText(path.Text));
   });
   const ReadLine& line = lintLine.Line;
-  if (lintLine.Keyword != KeywordFault::None || line.Command.Kind != CommandKind::Run) return;
+  if (!IsSoundKeyword(lintLine.Keyword) || line.Command.Kind != CommandKind::Run) return;
   const RunProgram program = FindRunProgram(line.Command.Arguments[0]);
   if (program.Path.empty() || IsFullPath(program.Path)) return;
   const std::size_t start = kArgumentStart + program.Index;
   sink.Add(line.Number, ColumnOf(line, start), ColumnOf(line, start + program.Path.size()),
-           VisibleText(program.Path));
+           QuotedText(program.Path));
 }
 
 void CheckSameTargetTwice(const LintScript& script, FindingSink& sink) {

@@ -98,7 +98,7 @@ const std::vector<LintRule> kRules = {
      "file; save the script as Latin-1",
      "save as Latin-1 (ISO 8859-1)", CheckUtf8Sequences},
     {"DS043", Severity::Warning, "Relative path",
-     "\"{}\" is relative: the updater resolves it from its own working folder (a program also "
+     "{} is relative: the updater resolves it from its own working folder (a program also "
      "from the updater's folder and PATH), not from the script's; write the full path (C:\\... "
      "or \\\\server\\...)",
      "write the full path", CheckRelativePaths},

@@ -225,7 +225,8 @@ class Replay {
       const FolderNames::Resolved to = Resolve(target);
       const bool sourceFine = from.What == FolderNames::State::File;
       if (from.What == FolderNames::State::Folder) {
-        fail("source " + Quoted(sourceText) + " is a folder, not a file");
+        fail("source " + Quoted(sourceText) +
+             " is a folder: the updater stops at \"Can't access source files\"");
       } else if (!sourceFine) {
         fail("source " + Quoted(sourceText) + " is missing");
       }

@@ -404,6 +404,8 @@ TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
   } cases[] = {
       {"RUNXa\tb.exe", "DS049", "\"a\", a TAB, \"b.exe\""},
       {"RUNXa<TAB>b.exe", "DS049", "\"a<TAB>b.exe\""},
+      // A relative program on a line whose stray byte is skipped.
+      {"RUNXa\x1B" "b.exe", "DS043", "\"a\", the control character 0x1B, \"b.exe\" is relative"},
       {"REM\x1B x", "DS046", "\"REM\", the control character 0x1B"},
       {"COP\tC:\\n\\\x85" "a\tC:\\p\\a", "DS018", "the control character 0x85"},
       {"COP C:\\n\\a\x7F C:\\p\\my file", "DS041", "\"C:\\n\\a\", the control character 0x7F"},

@@ -313,7 +313,7 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
   } cases[] = {
       {"no separator", "COP C:\\Stage\\a.txt", "COP without a source and a target"},
       {"missing source", "COP C:\\Stage\\b.txt C:\\App\\b.txt", "source \"C:\\Stage\\b.txt\" is missing"},
-      {"folder source", "COP C:\\Stage\\sub C:\\App\\b.txt", "is a folder, not a file"},
+      {"folder source", "COP C:\\Stage\\sub C:\\App\\b.txt", "is a folder: the updater stops at \"Can't access source files\""},
       {"folder target", "COP C:\\Stage\\a.txt C:\\App\\lib", "target \"C:\\App\\lib\" is a folder"},
       {"target in a missing folder", "COP C:\\Stage\\a.txt C:\\App\\new\\a.txt",
        "the folder of target \"C:\\App\\new\\a.txt\" is missing"},
