@@ -66,7 +66,7 @@ LINT_FUZZ_MAX_LEN  := 512
 LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
   $(addprefix src/script_tool/,script_file.cpp lint_rules.cpp lint_script.cpp \
     lint_checks_text.cpp lint_checks_commands.cpp lint_checks_paths.cpp run_program.cpp target_index.cpp \
-    visible_text.cpp message_text.cpp print_rows.cpp) \
+    visible_text.cpp print_rows.cpp) \
   src/script/file_command.cpp src/script/widen_text.cpp src/script/text_mode.cpp \
   src/names/windows_names.cpp src/names/text_conversions.cpp \
   src/script/progress.cpp

@@ -150,7 +150,18 @@ bool SamePathForWindows(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string DescribeCharacter(char byte) {
+namespace {
+
+// Shows as itself between quotation marks in a message.
+bool ShowsInQuotes(char byte) {
+  const auto value = static_cast<unsigned char>(byte);
+  return value >= 0x20 && value != 0x7F && byte != '"' && !IsC1Control(byte) && value != 0xA0 &&
+         value != 0xAD;
+}
+
+}  // namespace
+
+std::string ByteInWords(char byte) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   const auto value = static_cast<unsigned char>(byte);
   switch (byte) {
@@ -161,9 +172,9 @@ std::string DescribeCharacter(char byte) {
     case '\n':
       return "an LF";
     case '\0':
-      return "a NUL byte";
+      return "a NUL";
     case ' ':
-      return "a blank";
+      return "a space";
     case '"':
       return "a quotation mark";
     case '\'':
@@ -171,32 +182,27 @@ std::string DescribeCharacter(char byte) {
     default:
       break;
   }
-  if (value < 0x20 || value == 0x7F || IsC1Control(byte)) {
-    return std::string("the control character 0x") + kDigits[value >> 4] + kDigits[value & 0x0F];
-  }
   if (value == 0xA0) return "a no-break space";
   if (value == 0xAD) return "a soft hyphen";
+  if (!ShowsInQuotes(byte)) {
+    return std::string("the control character 0x") + kDigits[value >> 4] + kDigits[value & 0x0F];
+  }
   return "'" + Latin1ToUtf8(std::string_view(&byte, 1)) + "'";
 }
 
-std::string DescribeName(std::string_view latin1) {
-  const auto shows = [](char byte) {
-    const auto value = static_cast<unsigned char>(byte);
-    return value >= 0x20 && value != 0x7F && byte != '"' && !IsC1Control(byte) && value != 0xA0 &&
-           value != 0xAD;
-  };
+std::string QuotedText(std::string_view latin1) {
   std::string out;
   for (std::size_t i = 0; i < latin1.size();) {
-    if (!out.empty()) out += " then ";
+    if (!out.empty()) out += ", ";
     std::size_t end = i;
-    while (end < latin1.size() && shows(latin1[end])) ++end;
+    while (end < latin1.size() && ShowsInQuotes(latin1[end])) ++end;
     if (end > i) {
       out += '"';
       AppendLatin1AsUtf8(out, latin1.substr(i, end - i));
       out += '"';
       i = end;
     } else {
-      out += DescribeCharacter(latin1[i++]);
+      out += ByteInWords(latin1[i++]);
     }
   }
   return out.empty() ? "\"\"" : out;
@@ -208,7 +214,7 @@ PathProblem FindForbiddenCharacter(std::string_view path, std::size_t from) {
     const PathProblemKind kind = static_cast<unsigned char>(path[i]) < 0x20
                                      ? PathProblemKind::ControlCharacter
                                      : PathProblemKind::ForbiddenCharacter;
-    return Problem(kind, i, i + 1, DescribeCharacter(path[i]) + " cannot stand in a Windows name");
+    return Problem(kind, i, i + 1, ByteInWords(path[i]) + " cannot stand in a Windows name");
   }
   return {};
 }
@@ -217,7 +223,7 @@ PathProblem FindC1Character(std::string_view path) {
   for (std::size_t i = 0; i < path.size(); ++i) {
     if (IsC1Control(path[i])) {
       return Problem(PathProblemKind::C1Character, i, i + 1,
-                     DescribeCharacter(path[i]) +
+                     ByteInWords(path[i]) +
                          " (a C1 control) cannot stand in a script, where it marks text "
                          "saved as Windows-1252 or UTF-8");
     }
@@ -230,14 +236,14 @@ namespace {
 PathProblem NameEndProblem(std::string_view path, std::size_t begin, std::size_t end) {
   const std::string_view name = path.substr(begin, end - begin);
   return Problem(PathProblemKind::NameEnd, end - 1, end,
-                 "the name " + DescribeName(name.substr(0, name.size() - 1)) + " ends in " +
+                 "the name " + QuotedText(name.substr(0, name.size() - 1)) + " ends in " +
                      DescribeNameEnd(name.back()));
 }
 
 PathProblem DeviceNameProblem(std::string_view path, std::size_t begin, std::size_t end) {
   return Problem(
       PathProblemKind::DeviceName, begin, end,
-      "the name " + DescribeName(path.substr(begin, end - begin)) + " is a Windows device name");
+      "the name " + QuotedText(path.substr(begin, end - begin)) + " is a Windows device name");
 }
 
 }  // namespace
@@ -301,7 +307,7 @@ PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
   }
   if (!IsFullPath(path)) {
     return Problem(PathProblemKind::NotFullPath, 0, path.size(),
-                   DescribeName(path) + " is not a full path (C:\\... or \\\\server\\share\\...)");
+                   QuotedText(path) + " is not a full path (C:\\... or \\\\server\\share\\...)");
   }
   if (PathProblem forbidden = FindForbiddenCharacter(path)) return forbidden;
   PathProblem nameEnd = FindNameEnd(path);

@@ -69,14 +69,19 @@ std::wstring FoldWideName(std::wstring_view name);
 // '/' as '\'.
 bool SamePathForWindows(std::string_view a, std::string_view b);
 
-// Words for one character where the character itself would not show or
-// could be mistaken in a message: "a TAB", "the control character 0x1B",
-// "'?'". UTF-8.
-std::string DescribeCharacter(char byte);
-// A name or path for a message, UTF-8: its visible runs in quotation marks,
-// and each character that would not show (or a quotation mark) in words, as
-// in "\"menu.txt\" then a TAB". A literal text cannot imitate the words.
-std::string DescribeName(std::string_view latin1);
+// Script bytes in a message, UTF-8, for lint, the writer, verify and
+// preflight alike. What shows stands in quotation marks; a character that
+// would not show, or could be mistaken (a quotation mark), is named in words
+// outside them, so that no literal text can read like it: print's "<TAB>"
+// can be typed into a script, "a TAB" outside the quotes cannot.
+//
+// One byte: "'Y'", "a quotation mark", "a space", "a TAB", "a CR", "a NUL",
+// "the control character 0x1B", "the control character 0x85", "a no-break
+// space"; a Latin-1 letter as itself, in quotes.
+std::string ByteInWords(char byte);
+// A text: "\"C:\app\a\", a TAB, \"b\"". Blanks stay in the quotes, where the
+// closing mark shows them. An empty text is "\"\"".
+std::string QuotedText(std::string_view latin1);
 
 enum class PathProblemKind {
   None,

@@ -6,7 +6,7 @@
 
 #include "checks/reported_name.h"
 #include "script_tool/lint_checks.h"
-#include "script_tool/message_text.h"
+#include "names/windows_names.h"
 #include "script_tool/run_program.h"
 #include "script_tool/target_index.h"
 
@@ -43,7 +43,7 @@ std::string StrayByteEffect(const ReadLine& line) {
   const ParsedLine& command = line.Command;
   std::string effect = "the updater takes " + QuotedText(line.Text.substr(0, kKeywordLength)) +
                        " for the keyword and skips " +
-                       ByteInWords(static_cast<unsigned char>(line.Text[kSkippedByteIndex])) +
+                       ByteInWords(line.Text[kSkippedByteIndex]) +
                        " after it";
   if (command.Kind == CommandKind::Copy) {
     if (command.ArgumentCount != 2) {

@@ -7,7 +7,6 @@
 #include "script_tool/lint_checks.h"
 #include "script_tool/run_program.h"
 #include "script_tool/target_index.h"
-#include "script_tool/message_text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "script/text_mode.h"
 #include "script_tool/lint_checks.h"
-#include "script_tool/message_text.h"
+#include "names/windows_names.h"
 #include "script_tool/visible_text.h"
 
 namespace {
@@ -118,7 +118,7 @@ void CheckC1Bytes(const LintLine& lintLine, FindingSink& sink) {
   for (std::size_t i = start; i < line.Text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(line.Text[i]);
     if (byte >= 0x80 && byte <= 0x9F) {
-      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1, ByteInWords(byte));
+      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1, ByteInWords(line.Text[i]));
       break;
     }
   }

@@ -107,7 +107,7 @@ std::wstring CheckRunCommandLine(const std::wstring& commandLine) {
   if (!latin1) return reason;
   for (const char byte : *latin1) {
     if (static_cast<unsigned char>(byte) < 0x20 || IsC1Control(byte)) {
-      return Reason(DescribeCharacter(byte) + " cannot stand in a script line");
+      return Reason(ByteInWords(byte) + " cannot stand in a script line");
     }
   }
   if (commandLine.size() > kMaxRunUnits) {

@@ -362,7 +362,8 @@ TEST(LintRules, StrayByteAfterTheKeywordIsSaidAsTheUpdaterCarriesItOut) {
        "skips a quotation mark after it, and starts nothing: the program's name, up to the first "
        "blank, holds a quotation mark"},
       {"RUN\"C:\\Program Files\\a.exe\" /x", "DS002",
-       "hands Windows the command line \"C:\\Program Files\\a.exe\" /x\" without its opening "
+       "hands Windows the command line \"C:\\Program Files\\a.exe\", a quotation mark, \" /x\" "
+       "without its opening "
        "quotation mark: it starts nothing unless a program is named \"C:\\Program\""},
       {"RUNS C:\\app\\a.exe", "DS002", "starts nothing: the command line starts with a space"},
       {"RUNX", "DS002", "starts nothing: the command line is empty"},

@@ -6,7 +6,6 @@ set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/make_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/verify_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_program_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/message_text_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/preflight_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_mode_differential_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lint_rules_test.cpp

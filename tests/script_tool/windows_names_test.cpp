@@ -164,25 +164,36 @@ TEST(WindowsNames, SamePathForWindows) {
   }
 }
 
-// Messages name an invisible character in words, which no literal text in
-// the name can imitate.
-TEST(WindowsNames, DescribesInvisibleCharactersInWords) {
+// What shows stays in quotation marks; what would not, or could be
+// mistaken, is named in words outside them, which no literal text in the name
+// can imitate.
+TEST(WindowsNames, QuotesWhatShowsAndSaysTheRestInWords) {
   const struct {
-    std::string name, described;
+    std::string bytes, said;
   } rows[] = {
       {"menu.txt", "\"menu.txt\""},
-      {"menu.txt\t", "\"menu.txt\" then a TAB"},
-      {"menu.txt<TAB>", "\"menu.txt<TAB>\""},
-      {"a\x1B" "b", "\"a\" then the control character 0x1B then \"b\""},
-      {"a\x85", "\"a\" then the control character 0x85"},
-      {"a\"b", "\"a\" then a quotation mark then \"b\""},
-      {"caf\xE9", "\"caf\xC3\xA9\""},
-      {"\xA0", "a no-break space"},
       {"", "\"\""},
+      {"menu.txt\t", "\"menu.txt\", a TAB"},
+      {"menu.txt<TAB>", "\"menu.txt<TAB>\""},
+      {"\ta ", "a TAB, \"a \""},
+      {"a\r", "\"a\", a CR"},
+      {std::string("a\0\x1B", 3), "\"a\", a NUL, the control character 0x1B"},
+      {"a\x1B" "b", "\"a\", the control character 0x1B, \"b\""},
+      {"\x7F\x85\xA0\xAD",
+       "the control character 0x7F, the control character 0x85, a no-break space, a soft hyphen"},
+      {"a\"b", "\"a\", a quotation mark, \"b\""},
+      {"caf\xE9", "\"caf\xC3\xA9\""},
   };
-  for (const auto& row : rows) EXPECT_EQ(DescribeName(row.name), row.described) << row.described;
-  EXPECT_EQ(DescribeCharacter('?'), "'?'");
-  EXPECT_EQ(DescribeCharacter('\0'), "a NUL byte");
+  for (const auto& row : rows) EXPECT_EQ(QuotedText(row.bytes), row.said) << row.said;
+  const struct {
+    char byte;
+    std::string said;
+  } bytes[] = {
+      {'Y', "'Y'"},       {'"', "a quotation mark"}, {' ', "a space"},   {'\'', "an apostrophe"},
+      {'\t', "a TAB"},    {'\0', "a NUL"},           {'\x1B', "the control character 0x1B"},
+      {'\xE9', "'\xC3\xA9'"},
+  };
+  for (const auto& row : bytes) EXPECT_EQ(ByteInWords(row.byte), row.said) << row.said;
 }
 
 TEST(TextConversions, BetweenLatin1Utf8AndWide) {
