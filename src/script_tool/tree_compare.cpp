@@ -179,10 +179,17 @@ std::string CopyFileWithTime(const fs::path& from, const fs::path& to) {
     const DWORD failure = GetLastError();
     error = std::error_code(static_cast<int>(failure), std::system_category());
   }
+  // The copy takes a read-only attribute over, and Wine (unlike Windows)
+  // sets no time on a read-only file: the attribute goes back on after it.
+  const DWORD attributes = error ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(to.c_str());
+  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly) SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (!error) error = SetLastWriteTime(to, written);
+  if (readOnly) SetFileAttributesW(to.c_str(), attributes);
 #else
   if (!error) fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
-#endif
   if (!error) error = SetLastWriteTime(to, written);
+#endif
   return error ? error.message() : std::string();
 }
 

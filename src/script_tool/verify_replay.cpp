@@ -33,8 +33,16 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   ~ScratchFolder() {
+    if (path_.empty()) return;
     std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
+    // A read-only file of OLD is read-only in the copy too, and Windows
+    // deletes no read-only file: each entry gets write permission back
+    // first, so that nothing is left in the temporary folder.
+    for (fs::recursive_directory_iterator entry(path_, ignored), end; entry != end;
+         entry.increment(ignored)) {
+      fs::permissions(entry->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(path_, ignored);
   }
   // Empty when no folder could be made.
   const fs::path& Path() const { return path_; }

@@ -393,6 +393,10 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
     const fs::path newTree =
         folders.Folder("new", {{"a.txt", {"new", 1}}, {"b.txt", {"keep", 1}}});
     fs::create_directories(folders.Root() / "other");
+    // A read-only file of OLD is read-only in verify's copy as well, which
+    // must still go in the end.
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(old / "readme.txt", writable, fs::perm_options::remove);
     const auto before = Snapshot(old);
     const auto newBefore = Snapshot(newTree);
     const auto besideBefore = Snapshot(folders.Root());
@@ -408,6 +412,7 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
     EXPECT_EQ(Snapshot(newTree), newBefore) << c.why;
     EXPECT_EQ(Snapshot(folders.Root()), besideBefore) << c.why << ": beside the trees";
     EXPECT_EQ(ScratchFoldersLeft(), scratchBefore) << c.why;
+    fs::permissions(old / "readme.txt", fs::perms::owner_write, fs::perm_options::add);
   }
 }
 
