@@ -1,0 +1,387 @@
+// print and verify against the real updater, on generated scripts (see
+// differential_cases.h): what `devidudi-script print` predicts (each target's
+// final bytes, each started command line, the percentage and status line the
+// window shows, the script deleted) and what `verify` predicts (how the
+// result differs from the new version) must be what devidudi.exe did.
+//
+// DEVIDUDI_DIFF_SEED (empty: from the clock), DEVIDUDI_DIFF_CASES and
+// DEVIDUDI_DIFF_PARALLEL choose the run; a failing case names the seed that
+// runs it again alone. `make differential SEED=... CASES=...` runs more.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "e2e/differential_cases.h"
+#include "e2e/observed_run.h"
+#include "e2e/toolkit_run.h"
+#include "support/peer_process.h"
+
+namespace {
+
+constexpr std::uint64_t kDefaultSeed = 20261208;
+constexpr std::size_t kDefaultCases = 100;
+// Cases run at once: each pays the updater's wait before its checks.
+constexpr std::size_t kDefaultParallel = 25;
+constexpr DWORD kRecordWaitMs = 30000;
+constexpr DWORD kNoStartGraceMs = 1500;
+// Wine and Windows both refuse to read a file another process holds open
+// without sharing: ERROR_SHARING_VIOLATION.
+constexpr int kSharingViolation = 32;
+
+using Json = nlohmann::json;
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+  std::string utf8(bytes > 0 ? bytes : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), bytes,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+// A name as Windows compares names: without case.
+std::wstring Folded(std::wstring name) {
+  CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+  return name;
+}
+
+std::string Expand(std::string text, const std::map<std::string, std::wstring>& vars) {
+  for (const auto& [key, value] : vars) {
+    const std::string bytes = Narrow(value);
+    for (std::size_t at = text.find(key); at != std::string::npos;
+         at = text.find(key, at + bytes.size())) {
+      text.replace(at, key.size(), bytes);
+    }
+  }
+  return text;
+}
+
+struct FileFacts {
+  std::string bytes;
+  ULONGLONG written = 0;
+};
+// Every file below root by folded relative path ("\" between names).
+using Tree = std::map<std::wstring, FileFacts>;
+
+void ReadTree(const std::wstring& root, const std::wstring& below, Tree& tree) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((root + below + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring relative = below + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ReadTree(root, relative, tree);
+    } else {
+      tree[Folded(relative.substr(1))] = {ReadBytes(root + relative), TimesOf(root + relative).written};
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+Tree TreeOf(const std::wstring& root) {
+  Tree tree;
+  ReadTree(root, L"", tree);
+  return tree;
+}
+
+void WriteFiles(const std::wstring& root, const std::vector<GeneratedFile>& files) {
+  for (const wchar_t* folder : {L"", L"\\sub"}) CreateDirectoryW((root + folder).c_str(), nullptr);
+  for (const GeneratedFile& file : files) {
+    WriteBytes(root + L"\\" + file.name, file.bytes);
+    SetTimes(root + L"\\" + file.name, file.written, file.written);
+  }
+}
+
+Json ParseJson(const ToolkitRun& run, const char* what) {
+  try {
+    return Json::parse(run.out);
+  } catch (const Json::exception&) {
+    throw std::runtime_error(std::string(what) + " gave no JSON (exit " +
+                             std::to_string(run.exitCode) + "): " + run.out + run.err);
+  }
+}
+
+std::wstring Text(const Json& row, const char* field) {
+  return row.contains(field) && row[field].is_string() ? WideFromUtf8(row[field].get<std::string>())
+                                                        : L"";
+}
+
+// What the updater did, told from print's rows alone.
+struct Prediction {
+  Tree app;  // bytes only
+  std::vector<std::wstring> started;
+  std::optional<std::size_t> failingRow;
+  std::string problem;  // a row print gave that no run of this case can explain
+};
+
+Prediction PredictFromPrint(const Json& rows, const std::wstring& app, const Tree& before,
+                            const std::optional<std::wstring>& held) {
+  Prediction predicted;
+  for (const auto& [name, facts] : before) predicted.app[name].bytes = facts.bytes;
+  const std::wstring appPrefix = Folded(app + L"\\");
+  auto relative = [&](const std::wstring& target) -> std::optional<std::wstring> {
+    const std::wstring folded = Folded(target);
+    if (folded.rfind(appPrefix, 0) != 0) return std::nullopt;
+    return folded.substr(appPrefix.size());
+  };
+  // The checks create every missing target, empty, before the first copy.
+  for (const Json& row : rows) {
+    if (row.value("kind", "") != "copy") continue;
+    const std::optional<std::wstring> target = relative(Text(row, "target"));
+    if (!target) {
+      predicted.problem = "a copy row's target lies outside app: " + Utf8(Text(row, "target"));
+      return predicted;
+    }
+    predicted.app.emplace(*target, FileFacts{});
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Json& row = rows[i];
+    const std::string kind = row.value("kind", "");
+    if (kind == "copy") {
+      const std::wstring source = Text(row, "source");
+      if (held && Folded(source) == Folded(*held)) {
+        predicted.failingRow = i;
+        return predicted;
+      }
+      if (!FileExists(source)) {
+        predicted.problem = "a copy row's source does not exist: " + Utf8(source);
+        return predicted;
+      }
+      predicted.app[*relative(Text(row, "target"))].bytes = ReadBytes(source);
+    } else if (kind == "run" && row.value("starts", true)) {
+      predicted.started.push_back(Text(row, "commandLine"));
+    }
+  }
+  return predicted;
+}
+
+std::string DescribeTree(const Tree& tree) {
+  std::string text;
+  for (const auto& [name, facts] : tree) {
+    text += " [" + Utf8(name) + ": " + std::to_string(facts.bytes.size()) + " bytes]";
+  }
+  return text;
+}
+
+// verify's differences and kept files, as "kind path" with folded paths.
+std::vector<std::string> VerifySays(const Json& report) {
+  std::vector<std::string> said;
+  for (const Json& difference : report.value("differences", Json::array())) {
+    std::wstring path = WideFromUtf8(difference.value("path", ""));
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    said.push_back(difference.value("kind", "") + " " + Utf8(Folded(path)));
+  }
+  for (const Json& kept : report.value("kept", Json::array())) {
+    std::wstring path = WideFromUtf8(kept.get<std::string>());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    said.push_back("kept " + Utf8(Folded(path)));
+  }
+  std::sort(said.begin(), said.end());
+  return said;
+}
+
+// How the updated folder differs from the new version, in verify's words.
+// Every file the installed version had is one the new version has, so a
+// file only the result has was written by the script: extra, never kept.
+std::vector<std::string> RealDifferences(const Tree& result, const Tree& wanted) {
+  std::vector<std::string> found;
+  for (const auto& [name, facts] : wanted) {
+    const auto there = result.find(name);
+    if (there == result.end()) {
+      found.push_back("missing " + Utf8(name));
+    } else if (there->second.bytes != facts.bytes) {
+      found.push_back("contents " + Utf8(name));
+    } else if (there->second.written != facts.written) {
+      found.push_back("time " + Utf8(name));
+    }
+  }
+  for (const auto& [name, facts] : result) {
+    if (!wanted.count(name)) found.push_back("extra " + Utf8(name));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += " [" + item + "]";
+  return text.empty() ? " (none)" : text;
+}
+
+// Runs one case; empty when print and verify predicted what the updater did.
+std::string RunCase(const DifferentialCase& generated) {
+  TempFolder folder;
+  const std::wstring src = folder.File(L"src");
+  const std::wstring app = folder.File(L"app");
+  const std::wstring old = folder.File(L"old");
+  const std::wstring script = folder.File(L"update.txt");
+  const std::wstring recorder = folder.File(L"started.exe");
+  if (folder.Path().find(L' ') != std::wstring::npos) return "the temporary folder holds a blank";
+  WriteFiles(src, generated.newFiles);
+  WriteFiles(app, generated.oldFiles);
+  WriteFiles(old, generated.oldFiles);
+  PlaceRecorder(recorder);
+  const std::string bytes =
+      Expand(generated.script, {{"@S@", src}, {"@A@", app}, {"@R@", recorder}});
+  WriteBytes(script, bytes);
+
+  const Json rows = ParseJson(RunToolkit(folder, L"print --format json " + Quoted(script)), "print");
+  const bool held = generated.heldSource.has_value();
+  Json verified;
+  if (!held) {
+    verified = ParseJson(RunToolkit(folder, L"verify --format json --old " + Quoted(old) +
+                                                L" --new " + Quoted(src) + L" --source-root " +
+                                                Quoted(src) + L" --target-root " + Quoted(app) +
+                                                L" " + Quoted(script)),
+                         "verify");
+  }
+  const std::optional<std::wstring> heldPath =
+      held ? std::optional<std::wstring>(src + L"\\" + *generated.heldSource) : std::nullopt;
+  const Tree before = TreeOf(app);
+  const Prediction predicted = PredictFromPrint(rows, app, before, heldPath);
+  if (!predicted.problem.empty()) return predicted.problem;
+
+  std::unique_ptr<FileHolder> holder;
+  if (heldPath) holder = std::make_unique<FileHolder>(*heldPath, L"r", L"-");
+  const ObservedRun run = ObserveUpdater(Launch{L" " + script, {}, {}}, script);
+  holder.reset();
+
+  std::vector<std::wstring> expectedStarts = predicted.started;
+  std::sort(expectedStarts.begin(), expectedStarts.end());
+  for (DWORD waited = 0; waited < kRecordWaitMs; waited += 50) {
+    if (RecordedCommandLines(recorder).size() >= expectedStarts.size()) break;
+    Sleep(50);
+  }
+  if (bytes.find("RUN") != std::string::npos) Sleep(kNoStartGraceMs);
+  std::vector<std::wstring> recorded = RecordedCommandLines(recorder);
+  std::sort(recorded.begin(), recorded.end());
+  const Tree after = TreeOf(app);
+
+  std::string problems;
+  auto fail = [&](const std::string& what) { problems += "\n  " + what; };
+  if (!run.started || run.crashed || run.exitCode != 0) fail("the updater did not end well");
+  if (FileExists(script)) fail("the script was not deleted");
+  Tree afterBytes;
+  for (const auto& [name, facts] : after) afterBytes[name].bytes = facts.bytes;
+  bool sameFiles = afterBytes.size() == predicted.app.size();
+  for (const auto& [name, facts] : predicted.app) {
+    const auto there = afterBytes.find(name);
+    sameFiles = sameFiles && there != afterBytes.end() && there->second.bytes == facts.bytes;
+  }
+  if (!sameFiles) {
+    fail("print predicted app to hold" + DescribeTree(predicted.app) + ", it holds" +
+         DescribeTree(after));
+  }
+  if (recorded != expectedStarts) {
+    std::vector<std::string> said, seen;
+    for (const std::wstring& line : expectedStarts) said.push_back(Utf8(line));
+    for (const std::wstring& line : recorded) seen.push_back(Utf8(line));
+    fail("print predicted the starts" + Joined(said) + ", the recorder saw" + Joined(seen));
+  }
+
+  if (predicted.failingRow) {
+    const Json& row = rows[*predicted.failingRow];
+    const std::wstring source = Text(row, "source");
+    const std::wstring expected = L"Copy failed, error code: " + std::to_wstring(kSharingViolation) +
+                                  L" command: " + source;
+    if (run.messages.size() != 1 || run.messages[0].text != expected ||
+        !run.displayAtMessage[0] || run.displayAtMessage[0]->status != source ||
+        run.displayAtMessage[0]->percent != std::to_wstring(row.value("percentage", -1))) {
+      fail("print's failing row " + row.dump() + " is not what the window showed");
+    }
+  } else {
+    if (!run.messages.empty()) fail("a box was shown");
+    if (!rows.empty()) {
+      const Json& last = rows.back();
+      const bool copy = last.value("kind", "") == "copy";
+      const bool anyOther = std::any_of(rows.begin(), rows.end(), [](const Json& row) {
+        return row.value("kind", "") != "copy";
+      });
+      const std::optional<Display>& shown = run.beforeDeletingScript;
+      if (!shown || shown->percent != std::to_wstring(last.value("percentage", -1)) ||
+          shown->status != (copy ? Text(last, "source") : L"Done") ||
+          shown->title != (anyOther ? L"Ready, Starting..." : L"Updating PexaMenu, Please wait...")) {
+        fail("print's last row " + last.dump() + " is not what the window showed");
+      }
+    }
+    if (held) return problems.empty() ? "" : problems;  // verify knows of no held file
+    if (!verified.value("findings", Json::array()).empty()) {
+      fail("verify found problems where the updater stopped at none: " + verified.dump());
+    }
+    const std::vector<std::string> said = VerifySays(verified);
+    const std::vector<std::string> real = RealDifferences(after, TreeOf(src));
+    if (said != real) fail("verify said" + Joined(said) + ", the updater left" + Joined(real));
+  }
+  if (problems.empty()) return "";
+  std::string report = "script bytes:";
+  for (const unsigned char byte : bytes) {
+    report += byte >= 0x20 && byte < 0x7F ? std::string(1, static_cast<char>(byte))
+                                          : "<" + std::to_string(byte) + ">";
+  }
+  return report + "\nprint: " + rows.dump() + problems + "\n" + Describe(run);
+}
+
+std::uint64_t NumberFromEnvironment(const char* name, std::uint64_t otherwise) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return otherwise;
+  if (*text == '\0') return static_cast<std::uint64_t>(GetTickCount64());  // set, but empty
+  return std::strtoull(text, nullptr, 10);
+}
+
+// Whether print says of a RUN row that it starts nothing (`starts`); a
+// toolkit that does not say it is only given RUN lines that start.
+bool PrintTellsStarts() {
+  TempFolder folder;
+  WriteBytes(folder.File(L"probe.txt"), "RUN  x\r\n");
+  const ToolkitRun run =
+      RunToolkit(folder, L"print --format json " + Quoted(folder.File(L"probe.txt")));
+  try {
+    const Json rows = Json::parse(run.out);
+    return !rows.empty() && rows[0].contains("starts");
+  } catch (const Json::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+TEST(Differential, PrintAndVerifyPredictWhatTheUpdaterDoes) {
+  const std::uint64_t seed = NumberFromEnvironment("DEVIDUDI_DIFF_SEED", kDefaultSeed);
+  const std::size_t cases = NumberFromEnvironment("DEVIDUDI_DIFF_CASES", kDefaultCases);
+  const std::size_t parallel =
+      std::max<std::size_t>(1, NumberFromEnvironment("DEVIDUDI_DIFF_PARALLEL", kDefaultParallel));
+  const bool tellsStarts = PrintTellsStarts();
+  std::cout << "differential: seed " << seed << ", " << cases << " cases, " << parallel
+            << " at once" << (tellsStarts ? "" : ", print does not tell which RUN starts") << "\n";
+  RecordProperty("seed", std::to_string(seed));
+
+  std::vector<std::string> outcomes(cases);
+  std::atomic<std::size_t> next{0};
+  std::vector<std::thread> workers;
+  for (std::size_t w = 0; w < std::min(parallel, cases); ++w) {
+    workers.emplace_back([&] {
+      for (std::size_t i = next++; i < cases; i = next++) {
+        try {
+          outcomes[i] = RunCase(GenerateCase(seed + i, tellsStarts));
+        } catch (const std::exception& error) {
+          outcomes[i] = std::string("the case could not run: ") + error.what();
+        }
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  for (std::size_t i = 0; i < cases; ++i) {
+    EXPECT_EQ(outcomes[i], "") << "case " << i << "; run it alone with DEVIDUDI_DIFF_SEED="
+                               << seed + i << " DEVIDUDI_DIFF_CASES=1";
+  }
+}
