@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr ULONGLONG kOldTime = 127000000000000000ULL;
-constexpr ULONGLONG kNewTime = 133000000000000000ULL;
+constexpr std::uint64_t kOldTime = 127000000000000000ULL;
+constexpr std::uint64_t kNewTime = 133000000000000000ULL;
 
 // The engine's output is fixed by the standard; the distributions' are not,
 // so draws are made here.
@@ -107,7 +107,7 @@ DifferentialCase GenerateCase(std::uint64_t seed, bool runStartsKnown) {
   std::shuffle(names.begin(), names.end(), std::mt19937_64(seed));
   names.resize(2 + draw.Below(4));
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const GeneratedFile newFile{names[i], RandomBytes(draw), kNewTime + i * 10000000ULL};
+    const GeneratedFile newFile{names[i], RandomBytes(draw), kNewTime + i * 10000000u};
     generated.newFiles.push_back(newFile);
     switch (draw.Below(3)) {
       case 0:

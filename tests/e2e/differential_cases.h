@@ -7,8 +7,6 @@
 // arguments, and RUN lines that start nothing. Each case comes from its own
 // seed alone, so that a failing case can be run again by itself.
 
-#include <windows.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,7 +15,7 @@
 struct GeneratedFile {
   std::wstring name;  // below the folder, "\" between names
   std::string bytes;
-  ULONGLONG written = 0;  // last-write time
+  std::uint64_t written = 0;  // last-write time, in 100 ns since 1601
 };
 
 struct DifferentialCase {

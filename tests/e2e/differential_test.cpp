@@ -218,6 +218,15 @@ std::string Joined(const std::vector<std::string>& items) {
   return text.empty() ? " (none)" : text;
 }
 
+// What the cases exercised, to tell that the generator reaches its traps.
+struct Tally {
+  std::atomic<std::size_t> copies{0}, starts{0}, notStarted{0}, failedCopies{0}, differences{0};
+};
+Tally& Counted() {
+  static Tally tally;
+  return tally;
+}
+
 // Runs one case; empty when print and verify predicted what the updater did.
 std::string RunCase(const DifferentialCase& generated) {
   TempFolder folder;
@@ -250,6 +259,13 @@ std::string RunCase(const DifferentialCase& generated) {
   const Tree before = TreeOf(app);
   const Prediction predicted = PredictFromPrint(rows, app, before, heldPath);
   if (!predicted.problem.empty()) return predicted.problem;
+
+  for (const Json& row : rows) {
+    if (row.value("kind", "") == "copy") ++Counted().copies;
+    if (row.value("kind", "") == "run" && !row.value("starts", true)) ++Counted().notStarted;
+  }
+  Counted().starts += predicted.started.size();
+  if (predicted.failingRow) ++Counted().failedCopies;
 
   std::unique_ptr<FileHolder> holder;
   if (heldPath) holder = std::make_unique<FileHolder>(*heldPath, L"r", L"-");
@@ -320,6 +336,7 @@ std::string RunCase(const DifferentialCase& generated) {
     }
     const std::vector<std::string> said = VerifySays(verified);
     const std::vector<std::string> real = RealDifferences(after, TreeOf(src));
+    Counted().differences += real.size();
     if (said != real) fail("verify said" + Joined(said) + ", the updater left" + Joined(real));
   }
   if (problems.empty()) return "";
@@ -380,6 +397,10 @@ TEST(Differential, PrintAndVerifyPredictWhatTheUpdaterDoes) {
     });
   }
   for (std::thread& worker : workers) worker.join();
+  std::cout << "differential: " << Counted().copies << " copies, " << Counted().starts
+            << " programs started, " << Counted().notStarted << " RUN rows that start nothing, "
+            << Counted().failedCopies << " copies failed on a held source, "
+            << Counted().differences << " differences from the new version\n";
   for (std::size_t i = 0; i < cases; ++i) {
     EXPECT_EQ(outcomes[i], "") << "case " << i << "; run it alone with DEVIDUDI_DIFF_SEED="
                                << seed + i << " DEVIDUDI_DIFF_CASES=1";
