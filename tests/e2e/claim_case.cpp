@@ -132,7 +132,8 @@ std::string CheckEffect(const ClaimRow& row, const ClaimCase& c, const std::wstr
       Sleep(kNoStartGraceMs);
       if (!RecordedCommandLines(c.Expand(row.recorder)).empty()) return "the recorder started";
       return scriptLeft ? "the script was not deleted" : "";
-    case Effect::CopiesTo: {
+    case Effect::CopiesTo:
+    case Effect::CopiesElsewhere: {
       if (BoxShown(run, problem)) return problem;
       const std::optional<std::string> now = ExactFile(named);
       if (!now) return "no file named exactly " + Utf8(named);
@@ -178,6 +179,7 @@ const char* EffectName(Effect effect) {
     case Effect::DoesNothing: return "does nothing";
     case Effect::StartsNothing: return "starts nothing";
     case Effect::CopiesTo: return "copies to";
+    case Effect::CopiesElsewhere: return "copies to another file than the line reads";
     case Effect::Starts: return "starts";
     case Effect::ReadyWhileCopying: return "says Ready while copying";
     case Effect::NotObservable: return "not observable under Wine";

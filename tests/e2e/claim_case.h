@@ -21,6 +21,8 @@ enum class Effect {
   DoesNothing,      // no box; the file `named` keeps its bytes (or stays missing)
   StartsNothing,    // no box; the recorder is started by nobody
   CopiesTo,         // no box; the file `named`, by that exact name, holds `bytes`
+  CopiesElsewhere,  // the same, where `named` is another file than a reader of
+                    // the line expects
   Starts,           // no box; the recorder at `recorder` records `named` exactly
   ReadyWhileCopying,  // no box; before the last command, a COP of source `named`,
                       // the title already says "Ready, Starting..." and the
