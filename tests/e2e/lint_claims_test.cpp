@@ -75,8 +75,13 @@ std::vector<ClaimRow> RuleRows() {
       // be made beside a device. The code is Wine's (ERROR_DIRECTORY).
       Rule("DS012", "error", E::FailsCopy, "COP\t@S@\\a.txt\t@A@\\nul.txt\r\n", L"@S@\\a.txt")
           .Error(ERROR_DIRECTORY),
+      // The console can be opened for writing by nobody else: the busy check.
+      Rule("DS012", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\con.txt\r\n",
+           L"PexaMenu is already running\n(@A@\\con.txt)"),
+      Rule("DS012", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\CONIN$\r\n",
+           L"PexaMenu is already running\n(@A@\\CONIN$)"),
       Rule("DS012", "error", E::NotObservable, "COP\t@S@\\a.txt\t@A@\\COM\xB9.txt\r\n")
-          .Note("Windows opens COM1 for COM\xC2\xB9, Wine has no such device name"),
+          .Note("Windows reserves COM\xC2\xB9 as a device name; Wine writes a file of that name"),
       Rule("DS013", "error", E::NotObservable, "COP\t@LONG@\t@A@\\b.txt\r\n")
           .Note("Wine has no MAX_PATH limit: there the copy succeeds")
           .Arrange([](ClaimCase& c) {
