@@ -27,8 +27,10 @@ namespace {
 
 constexpr std::uint64_t kDefaultSeed = 20261208;
 constexpr std::size_t kDefaultCases = 100;
-// Cases run at once: each pays the updater's wait before its checks.
-constexpr std::size_t kDefaultParallel = 25;
+// Cases run at once: each pays the updater's wait before its checks, and
+// all share one wineserver, which has only so many open files (past them a
+// program under Wine fails with STATUS_TOO_MANY_OPENED_FILES).
+constexpr std::size_t kDefaultParallel = 12;
 constexpr DWORD kRecordWaitMs = 30000;
 constexpr DWORD kNoStartGraceMs = 1500;
 // Wine and Windows both refuse to read a file another process holds open
