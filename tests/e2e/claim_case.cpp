@@ -16,16 +16,6 @@ namespace {
 constexpr DWORD kRecordWaitMs = 30000;
 constexpr DWORD kNoStartGraceMs = 2000;
 
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes > 0 ? bytes : 0, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), bytes,
-                      nullptr, nullptr);
-  return utf8;
-}
-
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 std::wstring NameOf(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "e2e/toolkit_run.h"
 #include "support/test_files.h"
 
 namespace {
@@ -11,18 +12,6 @@ constexpr DWORD kRunWaitMs = 90000;
 constexpr DWORD kPollMs = 250;
 // A box whose text could not be read yet (its modal loop had not started).
 constexpr wchar_t kNoReply[] = L"(no reply)";
-
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes > 0 ? bytes : 0, '\0');
-  if (bytes > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
-                        bytes, nullptr, nullptr);
-  }
-  return utf8;
-}
 
 std::string DescribeDisplay(const std::optional<Display>& display) {
   if (!display) return "(no window)";

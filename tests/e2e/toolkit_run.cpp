@@ -77,6 +77,16 @@ std::wstring WideFromUtf8(const std::string& utf8) {
   return wide;
 }
 
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+  std::string utf8(bytes > 0 ? bytes : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), bytes,
+                      nullptr, nullptr);
+  return utf8;
+}
+
 void PlaceRecorder(const std::wstring& path) {
   CopyFileW(HelperPath(L"record_command_line.exe").c_str(), path.c_str(), FALSE);
 }

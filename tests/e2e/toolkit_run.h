@@ -22,8 +22,10 @@ ToolkitRun RunToolkit(const TempFolder& folder, const std::wstring& arguments);
 
 std::wstring Quoted(const std::wstring& text);
 
-// UTF-8, as the toolkit's JSON carries text, to the wide text it stands for.
+// UTF-8, as the toolkit's JSON carries text, to the wide text it stands for,
+// and back, for messages.
 std::wstring WideFromUtf8(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
 
 // A copy of record_command_line.exe at path: it appends each command line it
 // is started with, and a line feed, to path + ".record.txt".
