@@ -46,12 +46,20 @@ void LayOut(ClaimCase& c) {
   PlaceRecorder(c.folder.File(L"started.exe"));
 }
 
+// Whether a finding is the row's: preflight's by its line, lint's by its
+// code (by any error on the line where the code is not settled yet).
+bool IsRowsFinding(const ClaimRow& row, const nlohmann::json& finding) {
+  const std::size_t line = finding.value("line", std::size_t{0});
+  if (row.preflight) return line == row.line;
+  if (row.code.empty()) return line == row.line && finding.value("severity", "") == "error";
+  return finding.value("code", "") == row.code;
+}
+
 // What lint or preflight said of the script, checked against the row.
 std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wstring& script) {
-  const bool preflight = row.preflight;
-  const ToolkitRun run =
-      RunToolkit(c.folder, (preflight ? L"preflight --format json " : L"lint --format json ") +
-                               Quoted(script));
+  const ToolkitRun run = RunToolkit(
+      c.folder, (row.preflight ? L"preflight --format json " : L"lint --format json ") +
+                    Quoted(script));
   nlohmann::json out;
   try {
     out = nlohmann::json::parse(run.out);
@@ -59,22 +67,18 @@ std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wst
     return "the toolkit's output is no JSON (exit " + std::to_string(run.exitCode) + "): " +
            run.out + run.err;
   }
-  const nlohmann::json& findings = preflight ? out["findings"] : out;
+  const nlohmann::json findings = row.preflight ? out.value("findings", nlohmann::json::array()) : out;
   for (const nlohmann::json& finding : findings) {
-    if (preflight ? finding.value("line", std::size_t{99999}) == row.line
-                  : row.code.empty() ? finding.value("severity", "") == "error" &&
-                                           finding.value("line", std::size_t{0}) == row.line
-                                     : finding.value("code", "") == row.code) {
-      if (preflight) return run.exitCode == 1 ? "" : "preflight's exit code is not 1";
-      if (finding.value("severity", "") != row.severity) {
-        return row.code + " is a " + finding.value("severity", "") + ", not a " + row.severity;
-      }
-      return "";
-    }
+    if (!IsRowsFinding(row, finding)) continue;
+    if (row.preflight) return run.exitCode == 1 ? "" : "preflight's exit code is not 1";
+    const std::string severity = finding.value("severity", "");
+    return severity == row.severity ? "" : row.code + " is a " + severity + ", not a " + row.severity;
   }
-  return std::string(preflight ? "preflight" : "lint") + " did not report " +
-         (preflight ? "line " + std::to_string(row.line) : row.code.empty() ? "an error" : row.code) +
-         ": " + run.out;
+  const std::string wanted = row.preflight      ? "line " + std::to_string(row.line)
+                             : row.code.empty() ? std::string("an error")
+                                                : row.code;
+  return std::string(row.preflight ? "preflight" : "lint") + " did not report " + wanted + ": " +
+         run.out;
 }
 
 bool BoxShown(const ObservedRun& run, std::string& problem) {

@@ -74,8 +74,10 @@ std::string CopyLine(const std::string& source, const std::string& target, Draw&
   return "COP" + std::string(1, SkippedByte(draw)) + from + (space ? " " : "\t") + to;
 }
 
-std::string RunLine(Draw& draw, bool runStartsKnown) {
-  std::string commandLine = "\"@R@\"";
+// Each RUN line starts a recorder of its own: two recorders started at once
+// could not both append to one record under Wine.
+std::string RunLine(std::size_t index, Draw& draw, bool runStartsKnown) {
+  std::string commandLine = "\"@R" + std::to_string(index) + "@\"";
   for (std::size_t count = draw.Below(3); count > 0; --count) {
     commandLine += " " + draw.OneOf(kRunArguments);
   }
@@ -136,9 +138,9 @@ DifferentialCase GenerateCase(std::uint64_t seed, bool runStartsKnown) {
   if (draw.Chance(20)) {  // a target the new version does not have
     lines.push_back(CopyLine(Latin1(draw.OneOf(generated.newFiles).name), "misspelt.txt", draw));
   }
-  for (std::size_t runs = draw.Below(3); runs > 0; --runs) {
+  for (std::size_t runs = draw.Below(kMostRuns + 1); runs > 0; --runs) {
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(draw.Below(lines.size() + 1)),
-                 RunLine(draw, runStartsKnown));
+                 RunLine(runs - 1, draw, runStartsKnown));
   }
   static const std::vector<std::string> kIdleLines = {
       "", "REM the new menu", "cop @S@\\x.txt @A@\\lower.txt", "\xEF\xBB\xBF" "COP\t@S@\\x\t@A@\\bom.txt"};

@@ -18,12 +18,16 @@ struct GeneratedFile {
   std::uint64_t written = 0;  // last-write time, in 100 ns since 1601
 };
 
+// RUN lines in a case at most, each with a recorder of its own.
+constexpr std::size_t kMostRuns = 2;
+
 struct DifferentialCase {
   std::uint64_t seed = 0;
   std::vector<GeneratedFile> newFiles;  // the new version: the sources
   std::vector<GeneratedFile> oldFiles;  // the installed version: the targets
   // The script's bytes; @S@ stands for the folder of the new files, @A@ for
-  // the installed folder, @R@ for the recorder's path.
+  // the installed folder, @R0@ to @R1@ for the paths of the command-line
+  // recorders, one per RUN line.
   std::string script;
   // A source held open without sharing while the updater runs, so that its
   // copy fails: a name of newFiles.

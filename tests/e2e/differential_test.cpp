@@ -90,14 +90,18 @@ std::string RunCase(const DifferentialCase& generated) {
   const std::wstring app = folder.File(L"app");
   const std::wstring old = folder.File(L"old");
   const std::wstring script = folder.File(L"update.txt");
-  const std::wstring recorder = folder.File(L"started.exe");
+  std::vector<std::wstring> recorders;
+  std::map<std::string, std::wstring> vars = {{"@S@", src}, {"@A@", app}};
+  for (std::size_t i = 0; i < kMostRuns; ++i) {
+    recorders.push_back(folder.File(L"started" + std::to_wstring(i) + L".exe"));
+    vars["@R" + std::to_string(i) + "@"] = recorders.back();
+    PlaceRecorder(recorders.back());
+  }
   if (folder.Path().find(L' ') != std::wstring::npos) return "the temporary folder holds a blank";
   WriteFiles(src, generated.newFiles);
   WriteFiles(app, generated.oldFiles);
   WriteFiles(old, generated.oldFiles);
-  PlaceRecorder(recorder);
-  const std::string bytes =
-      Expand(generated.script, {{"@S@", src}, {"@A@", app}, {"@R@", recorder}});
+  const std::string bytes = Expand(generated.script, vars);
   WriteBytes(script, bytes);
 
   const Json rows = ParseJson(RunToolkit(folder, L"print --format json " + Quoted(script)), "print");
@@ -130,13 +134,20 @@ std::string RunCase(const DifferentialCase& generated) {
 
   std::vector<std::wstring> expectedStarts = predicted.started;
   std::sort(expectedStarts.begin(), expectedStarts.end());
+  auto allRecorded = [&] {
+    std::vector<std::wstring> lines;
+    for (const std::wstring& recorder : recorders) {
+      for (std::wstring& line : RecordedCommandLines(recorder)) lines.push_back(std::move(line));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  };
   for (DWORD waited = 0; waited < kRecordWaitMs; waited += 50) {
-    if (RecordedCommandLines(recorder).size() >= expectedStarts.size()) break;
+    if (allRecorded().size() >= expectedStarts.size()) break;
     Sleep(50);
   }
   if (bytes.find("RUN") != std::string::npos) Sleep(kNoStartGraceMs);
-  std::vector<std::wstring> recorded = RecordedCommandLines(recorder);
-  std::sort(recorded.begin(), recorded.end());
+  const std::vector<std::wstring> recorded = allRecorded();
   const Tree after = TreeOf(app);
 
   std::string problems;
