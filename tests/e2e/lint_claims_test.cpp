@@ -6,8 +6,10 @@
 // another file than a reader of the line expects; warning, it does what the
 // bytes say, which is likely not what was meant, or fragile; info, harmless.
 //
-// The rows run many at once, so that the updater's wait before its checks is
-// paid a few times only.
+// The rows run many at once (DEVIDUDI_CLAIMS_PARALLEL of them), so that the
+// updater's wait before its checks is paid a few times only. A row marked
+// "lint today" is written for the effect the updater shows; lint does not
+// say so yet.
 #include <gtest/gtest.h>
 
 #include <algorithm>
