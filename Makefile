@@ -20,7 +20,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check demo bench bench-toolkit fuzz fuzz-replay clean release release-check
+.PHONY: build deps test check differential demo bench bench-toolkit fuzz fuzz-replay clean release release-check
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -130,6 +130,16 @@ ifeq ($(shell id -u),0)
 else
 	$(MAKE) --no-print-directory check $(if $(TESTS),,release-check)
 endif
+
+# The differential test of print and verify against the real updater, with
+# more cases than `make test` runs: `make differential SEED=42 CASES=1000`.
+# Without SEED the seed comes from the clock; the test prints it, and a
+# failing case names the seed that runs it again alone (CASES=1).
+SEED  ?=
+CASES ?= 500
+differential:
+	DEVIDUDI_DIFF_SEED='$(SEED)' DEVIDUDI_DIFF_CASES='$(CASES)' \
+	  $(MAKE) --no-print-directory test ARCHS=x64 TESTS=differential_tests
 
 # The release packages of the commit checked out, in dist/ (see
 # tools/release/build): from `git archive HEAD`, so only what is committed.
