@@ -28,7 +28,8 @@ void AddTexts(nlohmann::json& item, const PrintRow& row, Show show) {
 nlohmann::json PrintRowJson(const PrintRow& row) {
   nlohmann::json item = {{"line", row.Line},
                          {"kind", RowKindName(row.Kind)},
-                         {"percentage", row.Percentage}};
+                         {"percentage", row.Percentage},
+                         {"percentageAfter", row.PercentageAfter}};
   AddTexts(item, row, [](const std::string& bytes) { return Latin1ToUtf8(bytes); });
   if (row.Kind == RowKind::Run) {
     item["starts"] = row.Starts;

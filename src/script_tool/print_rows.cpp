@@ -38,6 +38,7 @@ void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const 
   ForEachScriptLine(fileBytes, [&](std::string_view line) {
     const ParsedLine command = ParseLine(line);
     row.Percentage = PercentageAfter(row.Line, count);
+    row.PercentageAfter = PercentageAfter(row.Line + 1, count);
     row.Line += 1;
     switch (command.Kind) {
       case CommandKind::Copy:

@@ -17,6 +17,9 @@ struct PrintRow {
   // The percentage the window shows before this command, when every command
   // before it succeeded.
   std::int32_t Percentage = 0;
+  // What it shows once this command has succeeded: the next row's
+  // Percentage, and 100 after the last row.
+  std::int32_t PercentageAfter = 0;
   // The exact bytes, as the updater takes them: source and target of a copy
   // (none for a COP without separator), the command line of a run, the whole
   // line of anything else. VisibleText shows them to a reader.

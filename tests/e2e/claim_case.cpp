@@ -192,7 +192,7 @@ ClaimRow Rule(std::string code, std::string severity, Effect effect, std::string
   return row;
 }
 
-ClaimRow Finding(std::string name, Effect effect, std::string script, std::wstring named) {
+ClaimRow PreflightFinding(std::string name, Effect effect, std::string script, std::wstring named) {
   ClaimRow row = Rule(std::move(name), "error", effect, std::move(script), std::move(named));
   row.preflight = true;
   return row;

@@ -67,7 +67,7 @@ struct ClaimRow {
 
 ClaimRow Rule(std::string code, std::string severity, Effect effect, std::string script,
               std::wstring named = L"");
-ClaimRow Finding(std::string name, Effect effect, std::string script, std::wstring named = L"");
+ClaimRow PreflightFinding(std::string name, Effect effect, std::string script, std::wstring named = L"");
 
 // The case's files while it runs.
 struct ClaimCase {

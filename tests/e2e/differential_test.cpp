@@ -191,7 +191,7 @@ std::string RunCase(const DifferentialCase& generated) {
         return row.value("kind", "") != "copy";
       });
       const std::optional<Display>& shown = run.beforeDeletingScript;
-      if (!shown || shown->percent != std::to_wstring(last.value("percentage", -1)) ||
+      if (!shown || shown->percent != std::to_wstring(last.value("percentageAfter", -1)) ||
           shown->status != (copy ? Text(last, "source") : L"Done") ||
           shown->title != (anyOther ? L"Ready, Starting..." : L"Updating PexaMenu, Please wait...")) {
         fail("print's last row " + last.dump() + " is not what the window showed");

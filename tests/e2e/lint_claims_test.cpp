@@ -7,9 +7,7 @@
 // bytes say, which is likely not what was meant, or fragile; info, harmless.
 //
 // The rows run many at once (DEVIDUDI_CLAIMS_PARALLEL of them), so that the
-// updater's wait before its checks is paid a few times only. A row marked
-// "lint today" is written for the effect the updater shows; lint does not
-// say so yet.
+// updater's wait before its checks is paid a few times only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +19,7 @@
 
 #include "e2e/claim_case.h"
 #include "e2e/toolkit_run.h"
+#include "script_tool/lint_rules.h"
 #include "support/peer_process.h"
 
 namespace {
@@ -46,12 +45,11 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS001", "error", E::DoesNothing, "cop\t@S@\\a.txt\t@A@\\b.txt\r\n", L"@A@\\b.txt"),
       // The byte after the keyword is skipped whatever it is: a quote there
       // is eaten, and the program's path ends in a stray quote.
-      Rule("DS002", "error", E::StartsNothing, "RUN\"@R@\" /x\r\n")
-          .Note("lint today: silent, for only a letter or digit there is a finding"),
+      Rule("DS002", "error", E::StartsNothing, "RUN\"@R@\" /x\r\n"),
       Rule("DS002", "error", E::DoesNothing, "CPO\t@S@\\a.txt\t@A@\\b.txt\r\n", L"@A@\\b.txt"),
       // The fourth byte skipped, this line copies just as its writer meant:
-      // the finding is about the form, the effect is harmless.
-      Rule("DS002", "error", E::CopiesTo, "COPY@S@\\a.txt\t@A@\\b.txt\r\n", L"@A@\\b.txt"),
+      // the finding is about the fragile form.
+      Rule("DS049", "warning", E::CopiesTo, "COPY@S@\\a.txt\t@A@\\b.txt\r\n", L"@A@\\b.txt"),
       Rule("DS003", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\r\n",
            L"PexaMenu is already running\n(COP line without a target)"),
       Rule("DS004", "error", E::StopsAtQuestion, "COP\t\t@S@\\a.txt\t@A@\\b.txt\r\n",
@@ -59,8 +57,7 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS005", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t\r\n",
            L"Write access to file missing: COP line with an empty target"),
       // Lint today calls it an error; the updater skips the mark.
-      Rule("DS006", "info", E::CopiesTo, "\xEF\xBB\xBF" + kCopyA, L"@A@\\a.txt")
-          .Note("lint today: error"),
+      Rule("DS006", "info", E::CopiesTo, "\xEF\xBB\xBF" + kCopyA, L"@A@\\a.txt"),
       Rule("DS007", "error", E::DoesNothing, Utf16Le("COP\t@S@\\a.txt\t@A@\\b.txt\r\n"),
            L"@A@\\b.txt"),
       Rule("DS008", "error", E::StopsAtQuestion, WithNul("COP\t@S@\\a\0.txt\t@A@\\a.txt\r\n"),
@@ -102,15 +99,12 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS014", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\\r\n",
            L"PexaMenu is already running\n(@A@\\)"),
       Rule("DS014", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\.\r\n",
-           L"PexaMenu is already running\n(@A@\\.)")
-          .Note("lint today: silent"),
+           L"PexaMenu is already running\n(@A@\\.)"),
       Rule("DS014", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\..\r\n",
-           L"PexaMenu is already running\n(@A@\\..)")
-          .Note("lint today: silent"),
+           L"PexaMenu is already running\n(@A@\\..)"),
       // The copy goes through a temporary file: it succeeds and leaves the
       // file as it was. Lint today calls it an error that fails.
-      Rule("DS015", "warning", E::DoesNothing, "COP\t@A@\\a.txt\t@A@\\A.TXT\r\n", L"@A@\\a.txt")
-          .Note("lint today: error"),
+      Rule("DS015", "warning", E::DoesNothing, "COP\t@A@\\a.txt\t@A@\\A.TXT\r\n", L"@A@\\a.txt"),
       Rule("DS016", "error", E::StartsNothing,
            "RUN \"@R@\" /x " + std::string(300, 'p') + "\r\n"),
       Rule("DS017", "error", E::FailsCopy, "RUN @PROG@\r\nCOP\t@S@\\prog.exe\t@A@\\prog.exe\r\n",
@@ -168,7 +162,6 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS044", "warning", E::Starts, "RUN @F@\\Pexa Menu\\started /x\r\n",
            L"\"@F@\\Pexa Menu\\started\" /x")
           .Recorder(L"@F@\\Pexa Menu\\started.exe")
-          .Note("lint today: silent without an extension")
           .Arrange([](ClaimCase& c) { PlaceRecorder(c.folder.File(L"Pexa Menu\\started.exe")); }),
       Rule("DS045", "warning", E::ReadyWhileCopying, "RUN \"@R@\" /x\r\n" + kCopyA,
            L"@S@\\a.txt"),
@@ -180,8 +173,7 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS047", "warning", E::CopiesTo,
            "COP\t@S@\\a.txt\t@A@\\\xE9t\xE9.txt\r\nCOP\t@S@\\b.txt\t@A@\\\xC9T\xC9.TXT\r\n",
            L"@A@\\\u00E9t\u00E9.txt")
-          .Bytes("new b")
-          .Note("lint today: folds ASCII letters only"),
+          .Bytes("new b"),
       // The lone CR keeps the second RUN in the first one's command line.
       Rule("DS048", "warning", E::Starts, "RUN \"@R@\" /a\rRUN \"@R@\" /b\r\n",
            L"\"@R@\" /a\rRUN \"@R@\" /b"),
@@ -192,59 +184,58 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS083", "info", E::CopiesTo, kCopyA + "COP\t@S@\\b.txt\t@A@\\b.txt\n", L"@A@\\b.txt")
           .Bytes("new b"),
       // Wine's CreateProcessW refuses a command line that starts with a
-      // blank (error 2). Lint today is silent; the code it will have is not
-      // settled, so any error on the line counts.
-      Rule("", "error", E::StartsNothing, "RUN  \"@R@\" /x\r\n").Note("lint today: silent"),
+      // blank (error 2).
+      Rule("DS019", "error", E::StartsNothing, "RUN  \"@R@\" /x\r\n"),
   };
 }
 
 std::vector<ClaimRow> PreflightRows() {
   return {
-      Finding("folder not writable", E::StopsAtNotice, "",
+      PreflightFinding("folder not writable", E::StopsAtNotice, "",
               L"Write access to folder missing:\n@NW@")
           .Script(L"@NW@\\upd.txt")
           .AtLine(0),
-      Finding("folder lets a file be created but not deleted", E::NotObservable, kCopyA)
+      PreflightFinding("folder lets a file be created but not deleted", E::NotObservable, kCopyA)
           .Note("Wine maps rights to Unix permissions, where creating and deleting a file in "
                 "a folder are one right"),
-      Finding("script read-only", E::StopsAtNotice, "", L"Delete access to folder missing:\n@F@")
+      PreflightFinding("script read-only", E::StopsAtNotice, "", L"Delete access to folder missing:\n@F@")
           .AtLine(0)
           .Arrange([](ClaimCase& c) {
             WriteBytes(c.folder.File(L"update.txt"), c.ExpandNarrow(kCopyA));
             SetReadOnly(c.folder.File(L"update.txt"), true);
           }),
-      Finding("COP without source and target", E::StopsAtQuestion, "COP\t@S@\\a.txt\r\n",
+      PreflightFinding("COP without source and target", E::StopsAtQuestion, "COP\t@S@\\a.txt\r\n",
               L"PexaMenu is already running\n(COP line without a target)"),
-      Finding("source holds a NUL byte", E::StopsAtQuestion,
+      PreflightFinding("source holds a NUL byte", E::StopsAtQuestion,
               WithNul("COP\t@S@\\a\0.txt\t@A@\\a.txt\r\n"),
               L"Can't access source files: @S@\\a\u2400.txt"),
-      Finding("source missing", E::StopsAtQuestion, "COP\t@S@\\none.txt\t@A@\\a.txt\r\n",
+      PreflightFinding("source missing", E::StopsAtQuestion, "COP\t@S@\\none.txt\t@A@\\a.txt\r\n",
               L"Can't access source files: @S@\\none.txt"),
       // Preflight today says the copy fails; the updater stops at its checks.
-      Finding("source is a folder", E::StopsAtQuestion, "COP\t@S@\\sub\t@A@\\a.txt\r\n",
+      PreflightFinding("source is a folder", E::StopsAtQuestion, "COP\t@S@\\sub\t@A@\\a.txt\r\n",
               L"Can't access source files: @S@\\sub"),
-      Finding("target is a folder", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\sub\r\n",
+      PreflightFinding("target is a folder", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\sub\r\n",
               L"PexaMenu is already running\n(@A@\\sub)"),
-      Finding("target read-only", E::StopsAtQuestion, kCopyA,
+      PreflightFinding("target read-only", E::StopsAtQuestion, kCopyA,
               L"PexaMenu is already running\n(@A@\\a.txt)")
           .Arrange([](ClaimCase& c) { SetReadOnly(c.folder.File(L"app\\a.txt"), true); }),
-      Finding("target in use", E::StopsAtQuestion, kCopyA,
+      PreflightFinding("target in use", E::StopsAtQuestion, kCopyA,
               L"PexaMenu is already running\n(@A@\\a.txt)")
           .Arrange([](ClaimCase& c) {
             c.keep.push_back(std::make_shared<FileHolder>(c.folder.File(L"app\\a.txt"), L"r", L"-"));
           }),
-      Finding("target cannot be opened for another reason", E::NotObservable, kCopyA)
+      PreflightFinding("target cannot be opened for another reason", E::NotObservable, kCopyA)
           .Note("under Wine every refusal is a read-only file, a folder or a file in use"),
-      Finding("target's folder missing", E::StopsAtQuestion,
+      PreflightFinding("target's folder missing", E::StopsAtQuestion,
               "COP\t@S@\\a.txt\t@A@\\none\\a.txt\r\n",
               L"Write access to file missing: @A@\\none\\a.txt"),
-      Finding("target cannot be created", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@NW@\\a.txt\r\n",
+      PreflightFinding("target cannot be created", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@NW@\\a.txt\r\n",
               L"Write access to file missing: @NW@\\a.txt"),
-      Finding("RUN holds a NUL byte", E::StartsNothing, WithNul("RUN \"@R@\" /x\0y\r\n")),
-      Finding("RUN of 256 or more", E::StartsNothing,
+      PreflightFinding("RUN holds a NUL byte", E::StartsNothing, WithNul("RUN \"@R@\" /x\0y\r\n")),
+      PreflightFinding("RUN of 256 or more", E::StartsNothing,
               "RUN \"@R@\" /x " + std::string(300, 'p') + "\r\n"),
-      Finding("RUN without a command line", E::StartsNothing, "RUN \r\n"),
-      Finding("RUN program not found", E::StartsNothing, "RUN \"@F@\\none.exe\" \"@R@\"\r\n"),
+      PreflightFinding("RUN without a command line", E::StartsNothing, "RUN \r\n"),
+      PreflightFinding("RUN program not found", E::StartsNothing, "RUN \"@F@\\none.exe\" \"@R@\"\r\n"),
   };
 }
 
@@ -301,6 +292,17 @@ void ExpectEveryRowHolds(bool preflight) {
 TEST(LintClaims, EveryRuleDoesWhatItsFindingSays) { ExpectEveryRowHolds(false); }
 
 TEST(PreflightClaims, EveryFindingIsWhereTheUpdaterStops) { ExpectEveryRowHolds(true); }
+
+// A rule added to lint without a row here would make a claim nobody saw
+// the updater keep.
+TEST(LintClaims, EveryRuleHasARow) {
+  for (const LintRule& rule : LintRules()) {
+    const bool held = std::any_of(AllRows().begin(), AllRows().end(), [&](const Running& running) {
+      return !running.row.preflight && running.row.code == rule.Code;
+    });
+    EXPECT_TRUE(held) << rule.Code << " has no row";
+  }
+}
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

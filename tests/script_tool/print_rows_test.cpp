@@ -107,6 +107,8 @@ TEST(PrintScriptRows, PercentageIsShortOfAHundredBeforeTheLastCommand) {
   EXPECT_EQ(rows[2].Percentage, 1);
   EXPECT_EQ(rows[75].Percentage, 50);
   EXPECT_EQ(rows[149].Percentage, 99);
+  EXPECT_EQ(rows[148].PercentageAfter, 99);
+  EXPECT_EQ(rows[149].PercentageAfter, 100) << "full once the last command is done";
   EXPECT_TRUE(PrintScriptRows("").empty());
 }
 

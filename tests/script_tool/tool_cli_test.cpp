@@ -132,6 +132,7 @@ TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1]["kind"], "run");
   EXPECT_EQ(rows[1]["percentage"], 50);
+  EXPECT_EQ(rows[1]["percentageAfter"], 100);
   EXPECT_EQ(rows[1]["commandLine"], "C:\\app\\a.exe");
   EXPECT_EQ(rows[1]["starts"], true);
   EXPECT_EQ(rows[0]["source"], "C:\\new\\a.exe");
