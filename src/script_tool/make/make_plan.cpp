@@ -110,7 +110,7 @@ class Comparison {
       item.TimeDiffers = old->LastWrite != entry.LastWrite;
       if (!item.SizeDiffers) {
         bool readable = false;
-        item.BytesDiffer = !SameContents(old->Path, entry.Path, entry.Size, readable);
+        item.BytesDiffer = !SameContents(old->Path, entry.Path, readable);
         if (!readable) {
           Error(request_.NewFolder, entry, "cannot be compared with OLD: a file cannot be read");
           return;

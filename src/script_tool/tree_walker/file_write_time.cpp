@@ -46,6 +46,8 @@ CivilDate DateOfDay(std::int64_t days) {
 
 #ifdef _WIN32
 
+WindowsFileTime WindowsTimeOf(std::int64_t platformTime) { return platformTime; }
+
 WindowsFileTime LastWriteTime(const std::filesystem::path& file, std::error_code& error) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
@@ -78,6 +80,14 @@ std::error_code SetLastWriteTime(const std::filesystem::path& file, WindowsFileT
 
 #else
 
+WindowsFileTime WindowsTimeOf(std::int64_t platformTime) {
+  constexpr std::int64_t kNanosecondsPerUnit = 1'000'000'000 / kUnitsPerSecond;
+  // Rounded down, also before 1970.
+  std::int64_t units = platformTime / kNanosecondsPerUnit;
+  if (platformTime % kNanosecondsPerUnit < 0) --units;
+  return units + kSecondsFrom1601To1970 * kUnitsPerSecond;
+}
+
 WindowsFileTime LastWriteTime(const std::filesystem::path& file, std::error_code& error) {
   struct stat status {};
   if (stat(file.c_str(), &status) != 0) {
@@ -85,10 +95,8 @@ WindowsFileTime LastWriteTime(const std::filesystem::path& file, std::error_code
     return 0;
   }
   error.clear();
-  // Finer than 100 ns cannot survive the trip to a Windows machine.
-  return (static_cast<std::int64_t>(status.st_mtim.tv_sec) + kSecondsFrom1601To1970) *
-             kUnitsPerSecond +
-         status.st_mtim.tv_nsec / 100;
+  return WindowsTimeOf(static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
+                       status.st_mtim.tv_nsec);
 }
 
 std::error_code SetLastWriteTime(const std::filesystem::path& file, WindowsFileTime time) {

@@ -11,6 +11,11 @@
 
 using WindowsFileTime = std::int64_t;
 
+// A last-write time in the platform's own units (100 ns since 1601 on
+// Windows, 1 ns since 1970 on Linux) as Windows keeps it: finer than 100 ns
+// cannot survive the trip to a Windows machine.
+WindowsFileTime WindowsTimeOf(std::int64_t platformTime);
+
 // The file's last-write time; error is set when it cannot be read.
 WindowsFileTime LastWriteTime(const std::filesystem::path& file, std::error_code& error);
 

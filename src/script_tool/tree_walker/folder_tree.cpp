@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <type_traits>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -93,8 +94,11 @@ class ReadableFile {
     if (file_ != nullptr) std::fclose(file_);
   }
   bool IsOpen() const { return file_ != nullptr; }
-  bool ReadExactly(char* into, std::size_t bytes) {
-    return std::fread(into, 1, bytes, file_) == bytes;
+  // Fills into as far as the file goes: fewer bytes only at its end. False
+  // when the file cannot be read.
+  bool ReadUpTo(char* into, std::size_t bytes, std::size_t& got) {
+    got = std::fread(into, 1, bytes, file_);
+    return std::ferror(file_) == 0;
   }
 
  private:
@@ -153,13 +157,16 @@ class ReadableFile {
     if (file_ >= 0) close(file_);
   }
   bool IsOpen() const { return file_ >= 0; }
-  bool ReadExactly(char* into, std::size_t bytes) {
-    while (bytes > 0) {
-      const ssize_t got = read(file_, into, bytes);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      into += got;
-      bytes -= static_cast<std::size_t>(got);
+  // Fills into as far as the file goes: fewer bytes only at its end. False
+  // when the file cannot be read.
+  bool ReadUpTo(char* into, std::size_t bytes, std::size_t& got) {
+    got = 0;
+    while (got < bytes) {
+      const ssize_t read_now = read(file_, into + got, bytes - got);
+      if (read_now < 0 && errno == EINTR) continue;
+      if (read_now < 0) return false;
+      if (read_now == 0) break;
+      got += static_cast<std::size_t>(read_now);
     }
     return true;
   }
@@ -169,6 +176,16 @@ class ReadableFile {
 };
 
 #endif
+
+// A name that is not UTF-8 keeps its own bytes in the key, behind a mark, so
+// that two such names in one folder stay two.
+std::wstring UndecodedKey(const NativePath& name) {
+  std::wstring key(1, L'\x01');
+  for (const NativePath::value_type unit : name) {
+    key.push_back(static_cast<wchar_t>(static_cast<std::make_unsigned_t<NativePath::value_type>>(unit)));
+  }
+  return key;
+}
 
 struct Walker {
   FolderTree& tree;
@@ -201,7 +218,7 @@ struct Walker {
     const std::wstring name = decoded.value_or(L"?");
     entry.Relative = relative + name;
     entry.NameStart = relative.size();
-    entry.Key = key + FoldWideName(name);
+    entry.Key = key + (decoded ? FoldWideName(name) : UndecodedKey(listed.name));
     entry.Key.push_back(L'\0');
     entry.Shown = shown + ShownName(listed.name);
     entry.Kind = listed.kind;
@@ -246,8 +263,7 @@ FolderTree ReadFolderTree(const fs::path& root) {
 
 bool CanRead(const NativePath& path) { return ReadableFile(path).IsOpen(); }
 
-bool SameContents(const NativePath& first, const NativePath& second, std::uintmax_t size,
-                  bool& readable) {
+bool SameContents(const NativePath& first, const NativePath& second, bool& readable) {
   readable = false;
   ReadableFile a(first);
   ReadableFile b(second);
@@ -256,18 +272,22 @@ bool SameContents(const NativePath& first, const NativePath& second, std::uintma
   // more than reading most of them. The toolkit compares on one thread.
   static std::vector<char> chunkA(kCompareChunkBytes);
   static std::vector<char> chunkB(kCompareChunkBytes);
-  // Both files were this long when listed; one that changes meanwhile is
-  // compared as far as that size.
-  for (std::uintmax_t left = size; left > 0;) {
-    const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uintmax_t>(left, kCompareChunkBytes));
-    if (!a.ReadExactly(chunkA.data(), want) || !b.ReadExactly(chunkB.data(), want)) return false;
-    if (!std::equal(chunkA.begin(), chunkA.begin() + want, chunkB.begin())) {
+  // To the end of both, whatever size they were listed with: a file that
+  // grows meanwhile is not taken for its first bytes.
+  for (;;) {
+    std::size_t gotA = 0;
+    std::size_t gotB = 0;
+    if (!a.ReadUpTo(chunkA.data(), chunkA.size(), gotA) ||
+        !b.ReadUpTo(chunkB.data(), chunkB.size(), gotB)) {
+      return false;
+    }
+    if (gotA != gotB || !std::equal(chunkA.begin(), chunkA.begin() + gotA, chunkB.begin())) {
       readable = true;
       return false;
     }
-    left -= want;
+    if (gotA == 0) {
+      readable = true;
+      return true;
+    }
   }
-  readable = true;
-  return true;
 }

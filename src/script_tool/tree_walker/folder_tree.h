@@ -1,12 +1,15 @@
 #pragma once
-// A folder and everything under it, as make compares two of them: each file
-// and folder by its relative path, in the order Windows would sort the paths,
-// with what Windows would make of each name.
+// A folder and everything under it, as make plans from two of them and verify
+// compares two: each file and folder by its relative path, in the order
+// Windows would sort the paths, with what Windows would make of each name
+// (names/windows_names.h folds them), its size, kind and last-write time.
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "script_tool/tree_walker/file_write_time.h"
 
 enum class EntryKind { File, Folder, Link, Other };
 
@@ -29,7 +32,8 @@ struct TreeEntry {
   NativePath Path;
   std::uintmax_t Size = 0;
   // The last-write time in the platform's own units (100 ns on Windows, 1 ns
-  // on Linux): only ever compared with another of the same platform.
+  // on Linux): only ever compared with another of the same platform, or
+  // turned into Windows' units by WindowsTimeOf (file_write_time.h).
   std::int64_t LastWrite = 0;
   // Why the entry cannot be used as it is (a name that is not UTF-8, a folder
   // that cannot be listed), or empty.
@@ -53,7 +57,6 @@ std::string ShownPath(const std::filesystem::path& path);
 // True when the file can be opened for reading.
 bool CanRead(const NativePath& path);
 
-// True when the two files, both of this size, hold the same bytes; false as
-// well when either cannot be read, which readable then says.
-bool SameContents(const NativePath& first, const NativePath& second, std::uintmax_t size,
-                  bool& readable);
+// True when the two files hold the same bytes, both read to their ends;
+// false as well when either cannot be read, which readable then says.
+bool SameContents(const NativePath& first, const NativePath& second, bool& readable);

@@ -1,14 +1,8 @@
 #include "script_tool/tree_walker/tree_compare.h"
 
-#include <array>
-#include <cstring>
-#include <fstream>
-#include <map>
 #include <system_error>
 
-#include "names/text_conversions.h"
-#include "names/windows_names.h"
-#include "script_tool/tree_walker/windows_paths.h"
+#include "script_tool/tree_walker/folder_tree.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -18,86 +12,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kReadChunkBytes = 64 * 1024;
-
-struct TreeEntry {
-  fs::path Full;
-  std::string Display;
-  bool Folder = false;
-};
-
-// Keys compare as Windows compares paths; a name beyond Latin-1 keeps its own
-// bytes, marked so that it cannot meet a folded Latin-1 name. Names are
-// joined by a NUL, which sorts below every byte of a name, so that whatever
-// lies in a folder follows the folder's own key at once.
-constexpr char kKeySeparator = '\0';
-
-std::string KeyOfName(const fs::path& name) {
-  const std::optional<std::string> latin1 = Latin1Name(name);
-  if (latin1) return FoldName(*latin1);
-  return "\x01" + name.u8string();
+// The key's own entries end at the first that does not start with it: its
+// twins (names Windows takes for the same) and, for a folder, all it holds.
+// Keys end with a NUL, so a longer name never starts with a shorter one.
+std::size_t PastKey(const std::vector<TreeEntry>& entries, std::size_t index, bool withContents) {
+  const std::wstring& key = entries[index].Key;
+  std::size_t next = index + 1;
+  while (next < entries.size() &&
+         (withContents ? entries[next].Key.compare(0, key.size(), key) == 0
+                       : entries[next].Key == key)) {
+    ++next;
+  }
+  return next;
 }
 
-using TreeEntries = std::map<std::string, TreeEntry>;
-
-// Past the entry and, for a folder, past all it holds: a folder that one
-// tree lacks is one difference, however full it is.
-TreeEntries::const_iterator PastEntry(TreeEntries::const_iterator entry,
-                                      const TreeEntries& entries) {
-  const std::string prefix = entry->first + kKeySeparator;
-  ++entry;
-  while (entry != entries.end() && entry->first.compare(0, prefix.size(), prefix) == 0) ++entry;
-  return entry;
-}
-
-// Every file and folder below the root, by key. Returns empty text, or what
-// could not be read.
-std::string ListTree(const fs::path& folder, const std::string& keyPrefix,
-                     const std::string& displayPrefix,
-                     TreeEntries& entries) {
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-    const fs::path name = it->path().filename();
-    const std::string key = keyPrefix + KeyOfName(name);
-    const std::string display = displayPrefix + name.u8string();
-    const bool isFolder = it->is_directory(error);
-    if (error) break;
-    entries[key] = TreeEntry{it->path(), display, isFolder};
-    if (isFolder) {
-      std::string failed = ListTree(it->path(), key + kKeySeparator, display + "/", entries);
-      if (!failed.empty()) return failed;
+// Why the tree cannot be compared to the end, or empty: the root or a folder
+// in it could not be listed, or an entry's status could not be read.
+std::string WhyUnreadable(const fs::path& root, const FolderTree& tree) {
+  if (!tree.Error.empty()) return ShownPath(root) + ": " + tree.Error;
+  for (const TreeEntry& entry : tree.Entries) {
+    if (entry.Unlisted || entry.Problem.rfind("cannot be read", 0) == 0) {
+      return ShownPath(root) + "/" + entry.Shown + ": " + entry.Problem;
     }
   }
-  if (error) return folder.u8string() + ": " + error.message();
   return {};
-}
-
-// True when both files hold the same bytes; sizes first, as most changed
-// files differ in size.
-bool SameContents(const fs::path& a, const fs::path& b, std::error_code& error) {
-  const std::uintmax_t sizeA = fs::file_size(a, error);
-  if (error) return false;
-  const std::uintmax_t sizeB = fs::file_size(b, error);
-  if (error || sizeA != sizeB) return false;
-  std::ifstream first(a, std::ios::binary);
-  std::ifstream second(b, std::ios::binary);
-  if (!first || !second) {
-    error = std::make_error_code(std::errc::io_error);
-    return false;
-  }
-  std::array<char, kReadChunkBytes> bufferA;
-  std::array<char, kReadChunkBytes> bufferB;
-  for (;;) {
-    first.read(bufferA.data(), bufferA.size());
-    second.read(bufferB.data(), bufferB.size());
-    const std::streamsize got = first.gcount();
-    if (got != second.gcount()) return false;
-    if (std::memcmp(bufferA.data(), bufferB.data(), static_cast<std::size_t>(got)) != 0) {
-      return false;
-    }
-    if (got < static_cast<std::streamsize>(bufferA.size())) return true;
-  }
 }
 
 }  // namespace
@@ -115,55 +53,57 @@ const char* KindWord(TreeDifference::Kind kind) {
 
 TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) {
   TreeComparison result;
-  TreeEntries have;
-  TreeEntries want;
-  result.Error = ListTree(compared, "", "", have);
-  if (result.Error.empty()) result.Error = ListTree(expected, "", "", want);
+  const FolderTree haveTree = ReadFolderTree(compared);
+  const FolderTree wantTree = ReadFolderTree(expected);
+  result.Error = WhyUnreadable(compared, haveTree);
+  if (result.Error.empty()) result.Error = WhyUnreadable(expected, wantTree);
   if (!result.Error.empty()) return result;
 
   using Kind = TreeDifference::Kind;
-  auto haveIt = have.cbegin();
-  auto wantIt = want.cbegin();
-  while (haveIt != have.end() || wantIt != want.end()) {
-    if (wantIt == want.end() || (haveIt != have.end() && haveIt->first < wantIt->first)) {
-      result.Differences.push_back({Kind::Extra, haveIt->second.Display});
-      haveIt = PastEntry(haveIt, have);
+  const std::vector<TreeEntry>& have = haveTree.Entries;
+  const std::vector<TreeEntry>& want = wantTree.Entries;
+  std::size_t h = 0;
+  std::size_t w = 0;
+  while (h < have.size() || w < want.size()) {
+    const int order = h == have.size()   ? 1
+                      : w == want.size() ? -1
+                                         : have[h].Key.compare(want[w].Key);
+    if (order < 0) {
+      result.Differences.push_back({Kind::Extra, have[h].Shown});
+      h = PastKey(have, h, true);
       continue;
     }
-    if (haveIt == have.end() || wantIt->first < haveIt->first) {
-      result.Differences.push_back({Kind::Missing, wantIt->second.Display});
-      wantIt = PastEntry(wantIt, want);
+    if (order > 0) {
+      result.Differences.push_back({Kind::Missing, want[w].Shown});
+      w = PastKey(want, w, true);
       continue;
     }
-    const TreeEntry& mine = haveIt->second;
-    const TreeEntry& theirs = wantIt->second;
-    if (mine.Folder != theirs.Folder) {
-      result.Differences.push_back({Kind::FileOrFolder, mine.Display});
-      haveIt = PastEntry(haveIt, have);
-      wantIt = PastEntry(wantIt, want);
+    const TreeEntry& mine = have[h];
+    const TreeEntry& theirs = want[w];
+    const bool mineIsFolder = mine.Kind == EntryKind::Folder;
+    if (mineIsFolder != (theirs.Kind == EntryKind::Folder)) {
+      result.Differences.push_back({Kind::FileOrFolder, mine.Shown});
+      h = PastKey(have, h, true);
+      w = PastKey(want, w, true);
       continue;
     }
-    ++haveIt;
-    ++wantIt;
-    if (mine.Folder) continue;
+    h = PastKey(have, h, false);
+    w = PastKey(want, w, false);
+    if (mineIsFolder) continue;
     ++result.FilesCompared;
-    std::error_code error;
-    if (!SameContents(mine.Full, theirs.Full, error)) {
-      if (error) {
-        result.Error = mine.Display + ": " + error.message();
+    bool readable = true;
+    if (mine.Size != theirs.Size || !SameContents(mine.Path, theirs.Path, readable)) {
+      if (!readable) {
+        result.Error = mine.Shown + ": cannot be read";
         return result;
       }
-      result.Differences.push_back({Kind::Contents, mine.Display});
+      result.Differences.push_back({Kind::Contents, mine.Shown});
       continue;
     }
-    const WindowsFileTime mineTime = LastWriteTime(mine.Full, error);
-    const WindowsFileTime theirTime = error ? 0 : LastWriteTime(theirs.Full, error);
-    if (error) {
-      result.Error = mine.Display + ": " + error.message();
-      return result;
-    }
+    const WindowsFileTime mineTime = WindowsTimeOf(mine.LastWrite);
+    const WindowsFileTime theirTime = WindowsTimeOf(theirs.LastWrite);
     if (mineTime != theirTime) {
-      result.Differences.push_back({Kind::Time, mine.Display, mineTime, theirTime});
+      result.Differences.push_back({Kind::Time, mine.Shown, mineTime, theirTime});
     }
   }
   return result;

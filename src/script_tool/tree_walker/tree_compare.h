@@ -1,8 +1,8 @@
 #pragma once
-// Two folder trees compared as an installed copy of a program is judged: the
-// same files, with the same contents and last-write times. Names are matched
-// as Windows matches them (case-insensitively), since the trees stand for
-// folders on Windows.
+// Two folder trees, walked as make walks them (folder_tree.h), compared as an
+// installed copy of a program is judged: the same files, with the same
+// contents and last-write times. Names are matched as Windows matches them
+// (case-insensitively), since the trees stand for folders on Windows.
 
 #include <filesystem>
 #include <string>
