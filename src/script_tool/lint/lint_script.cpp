@@ -100,13 +100,11 @@ LintScript ReadLintScript(std::string_view fileBytes) {
   script.WideMark = WideMarkName(fileBytes);
   script.Utf8Mark = fileBytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
 
-  // An upper bound on the lines: each LF ends at most one.
-  script.Lines.reserve(static_cast<std::size_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n')) + 1);
+  script.Lines.reserve(CountScriptLines(fileBytes));
   const char* const fileEnd = fileBytes.data() + fileBytes.size();
-  ForEachScriptLine(fileBytes, [&](std::string_view text) {
-    const std::size_t number = script.Lines.size() + 1;
-    const std::size_t columnOffset = number == 1 && script.Utf8Mark ? kUtf8ByteOrderMark.size() : 0;
-    LintLine& lintLine = script.Lines.emplace_back(LintLine{ReadLine{number, text, columnOffset, ParseLine(text)}});
+  ForEachReadLine(fileBytes, [&](const ReadLine& line) {
+    LintLine& lintLine = script.Lines.emplace_back(LintLine{line});
+    const std::string_view text = line.Text;
     // The line is a view into the file: what follows it there is its end.
     const char* const after = text.data() + text.size();
     if (after != fileEnd && *after == '\r' && after + 1 != fileEnd && after[1] == '\n') {

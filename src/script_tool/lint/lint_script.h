@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "script/file_command.h"
+#include "script_tool/script_reader/script_file.h"
 
 // How a line ended in the file. The updater reads both endings alike; only
 // a mix of them is worth a word.
@@ -31,17 +32,6 @@ enum class KeywordFault {
 inline bool IsSoundKeyword(KeywordFault fault) {
   return fault == KeywordFault::None || fault == KeywordFault::NotASeparator;
 }
-
-// One line as the updater reads it, like ScriptLine, but its text and its
-// arguments views into the file's bytes: no copy of any line, and no
-// allocation per line.
-struct ReadLine {
-  std::size_t Number = 0;  // from 1
-  std::string_view Text;   // without the line end
-  // Where Text starts in the file's line: 3 behind a byte-order mark.
-  std::size_t ColumnOffset = 0;
-  ParsedLine Command;
-};
 
 struct LintLine {
   ReadLine Line;

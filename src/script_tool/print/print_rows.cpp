@@ -1,9 +1,8 @@
 #include "script_tool/print/print_rows.h"
 
 #include "script/progress.h"
-#include "script/file_command.h"
-#include "script/text_mode.h"
 #include "script_tool/script_reader/run_program.h"
+#include "script_tool/script_reader/script_file.h"
 
 std::string_view RowKindName(RowKind kind) {
   switch (kind) {
@@ -29,17 +28,17 @@ std::string AsSentence(std::string fragment) {
 
 void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const PrintRow&)>& visit) {
   // The updater's own reading and grammar, line by line.
-  std::size_t count = 0;
-  ForEachScriptLine(fileBytes, [&](std::string_view) { ++count; });
+  const std::size_t count = CountScriptLines(fileBytes);
   if (count == 0) return;
   // The runner's own arithmetic: every command, of whatever kind, that does
   // not fail moves the percentage on.
   PrintRow row;
-  ForEachScriptLine(fileBytes, [&](std::string_view line) {
-    const ParsedLine command = ParseLine(line);
+  ForEachReadLine(fileBytes, [&](const ReadLine& read) {
+    const ParsedLine& command = read.Command;
+    const std::string_view line = read.Text;
     row.Percentage = PercentageAfter(row.Line, count);
     row.PercentageAfter = PercentageAfter(row.Line + 1, count);
-    row.Line += 1;
+    row.Line = read.Number;
     switch (command.Kind) {
       case CommandKind::Copy:
         row.Kind = RowKind::Copy;

@@ -8,8 +8,6 @@
 #include <sstream>
 #include <system_error>
 
-#include "script/line_splitter.h"
-#include "script/text_mode.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -70,17 +68,18 @@ InputBytes ReadInputBytes(const std::string& name) {
   return input;
 }
 
+std::size_t CountScriptLines(std::string_view fileBytes) {
+  std::size_t count = 0;
+  ForEachScriptLine(fileBytes, [&](std::string_view) { ++count; });
+  return count;
+}
+
 std::vector<ScriptLine> ParseScriptLines(std::string_view fileBytes) {
-  const std::string text = ScriptTextFromFileBytes(fileBytes);
-  const bool markDropped =
-      fileBytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
   std::vector<ScriptLine> lines;
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  ForEachLine(text, [&](std::string_view line) {
-    const std::size_t number = lines.size() + 1;
-    lines.push_back(ScriptLine{number, std::string(line),
-                               number == 1 && markDropped ? kUtf8ByteOrderMark.size() : 0,
-                               FileCommand(std::string(line))});
+  lines.reserve(CountScriptLines(fileBytes));
+  ForEachReadLine(fileBytes, [&](const ReadLine& line) {
+    lines.push_back(ScriptLine{line.Number, std::string(line.Text), line.ColumnOffset,
+                               FileCommand(std::string(line.Text))});
   });
   return lines;
 }
