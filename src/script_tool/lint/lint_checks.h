@@ -1,7 +1,7 @@
 #pragma once
 // The check functions behind the rules of lint_rules.cpp, each reporting
 // through the sink of its own rule. Most look at one line at a time (all of
-// them run on a line before the next: a script may have 100,000 lines); the
+// them run on a line before the next, so that a long script is read once); the
 // rest look at the whole script.
 
 #include <string>

@@ -33,8 +33,8 @@ struct PrintRow {
 std::string_view RowKindName(RowKind kind);  // "copy", "run", "nothing"
 
 // Calls visit(row) for each command in order. The row is one object, its
-// texts rewritten for each command, so that a script of 100,000 lines is
-// shown without a string per line: read it within the call.
+// texts rewritten for each command, so that a long script is shown without
+// a string per line: read it within the call.
 void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const PrintRow&)>& visit);
 
 // Every row at once, copied out of ForEachPrintRow.

@@ -49,9 +49,9 @@ InputBytes ReadInputBytes(const std::string& name) {
     if (!file) {
       input.Error = "cannot be opened for reading";
     } else {
-      // In one block of the size the file has, not byte by byte: a script
-      // of 100,000 lines is read in a few milliseconds. Whatever a writer
-      // added meanwhile is read after it.
+      // In one block of the size the file has, not byte by byte, so that a
+      // long script is read at once. Whatever a writer added meanwhile is
+      // read after it.
       const std::uintmax_t size = fs::file_size(path, error);
       input.Bytes.resize(error ? 0 : static_cast<std::size_t>(size));
       file.read(input.Bytes.data(), static_cast<std::streamsize>(input.Bytes.size()));

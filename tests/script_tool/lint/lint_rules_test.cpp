@@ -39,7 +39,8 @@ struct RuleCase {
 const std::string kCopy = "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\n";
 const std::string kRun = "RUN \"C:\\Program Files\\app\\a.exe\" /updated\n";
 
-// Runs of 17 programs: more than lint compares one by one with each target.
+// More programs than lint compares one by one with each target (kFewPrograms),
+// so that the target index answers.
 std::string ManyRuns() {
   std::string runs;
   for (int i = 0; i < 17; ++i) runs += "RUN C:\\p\\x" + std::to_string(i) + ".exe\n";
