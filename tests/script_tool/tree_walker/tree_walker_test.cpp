@@ -3,44 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "script_tool/tree_walker/file_write_time.h"
 #include "script_tool/tree_walker/folder_tree.h"
 #include "script_tool/tree_walker/tree_compare.h"
+#include "script_tool/tree_walker/tree_files.h"
 #include "support/scratch_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// 2025-10-09T08:53:20Z in Windows' units.
-constexpr WindowsFileTime kSomeTime = 133'045'640'000'000'000;
-
-// "name" holds the text after it; a name ending in "/" is a folder. Every
-// file gets kSomeTime plus its entry in later (in 100 ns units).
-void MakeTree(const fs::path& root, const std::map<std::string, std::string>& files,
-              const std::map<std::string, WindowsFileTime>& later = {}) {
-  fs::create_directories(root);
-  for (const auto& [name, bytes] : files) {
-    const fs::path path = root / fs::u8path(name);
-    if (name.back() == '/') {
-      fs::create_directories(path);
-      continue;
-    }
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  for (const auto& [name, bytes] : files) {
-    if (name.back() == '/') continue;
-    const auto shift = later.find(name);
-    const WindowsFileTime time = kSomeTime + (shift != later.end() ? shift->second : 0);
-    ASSERT_FALSE(SetLastWriteTime(root / fs::u8path(name), time)) << name;
-  }
-}
 
 std::string Listed(const FolderTree& tree) {
   std::string text;
@@ -62,65 +36,56 @@ TEST(TreeWalker, ListsAndComparesAsWindowsSeesTheTrees) {
   const std::string big(70'000, 'x');  // longer than one chunk of the compare
   const struct {
     const char* why;
-    std::map<std::string, std::string> compared, expected;
-    std::map<std::string, WindowsFileTime> comparedLater;
+    TreeSpec compared, expected;
     std::string listed;  // the compared tree, in the walker's order
     std::string differences;
     std::size_t filesCompared;
   } cases[] = {
       {"names that differ in case only are one name",
-       {{"Readme.TXT", "a"}, {"SUB/x.dll", "b"}},
-       {{"README.txt", "a"}, {"sub/X.DLL", "b"}},
-       {},
+       {{"Readme.TXT", {"a"}}, {"SUB/x.dll", {"b"}}},
+       {{"README.txt", {"a"}}, {"sub/X.DLL", {"b"}}},
        "Readme.TXT SUB/ SUB/x.dll ",
        "",
        2},
       {"Latin-1 letters fold as Windows folds them",
-       {{"\xC3\x84rger.txt", "a"}, {"\xC3\xBF.txt", "b"}},
-       {{"\xC3\xA4RGER.TXT", "a"}, {"\xC5\xB8.txt", "b"}},
-       {},
+       {{"\xC3\x84rger.txt", {"a"}}, {"\xC3\xBF.txt", {"b"}}},
+       {{"\xC3\xA4RGER.TXT", {"a"}}, {"\xC5\xB8.txt", {"b"}}},
        "\xC3\x84rger.txt \xC3\xBF.txt ",
        "",
        2},
       {"a folder's entries follow it, before a longer name",
-       {{"a.txt", "1"}, {"a/z.txt", "2"}, {"B/", ""}},
-       {{"a.txt", "1"}, {"a/z.txt", "2"}, {"b/", ""}},
-       {},
+       {{"a.txt", {"1"}}, {"a/z.txt", {"2"}}, {"B/", {""}}},
+       {{"a.txt", {"1"}}, {"a/z.txt", {"2"}}, {"b/", {""}}},
        "a/ a/z.txt a.txt B/ ",
        "",
        2},
       {"the same size with another last byte, past the first chunk",
-       {{"big.bin", big + "y"}},
-       {{"big.bin", big + "z"}},
-       {},
+       {{"big.bin", {big + "y"}}},
+       {{"big.bin", {big + "z"}}},
        "big.bin ",
        "contents big.bin; ",
        1},
       {"a file that is the start of the other",
-       {{"a.txt", "abc"}},
-       {{"a.txt", "abcd"}},
-       {},
+       {{"a.txt", {"abc"}}},
+       {{"a.txt", {"abcd"}}},
        "a.txt ",
        "contents a.txt; ",
        1},
       {"the same bytes, 100 ns later",
-       {{"a.txt", "abc"}},
-       {{"a.txt", "abc"}},
-       {{"a.txt", 1}},
+       {{"a.txt", {"abc", 0, 0, -1}}},
+       {{"a.txt", {"abc"}}},
        "a.txt ",
        "time a.txt; ",
        1},
       {"a missing file and an extra folder, however full, one difference each",
-       {{"extra/one.txt", "1"}, {"extra/two/three.txt", "3"}},
-       {{"gone.txt", "g"}},
-       {},
+       {{"extra/one.txt", {"1"}}, {"extra/two/three.txt", {"3"}}},
+       {{"gone.txt", {"g"}}},
        "extra/ extra/one.txt extra/two/ extra/two/three.txt ",
        "extra extra; missing gone.txt; ",
        0},
       {"a file where the other tree has a folder",
-       {{"data", "file"}},
-       {{"data/inner.txt", "i"}},
-       {},
+       {{"data", {"file"}}},
+       {{"data/inner.txt", {"i"}}},
        "data ",
        "file-or-folder data; ",
        0},
@@ -129,7 +94,7 @@ TEST(TreeWalker, ListsAndComparesAsWindowsSeesTheTrees) {
     const ScratchFolder scratch("devidudi-walker");
     const fs::path compared = scratch.Path() / "compared";
     const fs::path expected = scratch.Path() / "expected";
-    MakeTree(compared, c.compared, c.comparedLater);
+    MakeTree(compared, c.compared);
     MakeTree(expected, c.expected);
 
     const FolderTree tree = ReadFolderTree(compared);
@@ -145,17 +110,17 @@ TEST(TreeWalker, ListsAndComparesAsWindowsSeesTheTrees) {
 
 TEST(TreeWalker, EntryTimesAreTheFileTimesToTheHundredNanoseconds) {
   const ScratchFolder scratch("devidudi-walker");
-  MakeTree(scratch.Path(), {{"a.txt", "a"}, {"b.txt", "b"}}, {{"a.txt", 1}, {"b.txt", -1}});
+  MakeTree(scratch.Path(), {{"a.txt", {"a", 0, 0, -1}}, {"b.txt", {"b", 0, 0, 1}}});
   const FolderTree tree = ReadFolderTree(scratch.Path());
   ASSERT_EQ(tree.Entries.size(), 2u);
-  EXPECT_EQ(WindowsTimeOf(tree.Entries[0].LastWrite), kSomeTime + 1);
-  EXPECT_EQ(WindowsTimeOf(tree.Entries[1].LastWrite), kSomeTime - 1);
+  EXPECT_EQ(WindowsTimeOf(tree.Entries[0].LastWrite), kBaseTime + 1);
+  EXPECT_EQ(WindowsTimeOf(tree.Entries[1].LastWrite), kBaseTime - 1);
   EXPECT_EQ(tree.Entries[0].Size, 1u);
 }
 
 TEST(TreeWalker, ContentsAreComparedToTheEndOfBothFiles) {
   const ScratchFolder scratch("devidudi-walker");
-  MakeTree(scratch.Path(), {{"short", "abc"}, {"long", "abcd"}, {"same", "abc"}});
+  MakeTree(scratch.Path(), {{"short", {"abc"}}, {"long", {"abcd"}}, {"same", {"abc"}}});
   const auto native = [&](const char* name) { return (scratch.Path() / name).native(); };
   bool readable = false;
   EXPECT_FALSE(SameContents(native("short"), native("long"), readable));

@@ -19,6 +19,7 @@
 #include "names/text_conversions.h"
 #include "script_tool/tree_walker/windows_paths.h"
 #include "support/scratch_folder.h"
+#include "script_tool/tree_walker/tree_files.h"
 
 #ifdef _WIN32
 #include "support/test_files.h"
@@ -94,52 +95,10 @@ TEST(FileTimeText, ShowsUtcTo100Nanoseconds) {
   for (const auto& c : cases) EXPECT_EQ(FileTimeText(c.time), c.text) << c.time;
 }
 
-constexpr WindowsFileTime kUnitsPerMs = 10'000;
-constexpr WindowsFileTime kUnitsPerHour = 3'600'000 * kUnitsPerMs;
-// A whole second (2025-10-09T08:53:20Z), so that a difference of half a
-// second never crosses one by chance.
-constexpr WindowsFileTime kBaseTime = 134044736000000000;
-
-// Sets a file's last-write time to the 100 ns, with the system's own call:
-// the runtime's rounds to whole seconds on Windows.
-void SetWriteTime(const fs::path& file, WindowsFileTime time) {
-#ifdef _WIN32
-  SetTimes(file.wstring(), static_cast<ULONGLONG>(time), static_cast<ULONGLONG>(time));
-#else
-  constexpr WindowsFileTime kUnitsPerSecond = 10'000'000;
-  constexpr WindowsFileTime kSecondsFrom1601To1970 = 11'644'473'600;
-  timespec times[2] = {{0, UTIME_OMIT},
-                       {static_cast<time_t>(time / kUnitsPerSecond - kSecondsFrom1601To1970),
-                        static_cast<long>(time % kUnitsPerSecond * 100)}};
-  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
-#endif
-}
-
-// A file of a tree: its contents and how long before the base time it was
-// last written.
-struct TreeFile {
-  std::string contents;
-  int hoursOld = 0;
-  int msOld = 0;
-};
-using TreeSpec = std::map<std::string, TreeFile>;  // UTF-8 path with "/" -> file
-
 class VerifyFolders {
  public:
   fs::path Folder(const std::string& name, const TreeSpec& files) const {
-    const fs::path folder = root_ / name;
-    fs::create_directories(folder);
-    for (const auto& [path, file] : files) {
-      const fs::path full = folder / fs::u8path(path);
-      if (path.back() == '/') {
-        fs::create_directories(full);
-        continue;
-      }
-      fs::create_directories(full.parent_path());
-      std::ofstream(full, std::ios::binary) << file.contents;
-      SetWriteTime(full, kBaseTime - file.hoursOld * kUnitsPerHour - file.msOld * kUnitsPerMs);
-    }
-    return folder;
+    return MakeTree(root_ / name, files);
   }
   const fs::path& Root() const { return root_; }
 
