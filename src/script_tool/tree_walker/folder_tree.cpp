@@ -224,7 +224,10 @@ struct Walker {
     entry.Kind = listed.kind;
     entry.Size = listed.size;
     entry.LastWrite = listed.lastWrite;
-    if (listed.error) entry.Problem = "cannot be read: " + listed.error.message();
+    if (listed.error) {
+      entry.Problem = "cannot be read: " + listed.error.message();
+      entry.Unstated = true;
+    }
     entry.Path = std::move(listed.path);
     tree.Entries.push_back(std::move(entry));
 

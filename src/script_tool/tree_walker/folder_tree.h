@@ -39,6 +39,7 @@ struct TreeEntry {
   // that cannot be listed), or empty.
   std::string Problem;
   bool Unlisted = false;  // a folder whose entries could not be read
+  bool Unstated = false;  // an entry whose kind, size and time could not be read
 };
 
 struct FolderTree {

@@ -31,7 +31,7 @@ std::size_t PastKey(const std::vector<TreeEntry>& entries, std::size_t index, bo
 std::string WhyUnreadable(const fs::path& root, const FolderTree& tree) {
   if (!tree.Error.empty()) return ShownPath(root) + ": " + tree.Error;
   for (const TreeEntry& entry : tree.Entries) {
-    if (entry.Unlisted || entry.Problem.rfind("cannot be read", 0) == 0) {
+    if (entry.Unlisted || entry.Unstated) {
       return ShownPath(root) + "/" + entry.Shown + ": " + entry.Problem;
     }
   }
