@@ -1,3 +1,6 @@
+// Longer than most files: Windows' name rules (devices, reserved characters,
+// the trailing dots and blanks, the case fold) are one concept, and each
+// needs its own table of ranges.
 #include "names/windows_names.h"
 
 #include <algorithm>

@@ -44,7 +44,7 @@ std::size_t CopySeparatorIndex(std::string_view line);
 
 // Where a line's command and arguments stand in the line: the whole grammar,
 // over a view of the line. FileCommand is built from it, and the toolkit reads
-// a script of 100,000 lines through it without copying one line.
+// a long script through it without copying one line.
 struct ParsedLine {
   CommandKind Kind = CommandKind::Unrecognized;
   // 2 for a "COP" line with a separator after the keyword, 0 for one without,

@@ -16,7 +16,7 @@ FileCommandCollection::FileCommandCollection(const wchar_t* scriptPath) {
   const std::optional<std::string> text = ReadScriptText(path);
   if (!text) return;
   // Counted first, so that the list is made once at its final size instead
-  // of being grown, and every command moved, about 17 times for 100,000 lines.
+  // of being grown, and every command moved, again and again for a long script.
   std::size_t lines = 0;
   ForEachLine(*text, [&lines](std::string_view) { ++lines; });
   Commands.reserve(lines);

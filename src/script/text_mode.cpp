@@ -12,7 +12,7 @@ std::string ScriptTextFromFileBytes(std::string_view fileBytes) {
   std::string text;
   text.reserve(data.size());
   // From one CR LF to the next, the bytes pass as they are: copied in runs,
-  // not byte by byte, for scripts of 100,000 lines.
+  // not byte by byte, for long scripts.
   std::size_t start = 0;
   for (std::size_t crLf = data.find("\r\n"); crLf != std::string_view::npos;
        crLf = data.find("\r\n", crLf + 2)) {

@@ -11,8 +11,8 @@
 
 #include "script/line_splitter.h"
 #include "script/text_mode.h"
-#include "script_tool/lint_rules.h"
-#include "script_tool/print_rows.h"
+#include "script_tool/lint/lint_rules.h"
+#include "script_tool/print/print_rows.h"
 
 namespace {
 

@@ -1,0 +1,80 @@
+// devidudi-script lint: every problem in each script, as findings.
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script_tool/cli/exit_codes.h"
+#include "script_tool/cli/findings_output.h"
+#include "script_tool/lint/lint_rules.h"
+#include "script_tool/script_reader/script_file.h"
+#include "script_tool/cli/subcommands.h"
+
+namespace {
+
+struct LintOptions {
+  std::string Format = "gcc";
+  std::string MinimumSeverity = "info";
+  std::vector<std::string> Disabled;
+  std::vector<std::string> Scripts;
+};
+
+int RunLint(const LintOptions& options) {
+  const Severity threshold = *SeverityFromName(options.MinimumSeverity);
+  const bool json = options.Format == "json";
+  nlohmann::json array = nlohmann::json::array();
+  bool anyFinding = false;
+  bool anyUnreadable = false;
+  for (const std::string& name : options.Scripts) {
+    const InputBytes input = ReadInputBytes(name);
+    if (!input.Error.empty()) {
+      std::cerr << "devidudi-script: " << name << ": " << input.Error << '\n';
+      anyUnreadable = true;
+      continue;
+    }
+    std::vector<Finding> findings = LintScriptBytes(input.Bytes, options.Disabled);
+    findings.erase(std::remove_if(findings.begin(), findings.end(),
+                                  [&](const Finding& f) { return f.Level < threshold; }),
+                   findings.end());
+    anyFinding |= !findings.empty();
+    if (json) {
+      AppendJsonFindings(array, name, findings);
+    } else {
+      WriteGccFindings(std::cout, name, findings);
+    }
+  }
+  if (json) std::cout << JsonText(array) << '\n';
+  std::cout.flush();
+  if (anyUnreadable) return kExitUnreadable;
+  return anyFinding ? kExitFindings : kExitClean;
+}
+
+std::string CheckRuleCode(const std::string& code) {
+  return FindLintRule(code) ? std::string() : "no rule has the code " + code;
+}
+
+}  // namespace
+
+void AddLintCommand(CLI::App& program, int& exitCode) {
+  CLI::App* lint = program.add_subcommand(
+      "lint",
+      "Finds every problem in update scripts, as the updater will read them.\n"
+      "Exit codes: 0 no finding at or above --severity, 1 findings, 2 a script could not be "
+      "read, 3 wrong usage.");
+  auto options = std::make_shared<LintOptions>();
+  lint->add_option("--format", options->Format, "gcc: file:line:column: severity: message [CODE]; "
+                   "json: an array of findings")
+      ->check(CLI::IsMember({"gcc", "json"}))
+      ->capture_default_str();
+  lint->add_option("--severity", options->MinimumSeverity, "report findings of this severity and above")
+      ->check(CLI::IsMember({"error", "warning", "info"}))
+      ->capture_default_str();
+  lint->add_option("--disable", options->Disabled, "rule codes not to check, comma-separated "
+                   "(DS001,DS043); the rules are in docs/lint-rules.md")
+      ->delimiter(',')
+      ->check(CheckRuleCode);
+  lint->add_option("SCRIPT", options->Scripts, "update scripts; - reads standard input")
+      ->required();
+  lint->callback([options, &exitCode] { exitCode = RunLint(*options); });
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The lint rules as data: one table of code, severity, message, fix and check
+// function. The rules page (docs/lint-rules.md), the output and the tests are
+// all read against this table, so a rule is added in one place.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script_tool/lint/lint_script.h"
+
+enum class Severity { Info = 0, Warning = 1, Error = 2 };
+
+// "error", "warning", "info": the words of the gcc style and of --severity.
+std::string_view SeverityName(Severity severity);
+std::optional<Severity> SeverityFromName(std::string_view name);
+
+// One problem found. Line and columns count from 1, columns in bytes of the
+// file's line; EndColumn is the column just past the last byte concerned.
+struct Finding {
+  std::size_t Line = 0;
+  std::size_t Column = 0;
+  std::size_t EndColumn = 0;
+  Severity Level = Severity::Error;
+  std::string_view Code;
+  std::string Message;
+  std::string_view Fix;
+};
+
+class FindingSink;
+using ScriptCheck = void (*)(const LintScript& script, FindingSink& sink);
+using LineCheck = void (*)(const LintLine& line, FindingSink& sink);
+
+// A rule's check: of the whole script, or of each line in turn.
+struct LintCheck {
+  LintCheck(ScriptCheck check) : OfScript(check) {}
+  LintCheck(LineCheck check) : OfLine(check) {}
+  ScriptCheck OfScript = nullptr;
+  LineCheck OfLine = nullptr;
+};
+
+struct LintRule {
+  std::string_view Code;  // stable once released: reworded, never renumbered
+  Severity Level;
+  std::string_view Title;  // a few words, the heading of its rules-page section
+  // What the updater will do and what to write instead, in one line. "{}"
+  // stands for what the check saw (a name, a keyword, a line number).
+  std::string_view Message;
+  std::string_view Fix;
+  LintCheck Check;
+};
+
+// Every rule, ordered by code.
+const std::vector<LintRule>& LintRules();
+const LintRule* FindLintRule(std::string_view code);
+
+// Collects the findings of the rule whose check runs now.
+class FindingSink {
+ public:
+  FindingSink(const LintRule& rule, std::vector<Finding>& findings)
+      : rule_(rule), findings_(findings) {}
+  // A finding of this rule at columns [column, endColumn) of a line; detail
+  // takes the place of "{}" in the rule's message.
+  void Add(std::size_t line, std::size_t column, std::size_t endColumn,
+           std::string_view detail = {});
+
+ private:
+  const LintRule& rule_;
+  std::vector<Finding>& findings_;
+};
+
+// Every finding in the script's bytes, ordered by line and column. A code in
+// disabled is not checked at all.
+std::vector<Finding> LintScriptBytes(std::string_view fileBytes,
+                                     const std::vector<std::string>& disabled = {});

@@ -1,0 +1,186 @@
+// devidudi-script make: the script that turns the installed version into the
+// new one, from the two folders; the plan on standard error.
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "script_tool/cli/exit_codes.h"
+#include "script_tool/make/make_plan.h"
+#include "names/text_conversions.h"
+#include "script_tool/cli/subcommands.h"
+#include "updater_client/updater_client.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kMakeFooter =
+    "The plan, one line a file on standard error (after rsync --itemize-changes):\n"
+    "  >f+++ PATH   new in NEW: copied\n"
+    "  >fsct PATH   copied; s the size differs, c the bytes (same size), t the\n"
+    "               last-write time ('.' where equal; t alone copies with --times)\n"
+    "  *kept PATH   only in OLD: stays, for a script cannot delete (a warning)\n"
+    "Errors and warnings follow as 'PATH: error: ...'. No script is written when\n"
+    "there is an error: a folder of NEW missing in OLD (the updater creates no\n"
+    "folders), a name a script cannot carry (not Latin-1, a control character, a\n"
+    "character Windows forbids, two names equal to Windows, a path of 260 units or\n"
+    "more once rooted), a symbolic link, a file that cannot be read.\n"
+    "The script goes to standard output unless -o names a file ('-' is standard\n"
+    "output too); a file is written whole or not at all. It is Latin-1 with CR LF\n"
+    "line ends, one COP line a file in the order Windows sorts the paths, then the\n"
+    "RUN lines in the order given: the same folders give the same bytes.\n"
+    "Exit codes: 0 written (or --dry-run without errors), 1 errors (no script),\n"
+    "2 a folder could not be read or the script not written, 3 wrong usage.";
+
+struct MakeOptions {
+  std::string oldFolder;
+  std::string newFolder;
+  std::string sourceRoot;
+  std::string targetRoot;
+  std::vector<std::string> runs;
+  std::string output = "-";
+  bool times = false;
+  bool dryRun = false;
+};
+
+// A root as the writer takes it; an empty text with the reason on standard
+// error when it cannot be one.
+std::optional<std::wstring> RootFromArgument(const char* option, const std::string& argument) {
+  const std::optional<std::wstring> root = Utf8ToWide(argument);
+  const std::wstring refused = root ? devidudi::CheckCopyPath(*root) : L"it is not UTF-8";
+  if (!refused.empty()) {
+    std::cerr << "devidudi-script make: " << option << ": " << WideToUtf8(refused) << '\n';
+    return std::nullopt;
+  }
+  return root;
+}
+
+// All at once: standard error is unbuffered, and a plan may have thousands
+// of lines.
+void ShowOutcome(const MakeOutcome& outcome) {
+  std::string text;
+  std::size_t added = 0;
+  std::size_t changed = 0;
+  std::size_t kept = 0;
+  for (const PlanItem& item : outcome.Plan) {
+    text += PlanCode(item) + ' ' + item.Path + '\n';
+    if (item.What == PlanItem::Action::KeepOnlyInOld) {
+      ++kept;
+    } else {
+      ++(item.Added ? added : changed);
+    }
+  }
+  for (const MakeFinding& warning : outcome.Warnings) {
+    text += warning.Where + ": warning: " + warning.Message + '\n';
+  }
+  for (const MakeFinding& error : outcome.Errors) {
+    text += error.Where + ": error: " + error.Message + '\n';
+  }
+  text += "make: " + std::to_string(added + changed) + " to copy (" + std::to_string(added) +
+          " new, " + std::to_string(changed) + " changed), " + std::to_string(kept) +
+          " only in OLD, " + std::to_string(outcome.Unchanged) + " unchanged\n";
+  std::cerr << text;
+}
+
+bool WriteToStandardOutput(const std::string& bytes) {
+#ifdef _WIN32
+  // The bytes as they are: text mode would make each CR LF a CR CR LF.
+  std::cout.flush();
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::cout.flush();
+  return static_cast<bool>(std::cout);
+}
+
+int RunMake(const MakeOptions& options) {
+  MakeRequest request;
+  request.OldFolder = fs::u8path(options.oldFolder);
+  request.NewFolder = fs::u8path(options.newFolder);
+  request.Times = options.times;
+  const std::optional<std::wstring> sourceRoot =
+      RootFromArgument("--source-root", options.sourceRoot);
+  const std::optional<std::wstring> targetRoot =
+      RootFromArgument("--target-root", options.targetRoot);
+  if (!sourceRoot || !targetRoot) return kExitUsage;
+  request.SourceRoot = *sourceRoot;
+  request.TargetRoot = *targetRoot;
+  for (const std::string& run : options.runs) {
+    // A run that is not UTF-8 goes on as one unit the writer refuses.
+    request.Runs.push_back(Utf8ToWide(run).value_or(std::wstring(1, L'\xFFFD')));
+  }
+
+  const MakeOutcome outcome = MakeScript(request);
+  ShowOutcome(outcome);
+  if (outcome.FolderUnreadable) return kExitUnreadable;
+  if (!outcome.Errors.empty()) {
+    std::cerr << "make: " << outcome.Errors.size() << " error(s): no script written\n";
+    return kExitFindings;
+  }
+  const std::size_t lines = outcome.Script.LineCount();
+  if (options.dryRun) {
+    std::cerr << "make: dry run: " << lines << " line(s), nothing written\n";
+    return kExitClean;
+  }
+  if (options.output == "-") {
+    if (!WriteToStandardOutput(outcome.Script.Bytes())) {
+      std::cerr << "make: standard output could not be written\n";
+      return kExitUnreadable;
+    }
+    return kExitClean;
+  }
+  const std::error_code error = outcome.Script.WriteTo(fs::u8path(options.output));
+  if (error) {
+    std::cerr << options.output << ": error: the script could not be written: " << error.message()
+              << " (" << error.value() << ")\n";
+    return kExitUnreadable;
+  }
+  std::cerr << "make: wrote " << options.output << " (" << lines << " line(s))\n";
+  return kExitClean;
+}
+
+}  // namespace
+
+void AddMakeCommand(CLI::App& program, int& exitCode) {
+  CLI::App* const command = program.add_subcommand(
+      "make", "Makes the script that turns the installed version (OLD) into the new one (NEW).");
+  command->footer(kMakeFooter);
+  const auto options = std::make_shared<MakeOptions>();
+  command->add_option("--old", options->oldFolder, "the installed version, as it is now")
+      ->type_name("DIR")
+      ->required();
+  command->add_option("--new", options->newFolder, "the new version")->type_name("DIR")->required();
+  command
+      ->add_option("--source-root", options->sourceRoot,
+                   "where NEW's files will lie on the machine that runs the update "
+                   "(a Windows path: C:\\... or \\\\server\\share\\...)")
+      ->type_name("PATH")
+      ->required();
+  command
+      ->add_option("--target-root", options->targetRoot,
+                   "the installed folder on that machine (a Windows path)")
+      ->type_name("PATH")
+      ->required();
+  command
+      ->add_option("--run", options->runs,
+                   "a command line to start after the copies; repeat for more, in order")
+      ->type_name("CMDLINE")
+      ->allow_extra_args(false);
+  command
+      ->add_option("-o,--output", options->output,
+                   "the script file to write ('-', the default: standard output)")
+      ->type_name("SCRIPT");
+  command->add_flag("--times", options->times,
+                    "also copy files whose contents are equal but last-write times are not");
+  command->add_flag("--dry-run", options->dryRun, "show the plan and write nothing");
+  command->callback([options, &exitCode] { exitCode = RunMake(*options); });
+}

@@ -1,0 +1,173 @@
+#include "script_tool/make/make_plan.h"
+
+#include <cstddef>
+
+#include "script_tool/tree_walker/folder_tree.h"
+#include "names/text_conversions.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring Rooted(const std::wstring& root, const std::wstring& relative) {
+  return root.empty() || root.back() != L'\\' ? root + L'\\' + relative : root + relative;
+}
+
+std::wstring OwnName(const TreeEntry& entry) { return entry.Relative.substr(entry.NameStart); }
+
+class Comparison {
+ public:
+  Comparison(const MakeRequest& request, MakeOutcome& outcome)
+      : request_(request), outcome_(outcome) {}
+
+  void Run(const FolderTree& oldTree, const FolderTree& newTree) {
+    ReportUnusable(oldTree, request_.OldFolder);
+    ReportUnusable(newTree, request_.NewFolder);
+    // Both lists are sorted by their Windows key: walk them side by side.
+    const std::vector<TreeEntry>& olds = oldTree.Entries;
+    const std::vector<TreeEntry>& news = newTree.Entries;
+    std::size_t o = 0;
+    std::size_t n = 0;
+    while (o < olds.size() || n < news.size()) {
+      const int order = n == news.size()   ? -1
+                        : o == olds.size() ? 1
+                                           : olds[o].Key.compare(news[n].Key);
+      if (order < 0) {
+        OnlyInOld(olds[o++]);
+      } else if (order > 0) {
+        InNew(news[n++], nullptr);
+      } else {
+        InNew(news[n++], &olds[o++]);
+      }
+    }
+  }
+
+ private:
+  std::string Where(const fs::path& folder, const TreeEntry& entry) const {
+    return ShownPath(folder) + "/" + entry.Shown;
+  }
+  void Error(const fs::path& folder, const TreeEntry& entry, const std::string& message) {
+    outcome_.Errors.push_back({Where(folder, entry), message});
+  }
+
+  // Links, odd files, names that cannot be read and names Windows would take
+  // for one another, in either folder.
+  void ReportUnusable(const FolderTree& tree, const fs::path& folder) {
+    for (std::size_t i = 0; i < tree.Entries.size(); ++i) {
+      const TreeEntry& entry = tree.Entries[i];
+      if (!entry.Problem.empty()) Error(folder, entry, entry.Problem);
+      if (entry.Unlisted) outcome_.FolderUnreadable = true;
+      if (entry.Kind == EntryKind::Link) {
+        Error(folder, entry, "is a symbolic link; the updater would copy what it points to");
+      } else if (entry.Kind == EntryKind::Other) {
+        Error(folder, entry, "is neither a file nor a folder");
+      }
+      if (i > 0 && tree.Entries[i - 1].Key == entry.Key) {
+        Error(folder, entry,
+              "is the same name to Windows as " + tree.Entries[i - 1].Shown +
+                  " (names differ in case alone)");
+      }
+    }
+  }
+
+  void OnlyInOld(const TreeEntry& old) {
+    if (old.Kind != EntryKind::File) return;
+    PlanItem item;
+    item.What = PlanItem::Action::KeepOnlyInOld;
+    item.Path = old.Shown;
+    outcome_.Plan.push_back(item);
+    outcome_.Warnings.push_back(
+        {Where(request_.OldFolder, old), "is only in OLD; a script cannot delete it, so it stays"});
+  }
+
+  void InNew(const TreeEntry& entry, const TreeEntry* old) {
+    if (old != nullptr && OwnName(*old) != OwnName(entry)) {
+      outcome_.Warnings.push_back(
+          {Where(request_.NewFolder, entry),
+           "is named " + old->Shown + " in OLD; Windows keeps that name's case"});
+    }
+    if (entry.Kind == EntryKind::Folder) {
+      if (old == nullptr) {
+        Error(request_.NewFolder, entry,
+              "is a folder missing in OLD; the updater creates no folders (it would stop at "
+              "\"Write access to file missing\")");
+      } else if (old->Kind != EntryKind::Folder) {
+        Error(request_.NewFolder, entry, "is a folder in NEW but a file in OLD");
+      }
+      return;
+    }
+    if (entry.Kind != EntryKind::File || !entry.Problem.empty()) return;
+    if (old != nullptr && old->Kind != EntryKind::File) {
+      if (old->Kind == EntryKind::Folder) Error(request_.NewFolder, entry, "is a folder in OLD");
+      return;
+    }
+    PlanItem item;
+    item.Path = entry.Shown;
+    item.Added = old == nullptr;
+    if (old != nullptr) {
+      if (!old->Problem.empty()) return;
+      item.SizeDiffers = old->Size != entry.Size;
+      item.TimeDiffers = old->LastWrite != entry.LastWrite;
+      if (!item.SizeDiffers) {
+        bool readable = false;
+        item.BytesDiffer = !SameContents(old->Path, entry.Path, readable);
+        if (!readable) {
+          Error(request_.NewFolder, entry, "cannot be compared with OLD: a file cannot be read");
+          return;
+        }
+      }
+      if (!item.SizeDiffers && !item.BytesDiffer && !(request_.Times && item.TimeDiffers)) {
+        ++outcome_.Unchanged;
+        return;
+      }
+    }
+    // A file whose bytes were compared has been read already; any other is
+    // opened once, so that a release never ships a file it cannot read.
+    if ((item.Added || item.SizeDiffers) && !CanRead(entry.Path)) {
+      Error(request_.NewFolder, entry, "cannot be read");
+      return;
+    }
+    const std::wstring refused = outcome_.Script.AddCopy(
+        Rooted(request_.SourceRoot, entry.Relative), Rooted(request_.TargetRoot, entry.Relative));
+    if (!refused.empty()) {
+      Error(request_.NewFolder, entry, "cannot go into a script: " + WideToUtf8(refused));
+      return;
+    }
+    outcome_.Plan.push_back(item);
+  }
+
+  const MakeRequest& request_;
+  MakeOutcome& outcome_;
+};
+
+}  // namespace
+
+MakeOutcome MakeScript(const MakeRequest& request) {
+  MakeOutcome outcome;
+  const FolderTree oldTree = ReadFolderTree(request.OldFolder);
+  const FolderTree newTree = ReadFolderTree(request.NewFolder);
+  for (const auto& [tree, folder] :
+       {std::pair{&oldTree, &request.OldFolder}, std::pair{&newTree, &request.NewFolder}}) {
+    if (!tree->Error.empty()) {
+      outcome.Errors.push_back({ShownPath(*folder), "cannot be read: " + tree->Error});
+      outcome.FolderUnreadable = true;
+    }
+  }
+  if (outcome.FolderUnreadable) return outcome;
+
+  Comparison(request, outcome).Run(oldTree, newTree);
+  for (std::size_t i = 0; i < request.Runs.size(); ++i) {
+    const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);
+    if (!refused.empty()) {
+      outcome.Errors.push_back({"--run " + std::to_string(i + 1), WideToUtf8(refused)});
+    }
+  }
+  return outcome;
+}
+
+std::string PlanCode(const PlanItem& item) {
+  if (item.What == PlanItem::Action::KeepOnlyInOld) return "*kept";
+  if (item.Added) return ">f+++";
+  return std::string(">f") + (item.SizeDiffers ? 's' : '.') + (item.BytesDiffer ? 'c' : '.') +
+         (item.TimeDiffers ? 't' : '.');
+}

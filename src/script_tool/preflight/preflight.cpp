@@ -1,0 +1,107 @@
+// devidudi-script preflight: run on the machine that will run the update, it
+// says everything the updater's checks would stop at, before the user meets
+// it one message box at a time.
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "script_tool/cli/exit_codes.h"
+#include "script_tool/cli/subcommands.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "names/text_conversions.h"
+#include "script_tool/preflight/preflight_checks.h"
+#endif
+
+namespace {
+
+struct PreflightOptions {
+  std::string Script;
+  std::string UpdaterDir;
+  std::string Format = "text";
+};
+
+#ifdef _WIN32
+
+// An argument's wide form; one that is not UTF-8 names no file.
+std::wstring WideFromArgument(const std::string& utf8) {
+  return Utf8ToWide(utf8).value_or(std::wstring());
+}
+
+int RunPreflight(const PreflightOptions& options) {
+  if (options.Script == "-") {
+    std::cerr << "preflight: give the script's path: its folder is checked too\n";
+    return kExitUsage;
+  }
+  const InputBytes input = ReadInputBytes(options.Script);
+  if (!input.Error.empty()) {
+    std::cerr << options.Script << ": " << input.Error << '\n';
+    return kExitUnreadable;
+  }
+  PreflightSetup setup;
+  setup.ScriptPath = FullPath(WideFromArgument(options.Script));
+  setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderOfPath(setup.ScriptPath)
+                                                   : FullPath(WideFromArgument(options.UpdaterDir));
+  const std::vector<LineFinding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);
+
+  if (options.Format == "json") {
+    nlohmann::json out;
+    out["script"] = options.Script;
+    out["findings"] = nlohmann::json::array();
+    for (const LineFinding& finding : findings) {
+      out["findings"].push_back(
+          {{"line", finding.Line}, {"severity", "error"}, {"message", finding.Message}});
+    }
+    out["pass"] = findings.empty();
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  } else {
+    for (const LineFinding& finding : findings) {
+      std::cout << FormatFinding(options.Script, finding, "error") << '\n';
+    }
+    if (findings.empty()) {
+      std::cerr << "preflight: the updater would pass its checks\n";
+    } else {
+      std::cerr << "preflight: " << findings.size() << " problem(s)\n";
+    }
+  }
+  return findings.empty() ? kExitClean : kExitFindings;
+}
+
+#else
+
+int RunPreflight(const PreflightOptions&) {
+  std::cerr << "preflight needs Windows: run the Windows build of devidudi-script on the "
+               "machine that will run the update\n";
+  return kExitUsage;
+}
+
+#endif
+
+}  // namespace
+
+void AddPreflightCommand(CLI::App& program, int& exitCode) {
+  auto options = std::make_shared<PreflightOptions>();
+  CLI::App* command = program.add_subcommand(
+      "preflight",
+      "On the machine that will run the update, lists every problem the updater's "
+      "checks would stop at, each with its line, and changes nothing (Windows "
+      "builds only).\n"
+      "Checks the script's folder (a probe file of preflight's own name, deleted at "
+      "once), each COP source and target, and each RUN line's program, found as "
+      "CreateProcessW finds it.\n"
+      "Exit codes: 0 the updater would pass its checks and start every RUN program, "
+      "1 problems, 2 the script could not be read, 3 wrong usage or not on Windows.");
+  command->add_option("--updater-dir", options->UpdaterDir,
+                      "the folder of devidudi.exe, where Windows first looks for a RUN "
+                      "program (default: the script's folder)")
+      ->type_name("DIR");
+  command->add_option("--format", options->Format, "text (default) or json")
+      ->check(CLI::IsMember({"text", "json"}));
+  command->add_option("SCRIPT", options->Script, "the update script")->required();
+  command->callback([options, &exitCode] { exitCode = RunPreflight(*options); });
+}

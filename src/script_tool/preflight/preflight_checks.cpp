@@ -1,0 +1,295 @@
+#include "script_tool/preflight/preflight_checks.h"
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
+#include "platform/scoped_handle.h"
+#include "script/file_command.h"
+#include "script/widen_text.h"
+#include "script_tool/script_reader/run_program.h"
+
+namespace {
+
+std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
+std::string Quoted(const std::wstring& wide) { return "\"" + WideToUtf8(wide) + "\""; }
+
+}  // namespace
+
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (units == 0) return path;
+  std::wstring full(units, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
+  if (written == 0 || written >= units) return path;
+  full.resize(written);
+  return full;
+}
+
+namespace {
+
+std::wstring WindowsFolder(UINT (WINAPI* query)(LPWSTR, UINT)) {
+  wchar_t folder[MAX_PATH];
+  const UINT units = query(folder, MAX_PATH);
+  return units > 0 && units < MAX_PATH ? std::wstring(folder, units) : std::wstring();
+}
+
+// The folders CreateProcessW searches for a program named without a path,
+// in its order: the starting program's folder, the current folder, the
+// system folders, then PATH.
+std::wstring ProgramSearchPath(const std::wstring& updaterFolder) {
+  const std::wstring windows = WindowsFolder(GetWindowsDirectoryW);
+  std::wstring path = updaterFolder + L";" + FullPath(L".") + L";" +
+                      WindowsFolder(GetSystemDirectoryW) + L";" + windows + L"\\System;" + windows;
+  const DWORD units = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  if (units > 1) {
+    std::wstring variable(units, L'\0');
+    const DWORD written = GetEnvironmentVariableW(L"PATH", variable.data(), units);
+    if (written > 0 && written < units) path += L";" + variable.substr(0, written);
+  }
+  return path;
+}
+
+// The file a program name leads to, found as CreateProcessW finds it: it
+// searches with SearchPathW, which appends ".exe" to a name without an
+// extension (to a name with a path too: so Wine does, and Windows in
+// practice, though MSDN says otherwise) and
+// takes a name with a full path as it stands. Wine's CreateProcessW also
+// tries the name without ".exe" when that fails, for Unix programs; Windows
+// does not, and neither does this.
+std::optional<std::wstring> FindProgramFile(const std::wstring& name,
+                                            const std::wstring& searchPath) {
+  wchar_t found[MAX_PATH];
+  const DWORD units =
+      SearchPathW(searchPath.c_str(), name.c_str(), L".exe", MAX_PATH, found, nullptr);
+  if (units == 0 || units >= MAX_PATH) return std::nullopt;
+  const DWORD attributes = GetFileAttributesW(found);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  return std::wstring(found, units);
+}
+
+struct FolderProbe {
+  bool Writable = false;
+  bool Deletable = false;
+  std::wstring LeftBehind;  // a probe that could be made but not deleted
+  bool LeftBehindReported = false;  // said once, for the first line it concerns
+};
+
+// Proves that files can be created in the folder, and deleted again, with a
+// file of preflight's own unique name that exists only for that moment.
+// Creating it is the proof of write access that the updater's own creation
+// of a missing target needs; nothing else is made in the folder.
+FolderProbe ProbeFolder(const std::wstring& folder,
+                        bool (*deleteProbe)(const std::wstring& path)) {
+  static unsigned counter = 0;
+  FolderProbe probe;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring name = folder + L"\\devidudi-preflight-" +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++counter) + L".tmp";
+    ScopedHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return probe;
+    }
+    file.Reset();
+    probe.Writable = true;
+    probe.Deletable =
+        deleteProbe != nullptr ? deleteProbe(name) : DeleteFileW(name.c_str()) != FALSE;
+    if (!probe.Deletable) probe.LeftBehind = name;
+    return probe;
+  }
+  return probe;
+}
+
+// Folder keys as Windows compares folder names.
+std::wstring FolderKey(const std::wstring& folder) { return FoldWideName(folder); }
+
+class Preflight {
+ public:
+  Preflight(const PreflightSetup& setup, std::vector<LineFinding>& findings)
+      : setup_(setup), findings_(findings), searchPath_(ProgramSearchPath(setup.UpdaterFolder)) {}
+
+  void CheckScriptFolder() {
+    const std::wstring folder = FolderOfPath(setup_.ScriptPath);
+    FolderProbe& probe = Probe(folder);
+    probe.LeftBehindReported = true;
+    if (!probe.Writable) {
+      Add(0, "the script's folder " + Quoted(folder) +
+                 " does not let the updater create its probe file: it stops at "
+                 "\"Write access to folder missing\"");
+    } else if (!probe.Deletable) {
+      Add(0, "the script's folder " + Quoted(folder) +
+                 " lets a file be created but not deleted: the updater stops at "
+                 "\"Delete access to folder missing\"; preflight's probe " +
+                 Quoted(probe.LeftBehind) + " was left behind, delete it");
+    }
+    const DWORD attributes = GetFileAttributesW(setup_.ScriptPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      // The updater's probe is a copy of the script and takes its attributes.
+      Add(0, "the script is read-only, so the updater's probe (a copy of it) cannot be "
+             "deleted: it stops at \"Delete access to folder missing\"");
+    }
+  }
+
+  void CheckLine(const ScriptLine& line) {
+    const FileCommand& command = line.Command;
+    if (command.Kind == CommandKind::Run) CheckRun(line.Number, command.Arguments[0]);
+    if (command.Kind != CommandKind::Copy) return;
+    if (command.Arguments.size() != 2) {
+      Add(line.Number, "COP without a source and a target: the updater stops here");
+      return;
+    }
+    CheckSource(line.Number, command.Arguments[0]);
+    CheckTarget(line.Number, command.Arguments[1]);
+  }
+
+ private:
+  void Add(std::size_t line, std::string message) {
+    findings_.push_back({line, std::move(message)});
+  }
+
+  FolderProbe& Probe(const std::wstring& folder) {
+    const std::wstring key = FolderKey(folder);
+    const auto known = probes_.find(key);
+    if (known != probes_.end()) return known->second;
+    return probes_.emplace(key, ProbeFolder(folder, setup_.DeleteProbe)).first->second;
+  }
+
+  // A path of a COP line as the system gets it, and its attributes
+  // (INVALID_FILE_ATTRIBUTES when there is no such file); nothing, after a
+  // finding, for a name holding a NUL byte.
+  struct LookedUp {
+    std::wstring Path;
+    DWORD Attributes;
+  };
+  std::optional<LookedUp> LookUp(std::size_t line, const char* role, const std::string& name) {
+    std::optional<std::wstring> path = WidenForSystem(name);
+    if (!path) {
+      Add(line, role + (" " + Quoted(name)) + " holds a NUL byte");
+      return std::nullopt;
+    }
+    const DWORD attributes = path->empty() ? INVALID_FILE_ATTRIBUTES
+                                           : GetFileAttributesW(path->c_str());
+    return LookedUp{std::move(*path), attributes};
+  }
+
+  void CheckSource(std::size_t line, const std::string& source) {
+    const std::optional<LookedUp> found = LookUp(line, "source", source);
+    if (!found) return;
+    const DWORD attributes = found->Attributes;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      Add(line, "source " + Quoted(source) +
+                    " is missing: the updater stops at \"Can't access source files\"");
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      // The updater's source check counts a folder as missing.
+      Add(line, "source " + Quoted(source) +
+                    " is a folder: the updater stops at \"Can't access source files\"");
+    }
+  }
+
+  void CheckTarget(std::size_t line, const std::string& target) {
+    const std::optional<LookedUp> found = LookUp(line, "target", target);
+    if (!found) return;
+    const DWORD attributes = found->Attributes;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      CheckMissingTarget(line, target, found->Path);
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      Add(line, "target " + Quoted(target) +
+                    " is a folder: the updater stops at \"PexaMenu is already running\"");
+    } else if (attributes & FILE_ATTRIBUTE_READONLY) {
+      Add(line, "target " + Quoted(target) +
+                    " is read-only: the updater stops at \"PexaMenu is already running\"");
+    } else {
+      CheckExistingTarget(line, target, found->Path);
+    }
+  }
+
+  // The updater's own test: open for writing with no sharing. An open that
+  // writes nothing leaves the file as it was.
+  void CheckExistingTarget(std::size_t line, const std::string& target,
+                           const std::wstring& path) {
+    const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = file.IsValid() ? ERROR_SUCCESS : GetLastError();
+    if (error == ERROR_SUCCESS) return;
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+      Add(line, "target " + Quoted(target) +
+                    " is in use by another program: the updater stops at \"PexaMenu is "
+                    "already running\"");
+    } else {
+      Add(line, "target " + Quoted(target) + " cannot be opened for writing (error " +
+                    std::to_string(error) + "): the updater stops at \"PexaMenu is already "
+                    "running\"");
+    }
+  }
+
+  // The updater creates a missing target empty during its checks; preflight
+  // only proves that it could.
+  void CheckMissingTarget(std::size_t line, const std::string& target,
+                          const std::wstring& path) {
+    const std::wstring folder = FolderOfPath(FullPath(path));
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      Add(line, "the folder of target " + Quoted(target) +
+                    " is missing, and the updater creates no folders: it stops at \"Write "
+                    "access to file missing\"");
+      return;
+    }
+    FolderProbe& probe = Probe(folder);
+    if (!probe.Writable) {
+      Add(line, "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
+                    ": the updater stops at \"Write access to file missing\"");
+    } else if (!probe.LeftBehind.empty() && !probe.LeftBehindReported) {
+      probe.LeftBehindReported = true;
+      Add(line, "the folder " + Quoted(folder) + " lets a file be created but not deleted; "
+                    "preflight's probe " + Quoted(probe.LeftBehind) +
+                    " was left behind, delete it");
+    }
+  }
+
+  void CheckRun(std::size_t line, const std::string& commandLine) {
+    const RunRefusal refusal = WhyNothingStarts(commandLine);
+    if (refusal != RunRefusal::None) {
+      Add(line, "RUN: " + RefusalReason(refusal, commandLine) + ": the updater starts nothing");
+      return;
+    }
+    const std::vector<std::string> candidates = ProgramCandidates(commandLine);
+    for (const std::string& candidate : candidates) {
+      if (FindProgramFile(WidenText(candidate), searchPath_)) return;
+    }
+    std::string message = "the program of RUN " + Quoted(candidates.front()) +
+                          " is not found where CreateProcessW looks (the updater's "
+                          "folder, the current folder, the system folders, PATH)";
+    if (candidates.size() > 1) message += ", nor any longer name up to a blank";
+    Add(line, message + ": the updater starts nothing");
+  }
+
+  const PreflightSetup& setup_;
+  std::vector<LineFinding>& findings_;
+  std::wstring searchPath_;
+  std::map<std::wstring, FolderProbe> probes_;
+};
+
+}  // namespace
+
+std::wstring FolderOfPath(const std::wstring& path) {
+  const std::size_t last = path.rfind(L'\\');
+  return last == std::wstring::npos ? path : path.substr(0, last);
+}
+
+std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
+                                         const PreflightSetup& setup) {
+  std::vector<LineFinding> findings;
+  Preflight preflight(setup, findings);
+  preflight.CheckScriptFolder();
+  for (const ScriptLine& line : lines) preflight.CheckLine(line);
+  return findings;
+}

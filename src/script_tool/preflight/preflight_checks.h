@@ -1,0 +1,37 @@
+#pragma once
+// The work behind `devidudi-script preflight` (Windows only): every problem
+// the updater's checks would stop at on this machine, all at once and each
+// with its line, found without changing anything. The only files made are
+// probes of preflight's own unique names, each deleted at once.
+
+#include <string>
+#include <vector>
+
+#include "script_tool/cli/line_finding.h"
+#include "script_tool/script_reader/script_file.h"
+
+struct PreflightSetup {
+  // The script's full path, as the updater will be given it.
+  std::wstring ScriptPath;
+  // The folder of devidudi.exe: CreateProcessW looks there first for a RUN
+  // line's program, since the updater is the program that starts it.
+  std::wstring UpdaterFolder;
+  // Deletes preflight's own probe, true on success; DeleteFileW when empty.
+  // Tests put a failing one here: a folder that lets a file be created but
+  // not deleted cannot be made where they run.
+  bool (*DeleteProbe)(const std::wstring& path) = nullptr;
+};
+
+// The findings in line order, those about the script's folder (line 0)
+// first. Empty when the updater would pass its checks and start every RUN
+// program.
+std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
+                                         const PreflightSetup& setup);
+
+// The path made absolute against the current folder, each "/" made a
+// backslash and "." and ".." resolved, as Windows would open it.
+std::wstring FullPath(const std::wstring& path);
+
+// The folder part of a path: everything before its last backslash, or the
+// whole path when it has none (the updater cuts the script path so).
+std::wstring FolderOfPath(const std::wstring& path);

@@ -1,0 +1,181 @@
+// devidudi-script verify: proves a script right before it ships, by applying
+// it to a copy of the installed folder and comparing the result with NEW.
+
+#include <iomanip>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "names/text_conversions.h"
+#include "script_tool/cli/exit_codes.h"
+#include "script_tool/tree_walker/file_write_time.h"
+#include "script_tool/cli/subcommands.h"
+#include "script_tool/verify/verify_replay.h"
+#include "script_tool/tree_walker/windows_paths.h"
+
+namespace {
+
+struct VerifyOptions {
+  std::string Old;
+  std::string New;
+  std::string SourceRoot;
+  std::string TargetRoot;
+  std::string Script;
+  std::string Format = "text";
+  bool Times = false;
+};
+
+constexpr const char* kKeptWithOldTimeWord = "kept-with-old-time";
+// The widest kind word, kKeptWithOldTimeWord, and a blank.
+constexpr int kKindColumnWidth = 19;
+
+// A time difference shows both times, so that a reader sees by how much.
+std::string TimesShown(const TreeDifference& difference) {
+  if (difference.What != TreeDifference::Kind::Time) return {};
+  return "  (result " + FileTimeText(difference.ComparedTime) + ", NEW " +
+         FileTimeText(difference.ExpectedTime) + ")";
+}
+
+nlohmann::json DifferenceJson(const TreeDifference& difference) {
+  nlohmann::json out{{"kind", KindWord(difference.What)}, {"path", difference.Path}};
+  if (difference.What == TreeDifference::Kind::Time) {
+    out["resultTime"] = FileTimeText(difference.ComparedTime);
+    out["newTime"] = FileTimeText(difference.ExpectedTime);
+  }
+  return out;
+}
+
+void PrintText(const std::string& script, const VerifyReport& report) {
+  for (const LineFinding& finding : report.Findings) {
+    std::cout << FormatFinding(script, finding, "error") << '\n';
+  }
+  for (const ListedRun& run : report.Runs) {
+    std::cout << FormatFinding(script, {run.Line, "RUN not started: " + run.CommandLine}, "note")
+              << '\n';
+  }
+  for (const TreeDifference& difference : report.Differences) {
+    std::cout << std::left << std::setw(kKindColumnWidth) << KindWord(difference.What)
+              << difference.Path << TimesShown(difference) << '\n';
+  }
+  for (const std::string& kept : report.Kept) {
+    std::cout << std::left << std::setw(kKindColumnWidth) << "kept" << kept << '\n';
+  }
+  for (const TreeDifference& kept : report.KeptWithOldTime) {
+    std::cout << std::left << std::setw(kKindColumnWidth) << kKeptWithOldTimeWord << kept.Path
+              << TimesShown(kept) << '\n';
+  }
+  if (!report.Findings.empty()) {
+    std::cerr << "verify: " << report.Findings.size()
+              << " problem(s): lines the updater would stop at, or that verify does not "
+                 "apply; the result was not compared with NEW\n";
+  } else if (!report.Differences.empty()) {
+    std::cerr << "verify: " << report.Differences.size()
+              << " difference(s) between the result and NEW\n";
+  } else if (!report.KeptWithOldTime.empty()) {
+    std::cerr << "verify: the result equals NEW but for " << report.KeptWithOldTime.size()
+              << " file(s) that keep OLD's last-write time (" << report.FilesCompared
+              << " files compared)\n";
+  } else {
+    std::cerr << "verify: the result equals NEW (" << report.FilesCompared
+              << " files compared)\n";
+  }
+}
+
+void PrintJson(const std::string& script, const VerifyReport& report) {
+  nlohmann::json out;
+  out["script"] = script;
+  out["findings"] = nlohmann::json::array();
+  for (const LineFinding& finding : report.Findings) {
+    out["findings"].push_back(
+        {{"line", finding.Line}, {"severity", "error"}, {"message", finding.Message}});
+  }
+  out["runs"] = nlohmann::json::array();
+  for (const ListedRun& run : report.Runs) {
+    out["runs"].push_back({{"line", run.Line}, {"commandLine", run.CommandLine}});
+  }
+  out["kept"] = report.Kept;
+  out["differences"] = nlohmann::json::array();
+  for (const TreeDifference& difference : report.Differences) {
+    out["differences"].push_back(DifferenceJson(difference));
+  }
+  out["keptWithOldTime"] = nlohmann::json::array();
+  for (const TreeDifference& kept : report.KeptWithOldTime) {
+    nlohmann::json entry = DifferenceJson(kept);
+    entry.erase("kind");
+    out["keptWithOldTime"].push_back(entry);
+  }
+  out["filesCompared"] = report.FilesCompared;
+  out["match"] = report.ExitCode() == kExitClean;
+  // A Linux file name need not be UTF-8; JSON must be.
+  std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+int RunVerify(const VerifyOptions& options) {
+  const std::optional<std::string> sourceRoot = Utf8ToLatin1(options.SourceRoot);
+  const std::optional<std::string> targetRoot = Utf8ToLatin1(options.TargetRoot);
+  if (!sourceRoot || !targetRoot) {
+    std::cerr << "verify: a root must be written in Latin-1, as script paths are\n";
+    return kExitUsage;
+  }
+  const InputBytes input = ReadInputBytes(options.Script);
+  if (!input.Error.empty()) {
+    std::cerr << options.Script << ": " << input.Error << '\n';
+    return kExitUnreadable;
+  }
+  const VerifySetup setup{std::filesystem::u8path(options.Old),
+                          std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
+                          options.Times};
+  const VerifyReport report = VerifyScript(ParseScriptLines(input.Bytes), setup);
+  if (!report.Error.empty()) {
+    std::cerr << "verify: " << report.Error << '\n';
+    return report.ExitCode();
+  }
+  if (options.Format == "json") {
+    PrintJson(options.Script, report);
+  } else {
+    PrintText(options.Script, report);
+  }
+  return report.ExitCode();
+}
+
+}  // namespace
+
+void AddVerifyCommand(CLI::App& program, int& exitCode) {
+  auto options = std::make_shared<VerifyOptions>();
+  CLI::App* command = program.add_subcommand(
+      "verify",
+      "Applies SCRIPT as the updater would to a temporary copy of OLD, and "
+      "compares the result with NEW.\n"
+      "A path below --source-root names a file of NEW, one below --target-root "
+      "a file of OLD's copy; names compare as on Windows. A COP copies contents "
+      "and last-write time; a RUN is listed, never started. OLD and NEW are "
+      "never changed: a COP whose target lies outside the installed folder is "
+      "a problem, and is not applied. A COP of a file onto itself does nothing.\n"
+      "Every file must match NEW in its bytes, and every file a COP wrote in "
+      "its last-write time too. A file of OLD that NEW lacks and no COP wrote "
+      "is listed as kept (the format has no delete, so it stays); one with "
+      "NEW's bytes but another time is listed as kept-with-old-time. Neither "
+      "fails, unless --times makes the second a time difference.\n"
+      "Exit codes: 0 the result equals NEW (kept files aside), 1 problems or "
+      "differences, 2 a folder or the script could not be read, 3 wrong usage.");
+  command->add_option("--old", options->Old, "the installed version")
+      ->required()->type_name("DIR");
+  command->add_option("--new", options->New, "the version the script must produce")
+      ->required()->type_name("DIR");
+  command->add_option("--source-root", options->SourceRoot,
+                      "where NEW lies on the target machine (a Windows path)")
+      ->required()->type_name("PATH");
+  command->add_option("--target-root", options->TargetRoot,
+                      "where the installed version lies on the target machine")
+      ->required()->type_name("PATH");
+  command->add_flag("--times", options->Times,
+                    "also require NEW's last-write time of files no COP wrote, as "
+                    "make --times copies them");
+  command->add_option("--format", options->Format, "text (default) or json")
+      ->check(CLI::IsMember({"text", "json"}));
+  command->add_option("SCRIPT", options->Script, "the update script, or - for standard input")
+      ->required();
+  command->callback([options, &exitCode] { exitCode = RunVerify(*options); });
+}

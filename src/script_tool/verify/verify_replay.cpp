@@ -1,0 +1,255 @@
+#include "script_tool/verify/verify_replay.h"
+
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
+#include "script_tool/cli/exit_codes.h"
+#include "script_tool/tree_walker/windows_paths.h"
+#include "script_tool/verify/folder_names.h"
+#include "script_tool/verify/temporary_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Tree { New, Copy };
+
+struct MappedPath {
+  Tree Root = Tree::New;
+  std::vector<std::string> Names;
+  std::string Problem;  // why the path maps to neither tree; empty when it does
+};
+
+struct Roots {
+  std::vector<std::string> Source;
+  std::vector<std::string> Target;
+};
+
+MappedPath MapScriptPath(const std::string& path, const Roots& roots) {
+  const std::vector<std::string> names = SplitWindowsPath(path);
+  auto underSource = NamesBelowRoot(names, roots.Source);
+  auto underTarget = NamesBelowRoot(names, roots.Target);
+  // Nested roots: the deeper one is meant.
+  if (underSource && underTarget) {
+    if (roots.Source.size() > roots.Target.size()) underTarget.reset();
+    else underSource.reset();
+  }
+  MappedPath mapped;
+  if (!underSource && !underTarget) {
+    mapped.Problem = "lies below neither --source-root nor --target-root";
+    return mapped;
+  }
+  mapped.Root = underSource ? Tree::New : Tree::Copy;
+  mapped.Names = underSource ? *underSource : *underTarget;
+  mapped.Problem = ProblemOfRelativeNames(mapped.Names);
+  if (mapped.Problem.empty() && mapped.Names.empty()) {
+    mapped.Problem = "names the root folder itself, not a file";
+  }
+  return mapped;
+}
+
+// True when path lies inside folder, by their names alone. The last guard
+// before a copy: on Windows a name such as "D:x" put after a folder would
+// stand for a path of its own on drive D.
+bool LiesWithin(const fs::path& path, const fs::path& folder) {
+  const fs::path normal = path.lexically_normal();
+  const fs::path inside = folder.lexically_normal();
+  auto name = normal.begin();
+  for (const fs::path& part : inside) {
+    if (part.empty()) continue;  // the empty name after a final separator
+    if (name == normal.end() || *name != part) return false;
+    ++name;
+  }
+  return name != normal.end();
+}
+
+// Names may differ in case on a file system that ignores case (Windows).
+bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
+  std::error_code error;
+  return fs::equivalent(a.Path, b.Path, error) && !error;
+}
+
+std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
+
+// A relative path as lists show it, folded as Windows compares names.
+std::string FoldedDisplayPath(const fs::path& relative) {
+  const std::string display = DisplayPath(relative);
+  const std::optional<std::string> latin1 = Utf8ToLatin1(display);
+  return latin1 ? FoldName(*latin1) : display;
+}
+
+// One COP line, mapped and checked.
+struct PlannedCopy {
+  std::size_t Line = 0;
+  fs::path Source;
+  MappedPath Target;
+};
+
+class Replay {
+ public:
+  Replay(const VerifySetup& setup, fs::path copy)
+      : setup_(setup), copy_(std::move(copy)) {
+    roots_.Source = SplitWindowsPath(setup.SourceRoot);
+    roots_.Target = SplitWindowsPath(setup.TargetRoot);
+  }
+
+  // The checks the updater makes before it copies anything, over every line
+  // rather than up to the first that fails, and the mapping onto the trees.
+  void Plan(const std::vector<ScriptLine>& lines, VerifyReport& report) {
+    for (const ScriptLine& line : lines) {
+      const FileCommand& command = line.Command;
+      if (command.Kind == CommandKind::Run) {
+        report.Runs.push_back({line.Number, Latin1ToUtf8(command.Arguments[0])});
+      }
+      if (command.Kind != CommandKind::Copy) continue;
+      auto fail = [&](const std::string& message) {
+        report.Findings.push_back({line.Number, message});
+      };
+      if (command.Arguments.size() != 2) {
+        fail("COP without a source and a target: the updater stops here");
+        continue;
+      }
+      const std::string& sourceText = command.Arguments[0];
+      const std::string& targetText = command.Arguments[1];
+      const MappedPath source = MapScriptPath(sourceText, roots_);
+      const MappedPath target = MapScriptPath(targetText, roots_);
+      if (!source.Problem.empty()) fail("source " + Quoted(sourceText) + " " + source.Problem);
+      if (!target.Problem.empty()) fail("target " + Quoted(targetText) + " " + target.Problem);
+      if (!source.Problem.empty() || !target.Problem.empty()) continue;
+
+      // NEW is the release itself and only ever read: a line that would
+      // write there is not applied, whatever the updater would make of it.
+      if (target.Root != Tree::Copy) {
+        fail("target " + Quoted(targetText) +
+             " lies below --source-root, not in the installed folder: the update would "
+             "change the new version's own files; verify applies no such line");
+        continue;
+      }
+
+      const FolderNames::Resolved from = Resolve(source);
+      const FolderNames::Resolved to = Resolve(target);
+      const bool sourceFine = from.What == FolderNames::State::File;
+      if (from.What == FolderNames::State::Folder) {
+        fail("source " + Quoted(sourceText) +
+             " is a folder: the updater stops at \"Can't access source files\"");
+      } else if (!sourceFine) {
+        fail("source " + Quoted(sourceText) + " is missing");
+      }
+      if (to.What == FolderNames::State::Folder) {
+        fail("target " + Quoted(targetText) + " is a folder");
+      } else if (to.What == FolderNames::State::FolderMissing) {
+        fail("the folder of target " + Quoted(targetText) +
+             " is missing, and the updater creates no folders");
+      } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
+        // The updater copies through a temporary file and renames it over
+        // the target, which leaves a file copied onto itself as it was,
+        // time included: the line does nothing.
+        continue;
+      } else if (sourceFine) {
+        planned_.push_back({line.Number, from.Path, target});
+      }
+    }
+  }
+
+  // The copies, in order, each with its last-write time. A failed copy ends
+  // the run, as it ends the updater's.
+  void Apply(VerifyReport& report) {
+    for (const PlannedCopy& copy : planned_) {
+      // Resolved again: an earlier copy may have made the file that this
+      // one's name, in another case, means on Windows.
+      const fs::path target = Resolve(copy.Target).Path;
+      if (!LiesWithin(target, copy_)) {
+        report.Findings.push_back(
+            {copy.Line, "the target does not lie in the copy of the installed folder here"});
+        return;
+      }
+      const std::string failed = CopyFileWithTime(copy.Source, target);
+      if (!failed.empty()) {
+        report.Findings.push_back({copy.Line, "the copy failed: " + failed});
+        return;
+      }
+      names_.Added(target);
+      written_.insert(FoldedDisplayPath(target.lexically_relative(copy_)));
+    }
+  }
+
+  // True when the path, "/" between names, is a file a COP line wrote or a
+  // folder holding one.
+  bool Wrote(const std::string& displayPath) const {
+    const std::string folded = FoldedDisplayPath(fs::u8path(displayPath));
+    if (written_.count(folded) != 0) return true;
+    // A folder: the first written path after its name and a "/".
+    const std::string inside = folded + "/";
+    const auto next = written_.lower_bound(inside);
+    return next != written_.end() && next->compare(0, inside.size(), inside) == 0;
+  }
+
+ private:
+  FolderNames::Resolved Resolve(const MappedPath& mapped) {
+    return names_.Resolve(mapped.Root == Tree::New ? setup_.New : copy_, mapped.Names);
+  }
+
+  const VerifySetup& setup_;
+  fs::path copy_;
+  Roots roots_;
+  FolderNames names_;
+  std::vector<PlannedCopy> planned_;
+  std::set<std::string> written_;  // FoldedDisplayPath of each target
+};
+
+std::string FolderProblem(const fs::path& folder, const char* what) {
+  std::error_code error;
+  if (fs::is_directory(folder, error)) return {};
+  return std::string(what) + " " + folder.u8string() + " is not a folder that can be read";
+}
+
+}  // namespace
+
+int VerifyReport::ExitCode() const {
+  if (!Error.empty()) return kExitUnreadable;
+  return Findings.empty() && Differences.empty() ? kExitClean : kExitFindings;
+}
+
+VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup) {
+  VerifyReport report;
+  report.Error = FolderProblem(setup.Old, "OLD");
+  if (report.Error.empty()) report.Error = FolderProblem(setup.New, "NEW");
+  if (!report.Error.empty()) return report;
+
+  const TemporaryFolder scratch;
+  if (scratch.Path().empty()) {
+    report.Error = "no folder could be made in the temporary folder";
+    return report;
+  }
+  const fs::path copy = scratch.Path() / "old";
+  report.Error = CopyTree(setup.Old, copy);
+  if (!report.Error.empty()) return report;
+
+  Replay replay(setup, copy);
+  replay.Plan(lines, report);
+  if (!report.Findings.empty()) return report;
+  replay.Apply(report);
+  if (!report.Findings.empty()) return report;
+
+  TreeComparison comparison = CompareTrees(copy, setup.New);
+  report.Error = std::move(comparison.Error);
+  report.FilesCompared = comparison.FilesCompared;
+  using Kind = TreeDifference::Kind;
+  for (TreeDifference& difference : comparison.Differences) {
+    // What was in OLD and nothing wrote stays, as it stays on the machine;
+    // so does its last-write time.
+    const bool mayBeKept = difference.What == Kind::Extra ||
+                           (difference.What == Kind::Time && !setup.Times);
+    if (!mayBeKept || replay.Wrote(difference.Path)) {
+      report.Differences.push_back(std::move(difference));
+    } else if (difference.What == Kind::Extra) {
+      report.Kept.push_back(std::move(difference.Path));
+    } else {
+      report.KeptWithOldTime.push_back(std::move(difference));
+    }
+  }
+  return report;
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The work behind `devidudi-script verify`: a script applied as the updater
+// would apply it, to a temporary copy of the installed folder (OLD), with the
+// result compared to the new version (NEW). OLD itself is only read.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "script_tool/cli/line_finding.h"
+#include "script_tool/script_reader/script_file.h"
+#include "script_tool/tree_walker/tree_compare.h"
+
+struct VerifySetup {
+  std::filesystem::path Old;  // the installed version, never changed
+  std::filesystem::path New;  // the version the script must produce
+  // Windows paths on the target machine, Latin-1 like the script: a script
+  // path below SourceRoot names a file of NEW, one below TargetRoot a file of
+  // the installed folder.
+  std::string SourceRoot;
+  std::string TargetRoot;
+  // Also hold every file that no COP line writes to NEW's last-write time,
+  // as make's --times copies such files. Without it such a file may keep
+  // OLD's time: the bytes are what count there.
+  bool Times = false;
+};
+
+struct ListedRun {
+  std::size_t Line = 0;
+  std::string CommandLine;  // UTF-8
+};
+
+struct VerifyReport {
+  // Why a folder could not be read or copied; then nothing else was done.
+  std::string Error;
+  // What would stop the updater before it copies anything, and what cannot
+  // be mapped onto the two folders. With any of these nothing is applied
+  // and the trees are not compared.
+  std::vector<LineFinding> Findings;
+  // RUN lines, in order; listed, never started.
+  std::vector<ListedRun> Runs;
+  // How the result differs from NEW. A file the script wrote must match NEW
+  // in its last-write time as well, since the updater carries the time over.
+  std::vector<TreeDifference> Differences;
+  // Files that no COP line wrote, with NEW's bytes but another last-write
+  // time (Kind Time, with both times): they keep OLD's time, which fails
+  // nothing unless Times is set (then they are Differences).
+  std::vector<TreeDifference> KeptWithOldTime;
+  // Files and folders of OLD that NEW lacks and that no COP line wrote: the
+  // format has no delete, so they stay in the installed folder. `make` warns
+  // of each; here they are listed and do not fail the script.
+  std::vector<std::string> Kept;
+  std::size_t FilesCompared = 0;
+
+  // 0 when the result equals NEW (what is kept aside), 1 for findings or
+  // differences, 2 when a folder could not be read.
+  int ExitCode() const;
+};
+
+// The temporary copy lies in the system's temporary folder and is removed
+// before this returns. Nothing outside it is ever written: a COP line whose
+// target does not lie in the installed folder is a finding, not applied.
+VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup);

@@ -1,0 +1,187 @@
+// devidudi-script lint and print as a CI step runs them: the real program,
+// its output and its exit code.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "script_tool/tree_walker/file_write_time.h"
+#include "support/scratch_folder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int ExitCode = -1;
+  std::string Output;
+};
+
+// Runs the program with these arguments; standard error goes to the test's
+// own.
+Outcome RunTool(const std::string& arguments) {
+#ifdef _WIN32
+  // The program lies beside the test program. Its path holds no blank, so
+  // it goes unquoted: cmd.exe would strip the first quotation mark.
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::string command =
+      (fs::path(self).parent_path() / DEVIDUDI_SCRIPT_TOOL).string() + " " + arguments;
+  FILE* pipe = _popen(command.c_str(), "rb");
+#else
+  const std::string command = "'" DEVIDUDI_SCRIPT_TOOL "' " + arguments;
+  FILE* pipe = popen(command.c_str(), "r");
+#endif
+  Outcome outcome;
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  std::size_t read;
+  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.Output.append(buffer, read);
+#ifdef _WIN32
+  outcome.ExitCode = _pclose(pipe);
+  // The program writes text in the runtime's text mode, as Windows programs
+  // do: each line ends in CR LF there.
+  for (std::size_t crLf; (crLf = outcome.Output.find("\r\n")) != std::string::npos;) {
+    outcome.Output.erase(crLf, 1);
+  }
+#else
+  const int status = pclose(pipe);
+  outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return outcome;
+}
+
+class ToolCommandLine : public testing::Test {
+ protected:
+  void SetUp() override {
+    Write("clean.txt", "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\r\nRUN C:\\app\\a.exe\r\n");
+    Write("mistakes.txt", "cop\tC:\\new\\a.exe\tC:\\app\\a.exe\nRUN a.exe\n");
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder_ / name, std::ios::binary) << bytes;
+  }
+  std::string Path(const std::string& name) const { return "\"" + (folder_ / name).string() + "\""; }
+
+  const ScratchFolder scratch_{"devidudi-script-test"};
+  const fs::path folder_ = scratch_.Path();
+};
+
+TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
+  const struct {
+    std::string Arguments;
+    int ExitCode;
+  } cases[] = {
+      {"lint " + Path("clean.txt"), 0},
+      {"lint " + Path("mistakes.txt"), 1},
+      {"lint - < " + Path("mistakes.txt"), 1},
+      {"lint - < " + Path("clean.txt"), 0},
+      {"lint --severity error --disable DS001 " + Path("mistakes.txt"), 0},
+      {"lint --severity warning " + Path("mistakes.txt"), 1},
+      {"lint " + Path("clean.txt") + " " + Path("missing.txt"), 2},
+      {"lint \"" + folder_.string() + "\"", 2},
+      {"lint --format xml " + Path("clean.txt"), 3},
+      {"lint --disable DS999 " + Path("clean.txt"), 3},
+      {"lint", 3},
+      {"print " + Path("mistakes.txt"), 0},
+      {"print " + Path("missing.txt"), 2},
+      {"print --help", 0},
+      {"--version", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunTool(c.Arguments).ExitCode, c.ExitCode) << c.Arguments;
+}
+
+TEST_F(ToolCommandLine, LintWritesGccLinesAndJson) {
+  const Outcome gcc = RunTool("lint " + Path("mistakes.txt"));
+  const std::string name = (folder_ / "mistakes.txt").string();
+  EXPECT_NE(gcc.Output.find(name + ":1:1: error: \"cop\" is not a keyword"), std::string::npos)
+      << gcc.Output;
+  EXPECT_NE(gcc.Output.find(name + ":2:5: warning: \"a.exe\" is relative"), std::string::npos)
+      << gcc.Output;
+
+  const Outcome json = RunTool("lint --format json " + Path("mistakes.txt"));
+  const nlohmann::json findings = nlohmann::json::parse(json.Output);
+  ASSERT_TRUE(findings.is_array());
+  ASSERT_FALSE(findings.empty());
+  EXPECT_EQ(findings[0]["file"], name);
+  EXPECT_EQ(findings[0]["line"], 1);
+  EXPECT_EQ(findings[0]["column"], 1);
+  EXPECT_EQ(findings[0]["endColumn"], 4);
+  EXPECT_EQ(findings[0]["severity"], "error");
+  EXPECT_EQ(findings[0]["code"], "DS001");
+  EXPECT_TRUE(findings[0]["fix"].is_string());
+}
+
+TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
+  const Outcome text = RunTool("print " + Path("clean.txt"));
+  EXPECT_NE(text.Output.find("   1     0%  copy     C:\\new\\a.exe  ->  C:\\app\\a.exe\n"),
+            std::string::npos) << text.Output;
+  EXPECT_NE(text.Output.find("   2    50%  run      C:\\app\\a.exe\n"), std::string::npos)
+      << text.Output;
+  const nlohmann::json rows = nlohmann::json::parse(RunTool("print --format json " + Path("clean.txt")).Output);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1]["kind"], "run");
+  EXPECT_EQ(rows[1]["percentage"], 50);
+  EXPECT_EQ(rows[1]["percentageAfter"], 100);
+  EXPECT_EQ(rows[1]["commandLine"], "C:\\app\\a.exe");
+  EXPECT_EQ(rows[1]["starts"], true);
+  EXPECT_EQ(rows[0]["source"], "C:\\new\\a.exe");
+  EXPECT_EQ(rows[0]["target"], "C:\\app\\a.exe");
+}
+
+// A COP line writes b.txt; a.txt keeps OLD's bytes and a time half a second
+// older than NEW's.
+TEST_F(ToolCommandLine, VerifyShowsBothTimesAndFailsOnThemOnlyWithTimes) {
+  constexpr WindowsFileTime kOldTime = 134044736000000000;  // 2025-10-09T08:53:20Z
+  for (const char* tree : {"old", "new"}) {
+    fs::create_directories(folder_ / tree);
+    Write(std::string(tree) + "/a.txt", "a");
+    Write(std::string(tree) + "/b.txt", tree);
+    ASSERT_FALSE(SetLastWriteTime(folder_ / tree / "a.txt",
+                                  kOldTime + (tree[0] == 'n' ? 5'000'000 : 0)));
+  }
+  Write("update.txt", "COP\tC:\\n\\b.txt\tC:\\o\\b.txt\r\n");
+  const std::string command = "verify --old " + Path("old") + " --new " + Path("new") +
+                              " --source-root C:/n --target-root C:/o ";
+  const std::string times =
+      "a.txt  (result 2025-10-09T08:53:20.0000000Z, NEW 2025-10-09T08:53:20.5000000Z)\n";
+  const struct {
+    const char* options;
+    int exitCode;
+    std::string line;
+  } cases[] = {
+      {"", 0, "kept-with-old-time " + times},
+      {"--times ", 1, "time               " + times},
+  };
+  for (const auto& c : cases) {
+    const Outcome text = RunTool(command + c.options + Path("update.txt"));
+    EXPECT_EQ(text.ExitCode, c.exitCode) << c.options;
+    EXPECT_EQ(text.Output, c.line) << c.options;
+
+    const Outcome json =
+        RunTool(command + c.options + "--format json " + Path("update.txt"));
+    EXPECT_EQ(json.ExitCode, c.exitCode) << c.options;
+    const nlohmann::json report = nlohmann::json::parse(json.Output);
+    EXPECT_EQ(report["match"], c.exitCode == 0) << c.options;
+    EXPECT_EQ(report["filesCompared"], 2) << c.options;
+    const nlohmann::json& listed = c.exitCode == 0 ? report["keptWithOldTime"] : report["differences"];
+    ASSERT_EQ(listed.size(), 1u) << c.options << json.Output;
+    EXPECT_EQ(listed[0]["path"], "a.txt");
+    EXPECT_EQ(listed[0]["resultTime"], "2025-10-09T08:53:20.0000000Z");
+    EXPECT_EQ(listed[0]["newTime"], "2025-10-09T08:53:20.5000000Z");
+    EXPECT_EQ((c.exitCode == 0 ? report["differences"] : report["keptWithOldTime"]).size(), 0u)
+        << c.options;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,371 @@
+// devidudi-script make over folders generated here: what it copies, the bytes
+// it writes, what it refuses, and its exit codes. Longer than most files: the
+// tables share the folders they generate, and splitting them would repeat those.
+#include "script_tool/make/make_plan.h"
+#include "script_tool/lint/lint_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+
+#include "script_tool/names/generated_names.h"
+#include "names/text_conversions.h"
+#include "support/scratch_folder.h"
+
+#ifdef _WIN32
+#include "support/test_files.h"
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// An OLD and a NEW folder under the system's temporary folder.
+class Trees {
+ public:
+  Trees() {
+    fs::create_directories(root_ / "old");
+    fs::create_directories(root_ / "new");
+  }
+
+  // Writes a file under "old" or "new" (side), its folders too, with a fixed
+  // last-write time, or one older by this much.
+  void Put(const char* side, const std::string& relative, const std::string& bytes,
+           std::chrono::milliseconds olderBy = {}) {
+    const fs::path path = root_ / side / fs::u8path(relative);
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+#ifdef _WIN32
+    // The runtime would set whole seconds only.
+    constexpr ULONGLONG kTicksPerMs = 10000;
+    const ULONGLONG time = kFileTime - static_cast<ULONGLONG>(olderBy.count()) * kTicksPerMs;
+    SetTimes(path.wstring(), time, time);
+#else
+    fs::last_write_time(path, kTime - olderBy);
+#endif
+  }
+  void Folder(const char* side, const std::string& relative) {
+    fs::create_directories(root_ / side / fs::u8path(relative));
+  }
+
+  MakeRequest Request(bool times = false) const {
+    MakeRequest request;
+    request.OldFolder = root_ / "old";
+    request.NewFolder = root_ / "new";
+    request.SourceRoot = L"C:\\Update";
+    request.TargetRoot = L"C:\\App\\";
+    request.Times = times;
+    return request;
+  }
+  const fs::path& Root() const { return root_; }
+
+ private:
+#ifdef _WIN32
+  // Half a second past a whole one: a quarter of a second earlier is still
+  // within the same second.
+  static constexpr ULONGLONG kFileTime = 133000000005000000;  // 2022-06-16, in 100 ns
+#else
+  // The same: a whole second a month ago, and half of one. (The file
+  // clock's epoch lies a whole number of seconds from the Unix one.)
+  inline static const fs::file_time_type kTime =
+      std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now() -
+                                               std::chrono::hours(24 * 30)) +
+      500ms;
+#endif
+  const ScratchFolder scratch_{"devidudi-make"};
+  const fs::path root_ = scratch_.Path();
+};
+
+std::map<std::string, std::string> PlanCodes(const MakeOutcome& outcome) {
+  std::map<std::string, std::string> codes;
+  for (const PlanItem& item : outcome.Plan) codes[item.Path] = PlanCode(item);
+  return codes;
+}
+
+TEST(MakeScript, CopiesWhatDiffersAndItemizesWhy) {
+  // Over one compared block, equal in size, other only near the end.
+  const std::string big(64 * 1024 + 300, 'b');
+  const std::string bigChanged = big.substr(0, big.size() - 3) + "Bbb";
+  const struct {
+    const char* name;
+    const char* old;  // nullptr: not in OLD
+    const char* now;  // nullptr: not in NEW
+    std::chrono::milliseconds oldOlderBy;
+    const char* code;       // nullptr: not in the plan
+    const char* codeTimes;  // with --times
+  } rows[] = {
+      {"same.txt", "abc", "abc", 0ms, nullptr, nullptr},
+      {"added.txt", nullptr, "abc", 0ms, ">f+++", ">f+++"},
+      {"size.txt", "abc", "abcd", 0ms, ">fs..", ">fs.."},
+      {"bytes.txt", "abc", "abd", 0ms, ">f.c.", ">f.c."},
+      {"big.bin", big.c_str(), bigChanged.c_str(), 0ms, ">f.c.", ">f.c."},
+      {"big-and-same.bin", big.c_str(), big.c_str(), 0ms, nullptr, nullptr},
+      {"time.txt", "abc", "abc", 5h, nullptr, ">f..t"},
+      {"time within a second.txt", "abc", "abc", 250ms, nullptr, ">f..t"},
+      {"size-and-time.txt", "ab", "abc", 5h, ">fs.t", ">fs.t"},
+      {"empty-and-same.txt", "", "", 0ms, nullptr, nullptr},
+      {"only-old.txt", "abc", nullptr, 0ms, "*kept", "*kept"},
+  };
+  Trees trees;
+  for (const auto& row : rows) {
+    if (row.old != nullptr) trees.Put("old", row.name, row.old, row.oldOlderBy);
+    if (row.now != nullptr) trees.Put("new", row.name, row.now);
+  }
+  for (const bool times : {false, true}) {
+    const MakeOutcome outcome = MakeScript(trees.Request(times));
+    EXPECT_TRUE(outcome.Errors.empty());
+    const auto codes = PlanCodes(outcome);
+    for (const auto& row : rows) {
+      const char* const expected = times ? row.codeTimes : row.code;
+      const auto found = codes.find(row.name);
+      EXPECT_EQ(found == codes.end() ? "(not listed)" : found->second,
+                expected == nullptr ? "(not listed)" : expected)
+          << row.name << (times ? " with --times" : "");
+    }
+    ASSERT_EQ(outcome.Warnings.size(), 1u);
+    EXPECT_NE(outcome.Warnings[0].Where.find("only-old.txt"), std::string::npos);
+  }
+}
+
+TEST(MakeScript, WritesOneLineAFileInWindowsOrderThenTheRuns) {
+  Trees trees;
+  for (const char* name : {"b.txt", "C.txt", "a.txt", "zz.txt", "\xC3\xA9.txt", "sub.txt",
+                           "sub/k.txt", "Sub2/x.txt"}) {
+    trees.Put("new", name, name);
+  }
+  trees.Folder("old", "sub");
+  trees.Folder("old", "SUB2");  // the same folder to Windows
+  MakeRequest request = trees.Request();
+  request.Runs = {L"\"C:\\App\\P.exe\" /updated", L"cmd /c exit"};
+  const MakeOutcome outcome = MakeScript(request);
+  ASSERT_TRUE(outcome.Errors.empty())
+      << outcome.Errors[0].Where << ": " << outcome.Errors[0].Message;
+  EXPECT_EQ(outcome.Script.Bytes(),
+            "COP\tC:\\Update\\a.txt\tC:\\App\\a.txt\r\n"
+            "COP\tC:\\Update\\b.txt\tC:\\App\\b.txt\r\n"
+            "COP\tC:\\Update\\C.txt\tC:\\App\\C.txt\r\n"
+            "COP\tC:\\Update\\sub\\k.txt\tC:\\App\\sub\\k.txt\r\n"
+            "COP\tC:\\Update\\sub.txt\tC:\\App\\sub.txt\r\n"
+            "COP\tC:\\Update\\Sub2\\x.txt\tC:\\App\\Sub2\\x.txt\r\n"
+            "COP\tC:\\Update\\zz.txt\tC:\\App\\zz.txt\r\n"
+            "COP\tC:\\Update\\\xE9.txt\tC:\\App\\\xE9.txt\r\n"
+            "RUN \"C:\\App\\P.exe\" /updated\r\n"
+            "RUN cmd /c exit\r\n");
+  EXPECT_EQ(MakeScript(request).Script.Bytes(), outcome.Script.Bytes()) << "a second run";
+}
+
+TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
+  const struct {
+    const char* row;
+    void (*prepare)(Trees&);
+    const char* where;    // the end of the path named
+    const char* message;  // a part of the message
+  } rows[] = {
+      {"a folder of NEW missing in OLD", [](Trees& t) { t.Put("new", "plugins/a.dll", "a"); },
+       "new/plugins", "Write access to file missing"},
+      {"an empty folder of NEW missing in OLD", [](Trees& t) { t.Folder("new", "logs"); },
+       "new/logs", "creates no folders"},
+      {"a name that is not Latin-1", [](Trees& t) { t.Put("new", "\xE4\xB8\xAD.txt", "a"); },
+       "new/\xE4\xB8\xAD.txt", "U+4E2D is not Latin-1"},
+      {"a path of 260 units once rooted",
+       [](Trees& t) { t.Put("new", std::string(245, 'x') + ".txt", "a"); }, ".txt",
+       "characters long; Windows takes 259 at most"},
+      {"a file of NEW where OLD has a folder",
+       [](Trees& t) {
+         t.Folder("old", "data");
+         t.Put("new", "data", "a");
+       },
+       "new/data", "is a folder in OLD"},
+#ifndef _WIN32
+      // Windows itself cannot hold these in one folder or under such names.
+      {"two names equal to Windows",
+       [](Trees& t) {
+         t.Put("new", "readme.txt", "a");
+         t.Put("new", "README.TXT", "b");
+       },
+       "new/readme.txt", "same name to Windows as README.TXT"},
+      {"two names equal to Windows in an accented letter",
+       [](Trees& t) {
+         t.Put("new", "caf\xC3\xA9.txt", "a");
+         t.Put("new", "CAF\xC3\x89.txt", "b");
+       },
+       "new/caf\xC3\xA9.txt", "same name to Windows as CAF\xC3\x89.txt"},
+      {"a character Windows forbids", [](Trees& t) { t.Put("new", "a?b.txt", "a"); }, "new/a?b.txt",
+       "'?' cannot stand in a Windows name"},
+      {"a device name with a superscript digit",
+       [](Trees& t) { t.Put("new", "COM\xC2\xB9.txt", "a"); }, "new/COM\xC2\xB9.txt",
+       "is a Windows device name"},
+      {"the console's input device", [](Trees& t) { t.Put("new", "conin$", "a"); }, "new/conin$",
+       "is a Windows device name"},
+      {"a device name as a folder", [](Trees& t) { t.Put("new", "aux/a.txt", "a"); },
+       "new/aux/a.txt", "is a Windows device name"},
+      {"a C1 control character", [](Trees& t) { t.Put("new", "a\xC2\x85" "b.txt", "a"); },
+       "new/a\xC2\x85" "b.txt", "the control character 0x85"},
+      {"a backslash, a separator to Windows", [](Trees& t) { t.Put("new", "a\\b.txt", "a"); },
+       "new/a\\b.txt", "backslash"},
+      {"a name ending in a dot", [](Trees& t) { t.Put("new", "notes.", "a"); }, "new/notes.",
+       "ends in a dot"},
+      {"a name that is not UTF-8", [](Trees& t) { t.Put("new", "caf\xE9.txt", "a"); },
+       "new/caf\xE9.txt", "not UTF-8"},
+      {"a symbolic link",
+       [](Trees& t) {
+         t.Put("new", "real.txt", "a");
+         fs::create_symlink("real.txt", t.Root() / "new" / "link.txt");
+       },
+       "new/link.txt", "symbolic link"},
+#endif
+  };
+  for (const auto& row : rows) {
+    Trees trees;
+    row.prepare(trees);
+    MakeRequest request = trees.Request();
+    request.TargetRoot = L"C:\\" + std::wstring(10, L't');
+    const MakeOutcome outcome = MakeScript(request);
+    EXPECT_FALSE(outcome.FolderUnreadable) << row.row;
+    bool named = false;
+    for (const MakeFinding& error : outcome.Errors) {
+      const std::string where = error.Where;
+      const std::string end = row.where;
+      named = named || (where.size() >= end.size() &&
+                        where.compare(where.size() - end.size(), end.size(), end) == 0 &&
+                        error.Message.find(row.message) != std::string::npos);
+    }
+    EXPECT_TRUE(named) << row.row << ": " << outcome.Errors.size() << " error(s), the first "
+                       << (outcome.Errors.empty()
+                               ? ""
+                               : outcome.Errors[0].Where + ": " + outcome.Errors[0].Message);
+  }
+
+#ifndef _WIN32
+  if (geteuid() != 0) {  // root reads any file
+    Trees trees;
+    trees.Put("new", "secret.txt", "a");
+    fs::permissions(trees.Root() / "new" / "secret.txt", fs::perms::none);
+    const MakeOutcome outcome = MakeScript(trees.Request());
+    ASSERT_EQ(outcome.Errors.size(), 1u) << "a file that cannot be read";
+    EXPECT_EQ(outcome.Errors[0].Message, "cannot be read");
+  }
+#endif
+
+  Trees trees;
+  MakeRequest request = trees.Request();
+  request.Runs = {L"x.exe " + std::wstring(300, L'a')};
+  const MakeOutcome outcome = MakeScript(request);
+  ASSERT_EQ(outcome.Errors.size(), 1u) << "a RUN too long";
+  EXPECT_EQ(outcome.Errors[0].Where, "--run 1");
+}
+
+// Whatever two folders make gives, lint finds nothing at warning level or
+// above in the script: names of any character Windows allows in a name
+// (blanks, accents, dots, odd cases), deep folders, and RUN lines with quoted
+// programs. DS042 only says that bytes look like UTF-8: those Latin-1 names
+// are what the folders hold.
+TEST(MakeScript, LintFindsNothingToWarnOfInAnyScriptMakeWrites) {
+  NameGenerator names(7);
+  std::mt19937 random(7);
+  auto piece = [&] { return Latin1ToUtf8(names.SoundName()); };
+  for (int round = 0; round < 12; ++round) {
+    Trees trees;
+    const std::string folder = piece() + "/" + piece();
+    trees.Folder("old", folder);
+    trees.Folder("new", folder);
+    for (int file = 0; file < 20; ++file) {
+      const std::string name = (file % 3 == 0 ? folder + "/" : std::string()) + piece() +
+                               std::to_string(file) + (file % 2 ? ".txt" : ".exe");
+      const std::string bytes = "v" + std::to_string(random() % 3);
+      if (random() % 4 != 0) trees.Put("old", name, bytes);
+      if (random() % 5 != 0) trees.Put("new", name, "v" + std::to_string(random() % 3));
+    }
+    MakeRequest request = trees.Request(/*times=*/round % 2 == 1);
+    request.TargetRoot = round % 3 == 0 ? L"C:\\Program Files\\PexaMenu" : L"D:\\App\\";
+    request.Runs = {L"\"C:\\Program Files\\PexaMenu\\PexaMenu.exe\" /updated",
+                    L"C:\\Tools\\notify.exe"};
+    const MakeOutcome outcome = MakeScript(request);
+    ASSERT_TRUE(outcome.Errors.empty()) << "round " << round << ": " << outcome.Errors[0].Where
+                                        << ": " << outcome.Errors[0].Message;
+    EXPECT_GT(outcome.Script.LineCount(), request.Runs.size()) << "round " << round;
+    for (const Finding& finding : LintScriptBytes(outcome.Script.Bytes())) {
+      if (finding.Code == "DS042") continue;
+      EXPECT_LT(finding.Level, Severity::Warning)
+          << "round " << round << " line " << finding.Line << ": " << finding.Code << " "
+          << finding.Message;
+    }
+  }
+}
+
+TEST(MakeScript, SaysWhenAFolderCannotBeRead) {
+  Trees trees;
+  trees.Put("new", "a.txt", "a");
+  MakeRequest missing = trees.Request();
+  missing.OldFolder = trees.Root() / "nothing";
+  MakeRequest aFile = trees.Request();
+  aFile.NewFolder = trees.Root() / "new" / "a.txt";
+  for (const MakeRequest& request : {missing, aFile}) {
+    const MakeOutcome outcome = MakeScript(request);
+    EXPECT_TRUE(outcome.FolderUnreadable);
+    ASSERT_EQ(outcome.Errors.size(), 1u);
+    EXPECT_NE(outcome.Errors[0].Message.find("cannot be read"), std::string::npos);
+  }
+}
+
+#ifndef _WIN32
+// The program itself: exit codes, and the file or standard output it writes.
+TEST(MakeCommand, ExitsAndWritesAsDocumented) {
+  Trees trees;
+  trees.Put("old", "a.txt", "1");
+  trees.Put("new", "a.txt", "22");
+  const std::string folders = " --old '" + (trees.Root() / "old").string() + "' --new '" +
+                              (trees.Root() / "new").string() +
+                              "' --source-root 'C:\\U' --target-root 'C:\\A'";
+  const std::string script = (trees.Root() / "update.txt").string();
+  const std::string printed = (trees.Root() / "printed.txt").string();
+  const struct {
+    const char* row;
+    std::string arguments;
+    int exitCode;
+    bool scriptWritten;
+  } rows[] = {
+      {"--dry-run", folders + " --dry-run -o '" + script + "'", 0, false},
+      {"-o", folders + " -o '" + script + "'", 0, true},
+      {"a relative root", " --old x --new y --source-root U --target-root 'C:\\A'", 3, false},
+      {"a missing option", " --old x", 3, false},
+      {"a missing folder",
+       " --old '" + trees.Root().string() +
+           "/none' --new x --source-root 'C:\\U' --target-root 'C:\\A'",
+       2, false},
+      {"an error", folders + " --run '' -o '" + script + "'", 1, false},
+      {"-o in a folder that does not exist",
+       folders + " -o '" + (trees.Root() / "none" / "update.txt").string() + "'", 2, false},
+      {"-o naming a folder", folders + " -o '" + trees.Root().string() + "'", 2, false},
+  };
+  for (const auto& row : rows) {
+    fs::remove(script);
+    const std::string command =
+        std::string(DEVIDUDI_SCRIPT_TOOL) + " make" + row.arguments + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), row.exitCode) << row.row;
+    EXPECT_EQ(fs::exists(script), row.scriptWritten) << row.row;
+  }
+  ASSERT_EQ(
+      std::system(
+          (DEVIDUDI_SCRIPT_TOOL " make" + folders + " > '" + printed + "' 2>/dev/null").c_str()),
+      0);
+  std::ifstream file(printed, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
+            "COP\tC:\\U\\a.txt\tC:\\A\\a.txt\r\n")
+      << "the script on standard output";
+}
+#endif
+
+}  // namespace

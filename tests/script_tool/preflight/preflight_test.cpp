@@ -1,0 +1,208 @@
+// preflight under Wine, run as an unprivileged user (tests/CMakeLists.txt):
+// as root Wine would ignore the read-only attribute and folder permissions.
+#ifdef _WIN32
+
+#include "script_tool/preflight/preflight_checks.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/peer_process.h"
+#include "support/test_files.h"
+
+namespace {
+
+// Every name below a folder with its size, attributes and last-write time.
+std::map<std::wstring, std::wstring> Listing(const std::wstring& folder) {
+  std::map<std::wstring, std::wstring> entries;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries[folder + L"\\" + name] =
+        std::to_wstring(found.nFileSizeLow) + L" " + std::to_wstring(found.dwFileAttributes) +
+        L" " + std::to_wstring(found.ftLastWriteTime.dwLowDateTime) + L" " +
+        std::to_wstring(found.ftLastWriteTime.dwHighDateTime);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      const auto inner = Listing(folder + L"\\" + name);
+      entries.insert(inner.begin(), inner.end());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return entries;
+}
+
+std::string Replace(std::string text, const std::string& mark, const std::string& by) {
+  for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
+    text.replace(at, mark.size(), by);
+    at += by.size();
+  }
+  return text;
+}
+
+std::string Found(const std::vector<LineFinding>& findings) {
+  std::string listed;
+  for (const LineFinding& finding : findings) {
+    listed += std::to_string(finding.Line) + ": " + finding.Message + "\n";
+  }
+  return listed;
+}
+
+// A target machine in a temporary folder: D is the folder, N a folder
+// without write permission, B the updater's folder.
+class Machine {
+ public:
+  Machine() {
+    CreateDirectoryW(folder_.File(L"sub").c_str(), nullptr);
+    CreateDirectoryW(folder_.File(L"bin").c_str(), nullptr);
+    CreateDirectoryW(folder_.File(L"My Tools").c_str(), nullptr);
+    for (const wchar_t* name : {L"exists.txt", L"free.txt", L"ro.txt", L"held.txt",
+                                L"bin\\tool.exe", L"My Tools\\tool.exe"}) {
+      WriteBytes(folder_.File(name), "data");
+    }
+    SetReadOnly(folder_.File(L"ro.txt"), true);
+    holder_ = std::make_unique<FileHolder>(folder_.File(L"held.txt"), L"r", L"-");
+  }
+  ~Machine() {
+    holder_.reset();
+    SetReadOnly(folder_.File(L"ro.txt"), false);
+  }
+
+  std::wstring Folder() const { return folder_.Path(); }
+
+  std::string Script(const std::string& lines) const {
+    std::string text = Replace(lines, "%D%", Narrow(folder_.Path()));
+    return Replace(text, "%N%", Narrow(FixturePath(L"nowrite")));
+  }
+
+  void WriteScript(const std::string& lines) const {
+    WriteBytes(folder_.File(L"upd.txt"), Script(lines));
+  }
+
+  std::vector<LineFinding> Preflight(const std::string& lines) const {
+    return PreflightScript(ParseScriptLines(Script(lines)),
+                           {folder_.File(L"upd.txt"), folder_.File(L"bin")});
+  }
+
+ private:
+  TempFolder folder_;
+  std::unique_ptr<FileHolder> holder_;
+};
+
+TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
+  const struct {
+    const char* why;
+    std::string script;  // lines joined by CR LF; %D% the folder, %N% no write
+    std::vector<std::pair<std::size_t, std::string>> findings;  // line, words of its message
+  } cases[] = {
+      {"a good script",
+       "COP %D%\\exists.txt\t%D%\\new.txt\r\nCOP %D%\\exists.txt %D%\\free.txt\r\n"
+       "RUN cmd /c exit\r\n",
+       {}},
+      {"missing source", "COP %D%\\none.txt %D%\\free.txt", {{1, "is missing"}}},
+      {"folder source", "COP %D%\\sub %D%\\free.txt", {{1, "is a folder: the updater stops at \"Can't access source files\""}}},
+      {"folder target", "COP %D%\\exists.txt %D%\\sub", {{1, "is a folder"}}},
+      {"read-only target", "COP %D%\\exists.txt %D%\\ro.txt", {{1, "is read-only"}}},
+      {"target in use", "COP %D%\\exists.txt %D%\\held.txt", {{1, "is in use"}}},
+      {"target in a missing folder", "COP %D%\\exists.txt %D%\\none\\new.txt",
+       {{1, "the folder of target"}}},
+      {"target in a folder without write access", "COP %D%\\exists.txt\t%N%\\new.txt",
+       {{1, "cannot be created in"}}},
+      {"an existing target there passes", "COP %D%\\exists.txt\t%N%\\upd.txt", {}},
+      {"no separator", "COP%D%\\exists.txt", {{1, "COP without a source and a target"}}},
+      {"every problem at once, each with its line",
+       "COP %D%\\none.txt %D%\\held.txt\r\nRUN %D%\\none.exe\r\nCOP %D%\\exists.txt %D%\\ro.txt",
+       {{1, "is missing"}, {1, "is in use"}, {2, "is not found"}, {3, "is read-only"}}},
+      {"a program in the updater's folder, .exe appended", "RUN tool /x", {}},
+      {"a program in a system folder", "RUN cmd.exe /c exit", {}},
+      {"a full path, .exe appended", "RUN %D%\\bin\\tool /x", {}},
+      {"an unquoted path with blanks, by the longer name", "RUN %D%\\My Tools\\tool.exe /x", {}},
+      {"an unquoted path, first word missing", "RUN %D%\\My Tools\\none.exe /x",
+       {{1, "nor any longer name"}}},
+      {"a quoted program that does not exist", "RUN \"%D%\\My Tools\\none.exe\" /x",
+       {{1, "is not found"}}},
+      {"a program in the script's folder only", "RUN upd.txt", {{1, "is not found"}}},
+      {"a command line too long", "RUN cmd /c rem " + std::string(250, 'x'),
+       {{1, "the updater starts none of 256 or more"}}},
+      {"an empty command line", "RUN ", {{1, "the command line is empty"}}},
+      {"a command line after a blank", "RUN  cmd /c exit",
+       {{1, "starts with a space, before any program name"}}},
+  };
+  for (const auto& c : cases) {
+    const Machine machine;
+    machine.WriteScript(c.script);
+    const auto before = Listing(machine.Folder());
+    const auto noWriteBefore = Listing(FixturePath(L"nowrite"));
+    const std::vector<LineFinding> findings = machine.Preflight(c.script);
+
+    EXPECT_EQ(findings.size(), c.findings.size()) << c.why << "\n" << Found(findings);
+    for (std::size_t i = 0; i < findings.size() && i < c.findings.size(); ++i) {
+      EXPECT_EQ(findings[i].Line, c.findings[i].first) << c.why << "\n" << Found(findings);
+      EXPECT_NE(findings[i].Message.find(c.findings[i].second), std::string::npos)
+          << c.why << "\n" << Found(findings);
+    }
+    EXPECT_EQ(Listing(machine.Folder()), before) << c.why << ": something was changed";
+    EXPECT_EQ(Listing(FixturePath(L"nowrite")), noWriteBefore) << c.why;
+  }
+}
+
+TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
+  const TempFolder folder;
+  const std::wstring readOnlyScript = folder.File(L"upd.txt");
+  WriteBytes(readOnlyScript, "");
+  SetReadOnly(readOnlyScript, true);
+  const std::wstring script = folder.File(L"script.txt");
+  WriteBytes(script, "");
+  // Wine lets no folder refuse deletion alone: the probe's deletion fails
+  // here instead, and the probe stays as it would stay in such a folder.
+  const auto undeletable = [](const std::wstring&) { return false; };
+  const struct {
+    const char* why;
+    std::wstring script;
+    std::string words;
+    bool (*deleteProbe)(const std::wstring&);
+  } cases[] = {
+      {"a folder without write access", FixturePath(L"nowrite\\upd.txt"),
+       "does not let the updater create its probe file", nullptr},
+      {"a read-only script", readOnlyScript, "the script is read-only", nullptr},
+      {"a folder where a file can be created but not deleted", script,
+       "\"Delete access to folder missing\"", undeletable},
+  };
+  for (const auto& c : cases) {
+    const auto before = Listing(FolderOfPath(c.script));
+    PreflightSetup setup{c.script, FolderOfPath(c.script)};
+    setup.DeleteProbe = c.deleteProbe;
+    const auto findings = PreflightScript({}, setup);
+    ASSERT_EQ(findings.size(), 1u) << c.why << "\n" << Found(findings);
+    EXPECT_EQ(findings[0].Line, 0u) << c.why;
+    EXPECT_NE(findings[0].Message.find(c.words), std::string::npos) << c.why << "\n"
+                                                                    << Found(findings);
+    auto after = Listing(FolderOfPath(c.script));
+    if (c.deleteProbe != nullptr) {
+      // The one probe left behind is named, so that the user can delete it.
+      std::vector<std::wstring> added;
+      for (const auto& [path, facts] : after) {
+        if (before.count(path) == 0) added.push_back(path);
+      }
+      ASSERT_EQ(added.size(), 1u) << c.why;
+      const std::wstring name = added[0].substr(added[0].rfind(L'\\') + 1);
+      EXPECT_NE(findings[0].Message.find(Narrow(name)), std::string::npos)
+          << c.why << "\n" << Found(findings);
+      EXPECT_TRUE(DeleteFileW(added[0].c_str())) << c.why;
+      after.erase(added[0]);
+    }
+    EXPECT_EQ(after, before) << c.why;
+  }
+  SetReadOnly(readOnlyScript, false);
+}
+
+}  // namespace
+
+#endif  // _WIN32

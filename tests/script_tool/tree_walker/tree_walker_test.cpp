@@ -1,0 +1,136 @@
+// The one tree walker under make and verify: what it lists, in which order,
+// and what the comparison built on it finds between two trees.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "script_tool/tree_walker/file_write_time.h"
+#include "script_tool/tree_walker/folder_tree.h"
+#include "script_tool/tree_walker/tree_compare.h"
+#include "script_tool/tree_walker/tree_files.h"
+#include "support/scratch_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Listed(const FolderTree& tree) {
+  std::string text;
+  for (const TreeEntry& entry : tree.Entries) {
+    text += entry.Shown + (entry.Kind == EntryKind::Folder ? "/ " : " ");
+  }
+  return text;
+}
+
+std::string Differences(const TreeComparison& comparison) {
+  std::string text;
+  for (const TreeDifference& difference : comparison.Differences) {
+    text += std::string(KindWord(difference.What)) + " " + difference.Path + "; ";
+  }
+  return text;
+}
+
+TEST(TreeWalker, ListsAndComparesAsWindowsSeesTheTrees) {
+  const std::string big(70'000, 'x');  // longer than one chunk of the compare
+  const struct {
+    const char* why;
+    TreeSpec compared, expected;
+    std::string listed;  // the compared tree, in the walker's order
+    std::string differences;
+    std::size_t filesCompared;
+  } cases[] = {
+      {"names that differ in case only are one name",
+       {{"Readme.TXT", {"a"}}, {"SUB/x.dll", {"b"}}},
+       {{"README.txt", {"a"}}, {"sub/X.DLL", {"b"}}},
+       "Readme.TXT SUB/ SUB/x.dll ",
+       "",
+       2},
+      {"Latin-1 letters fold as Windows folds them",
+       {{"\xC3\x84rger.txt", {"a"}}, {"\xC3\xBF.txt", {"b"}}},
+       {{"\xC3\xA4RGER.TXT", {"a"}}, {"\xC5\xB8.txt", {"b"}}},
+       "\xC3\x84rger.txt \xC3\xBF.txt ",
+       "",
+       2},
+      {"a folder's entries follow it, before a longer name",
+       {{"a.txt", {"1"}}, {"a/z.txt", {"2"}}, {"B/", {""}}},
+       {{"a.txt", {"1"}}, {"a/z.txt", {"2"}}, {"b/", {""}}},
+       "a/ a/z.txt a.txt B/ ",
+       "",
+       2},
+      {"the same size with another last byte, past the first chunk",
+       {{"big.bin", {big + "y"}}},
+       {{"big.bin", {big + "z"}}},
+       "big.bin ",
+       "contents big.bin; ",
+       1},
+      {"a file that is the start of the other",
+       {{"a.txt", {"abc"}}},
+       {{"a.txt", {"abcd"}}},
+       "a.txt ",
+       "contents a.txt; ",
+       1},
+      {"the same bytes, 100 ns later",
+       {{"a.txt", {"abc", 0, 0, -1}}},
+       {{"a.txt", {"abc"}}},
+       "a.txt ",
+       "time a.txt; ",
+       1},
+      {"a missing file and an extra folder, however full, one difference each",
+       {{"extra/one.txt", {"1"}}, {"extra/two/three.txt", {"3"}}},
+       {{"gone.txt", {"g"}}},
+       "extra/ extra/one.txt extra/two/ extra/two/three.txt ",
+       "extra extra; missing gone.txt; ",
+       0},
+      {"a file where the other tree has a folder",
+       {{"data", {"file"}}},
+       {{"data/inner.txt", {"i"}}},
+       "data ",
+       "file-or-folder data; ",
+       0},
+  };
+  for (const auto& c : cases) {
+    const ScratchFolder scratch("devidudi-walker");
+    const fs::path compared = scratch.Path() / "compared";
+    const fs::path expected = scratch.Path() / "expected";
+    MakeTree(compared, c.compared);
+    MakeTree(expected, c.expected);
+
+    const FolderTree tree = ReadFolderTree(compared);
+    EXPECT_EQ(tree.Error, "") << c.why;
+    EXPECT_EQ(Listed(tree), c.listed) << c.why;
+
+    const TreeComparison comparison = CompareTrees(compared, expected);
+    EXPECT_EQ(comparison.Error, "") << c.why;
+    EXPECT_EQ(Differences(comparison), c.differences) << c.why;
+    EXPECT_EQ(comparison.FilesCompared, c.filesCompared) << c.why;
+  }
+}
+
+TEST(TreeWalker, EntryTimesAreTheFileTimesToTheHundredNanoseconds) {
+  const ScratchFolder scratch("devidudi-walker");
+  MakeTree(scratch.Path(), {{"a.txt", {"a", 0, 0, -1}}, {"b.txt", {"b", 0, 0, 1}}});
+  const FolderTree tree = ReadFolderTree(scratch.Path());
+  ASSERT_EQ(tree.Entries.size(), 2u);
+  EXPECT_EQ(WindowsTimeOf(tree.Entries[0].LastWrite), kBaseTime + 1);
+  EXPECT_EQ(WindowsTimeOf(tree.Entries[1].LastWrite), kBaseTime - 1);
+  EXPECT_EQ(tree.Entries[0].Size, 1u);
+}
+
+TEST(TreeWalker, ContentsAreComparedToTheEndOfBothFiles) {
+  const ScratchFolder scratch("devidudi-walker");
+  MakeTree(scratch.Path(), {{"short", {"abc"}}, {"long", {"abcd"}}, {"same", {"abc"}}});
+  const auto native = [&](const char* name) { return (scratch.Path() / name).native(); };
+  bool readable = false;
+  EXPECT_FALSE(SameContents(native("short"), native("long"), readable));
+  EXPECT_TRUE(readable);
+  EXPECT_FALSE(SameContents(native("long"), native("short"), readable));
+  EXPECT_TRUE(readable);
+  EXPECT_TRUE(SameContents(native("short"), native("same"), readable));
+  EXPECT_TRUE(readable);
+  EXPECT_FALSE(SameContents(native("short"), native("absent"), readable));
+  EXPECT_FALSE(readable);
+}
+
+}  // namespace

@@ -1,0 +1,478 @@
+// devidudi-script verify on folders generated here. Longer than most files:
+// the replay's tables (mapping, copying, comparing, what is kept) share the
+// folder builders above them, and splitting them would repeat those.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <cctype>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "script_tool/tree_walker/file_write_time.h"
+#include "script_tool/make/make_plan.h"
+#include "script_tool/script_reader/script_file.h"
+#include "script_tool/verify/verify_replay.h"
+#include "names/text_conversions.h"
+#include "script_tool/tree_walker/windows_paths.h"
+#include "support/scratch_folder.h"
+#include "script_tool/tree_walker/tree_files.h"
+
+#ifdef _WIN32
+#include "support/test_files.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(WindowsPaths, NamesBelowRootCompareAsWindowsDoes) {
+  const struct {
+    std::string path, root;
+    bool below;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"C:\\App\\a.txt", "C:\\App", true, {"a.txt"}},
+      {"c:\\APP\\Sub\\a.txt", "C:\\app\\", true, {"Sub", "a.txt"}},
+      {"C:/App//sub\\.\\a", "C:\\App", true, {"sub", "a"}},
+      {"C:\\App\\\xE9t\xE9", "C:\\App", true, {"\xE9t\xE9"}},
+      {"C:\\\xC9T\xC9\\x", "c:\\\xE9t\xE9", true, {"x"}},
+      {"C:\\Apps\\a.txt", "C:\\App", false, {}},
+      {"D:\\App\\a.txt", "C:\\App", false, {}},
+      {"C:\\App", "C:\\App", true, {}},
+      {"a.txt", "C:\\App", false, {}},
+      {"C:\\App\\a", "", false, {}},
+  };
+  for (const auto& c : cases) {
+    const auto names = NamesBelowRoot(SplitWindowsPath(c.path), SplitWindowsPath(c.root));
+    ASSERT_EQ(names.has_value(), c.below) << c.path << " below " << c.root;
+    if (names) {
+      EXPECT_EQ(*names, c.names) << c.path << " below " << c.root;
+    }
+  }
+}
+
+TEST(WindowsPaths, Latin1AndUtf8) {
+  const struct {
+    std::string utf8;
+    bool latin1;
+    std::string bytes;
+  } cases[] = {
+      {"plain", true, "plain"},
+      {"caf\xC3\xA9", true, "caf\xE9"},
+      {"\xC3\xBF\xC2\x80", true, "\xFF\x80"},
+      {"\xE2\x82\xAC", false, ""},     // the euro sign lies beyond Latin-1
+      {"\xC5\x93", false, ""},         // so does the oe ligature
+      {"\xC3", false, ""},             // cut short
+      {"\xC3\x41", false, ""},         // not UTF-8
+  };
+  for (const auto& c : cases) {
+    const auto latin1 = Utf8ToLatin1(c.utf8);
+    ASSERT_EQ(latin1.has_value(), c.latin1) << c.utf8;
+    if (!latin1) continue;
+    EXPECT_EQ(*latin1, c.bytes) << c.utf8;
+    EXPECT_EQ(Latin1ToUtf8(*latin1), c.utf8) << c.utf8;
+  }
+}
+
+TEST(FileTimeText, ShowsUtcTo100Nanoseconds) {
+  const struct {
+    WindowsFileTime time;
+    const char* text;
+  } cases[] = {
+      {0, "1601-01-01T00:00:00.0000000Z"},
+      {116444736000000000, "1970-01-01T00:00:00.0000000Z"},
+      {125963012965000000, "2000-02-29T12:34:56.5000000Z"},
+      {133801631999999999, "2024-12-31T23:59:59.9999999Z"},
+      {134044736000000001, "2025-10-09T08:53:20.0000001Z"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FileTimeText(c.time), c.text) << c.time;
+}
+
+class VerifyFolders {
+ public:
+  fs::path Folder(const std::string& name, const TreeSpec& files) const {
+    return MakeTree(root_ / name, files);
+  }
+  const fs::path& Root() const { return root_; }
+
+ private:
+  const ScratchFolder scratch_{"verify-test"};
+  const fs::path& root_ = scratch_.Path();
+};
+
+std::string Script(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+  return bytes;
+}
+
+std::string Differences(const VerifyReport& report) {
+  std::string listed;
+  for (const TreeDifference& difference : report.Differences) {
+    listed += std::string(KindWord(difference.What)) + " " + difference.Path + "; ";
+  }
+  for (const std::string& kept : report.Kept) listed += "kept " + kept + "; ";
+  for (const TreeDifference& kept : report.KeptWithOldTime) {
+    listed += "kept-with-old-time " + kept.Path + "; ";
+  }
+  return listed;
+}
+
+// True when a list of Differences() holds anything but what is kept.
+bool ListsAFailure(const std::string& listed) {
+  for (std::size_t at = 0; at < listed.size(); at = listed.find("; ", at) + 2) {
+    if (listed.compare(at, 5, "kept ") != 0 && listed.compare(at, 19, "kept-with-old-time ") != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string FindingLines(const VerifyReport& report) {
+  std::string listed;
+  for (const LineFinding& finding : report.Findings) {
+    listed += std::to_string(finding.Line) + ": " + finding.Message + "; ";
+  }
+  return listed;
+}
+
+const TreeSpec kOld = {
+    {"PexaMenu.exe", {"old program", 48}},
+    {"readme.txt", {"read me", 48}},
+    {"lib/core.dll", {"old core", 48}},
+    {"empty/", {}},
+};
+
+TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
+  const TreeSpec kNew = {
+      {"PexaMenu.exe", {"new program", 1}},
+      {"readme.txt", {"read me", 48}},
+      {"lib/core.dll", {"new core", 1}},
+      {"lib/extra.dll", {"added", 2}},
+      {"empty/", {}},
+  };
+  const TreeSpec kOldAgain = kOld;  // NEW holding OLD's own files
+  const std::string kGood0 = "COP C:\\Stage\\PexaMenu.exe\tC:\\App\\PexaMenu.exe";
+  const std::string kGood1 = "COP C:\\Stage\\lib\\core.dll C:\\App\\lib\\core.dll";
+  const std::string kGood2 = "COP C:\\Stage\\lib\\extra.dll\tC:\\App\\lib\\extra.dll";
+  auto with = [](TreeSpec tree, const std::string& path, const TreeFile& file) {
+    tree[path] = file;
+    return tree;
+  };
+  auto without = [](TreeSpec tree, const std::string& path) {
+    tree.erase(path);
+    return tree;
+  };
+  const TreeSpec kNewReadme = with(kNew, "readme.txt", {"read me, changed", 1});
+  const std::vector<std::string> kWritesReadme = {
+      kGood0, kGood1, kGood2, "COP C:\\Stage\\readme.txt C:\\App\\readme.txt"};
+  const std::string bigOld(100 * 1024, 'b');
+  const std::string bigNew = bigOld.substr(0, bigOld.size() - 2) + "Bb";
+  const struct {
+    const char* why;
+    TreeSpec newTree;
+    std::vector<std::string> script;
+    std::string differences;
+    std::size_t filesCompared;  // files of the result that NEW holds too
+    bool times = false;
+    TreeSpec oldExtra = {};  // more files in OLD than kOld's
+  } cases[] = {
+      {"a correct script", kNew, {kGood0, kGood1, kGood2, "RUN C:\\App\\PexaMenu.exe"}, "", 4},
+      {"names in another case, as Windows reads them", kNew,
+       {"COP c:\\stage\\PEXAMENU.EXE\tc:\\app\\pexamenu.exe",
+        "COP C:\\STAGE\\LIB\\Core.DLL C:\\APP\\Lib\\CORE.dll", kGood2},
+       "", 4},
+      {"a changed file left out", kNew, {kGood0, kGood2}, "contents lib/core.dll; ", 4},
+      {"a new file left out", kNew, {kGood0, kGood1}, "missing lib/extra.dll; ", 3},
+      {"the wrong file copied", kNew,
+       {kGood0, "COP C:\\Stage\\lib\\extra.dll C:\\App\\lib\\core.dll", kGood2},
+       "contents lib/core.dll; ", 4},
+      {"a copy within the installed folder", kNew,
+       {kGood0, kGood1, kGood2, "COP C:\\App\\readme.txt C:\\App\\readme.bak"},
+       "extra readme.bak; ", 4},
+      {"a file copied onto itself does nothing", kNew,
+       {kGood0, "COP C:\\App\\readme.txt C:\\APP\\README.TXT", kGood1, kGood2}, "", 4},
+      {"a file only in OLD that a COP line rewrote", without(kNew, "readme.txt"),
+       {kGood0, kGood1, kGood2, "COP C:\\Stage\\lib\\extra.dll\tC:\\App\\README.TXT"},
+       "extra readme.txt; ", 3},
+      {"an unchanged file with a new time keeps its old one", with(kOldAgain, "PexaMenu.exe",
+       {"old program", 1}), {}, "kept-with-old-time PexaMenu.exe; ", 3},
+      {"an unchanged file with a new time, with --times", with(kOldAgain, "PexaMenu.exe",
+       {"old program", 1}), {}, "time PexaMenu.exe; ", 3, true},
+      {"half a second newer, kept", with(kOldAgain, "readme.txt", {"read me", 47, 3600000 - 500}),
+       {}, "kept-with-old-time readme.txt; ", 3},
+      {"half a second newer, with --times",
+       with(kOldAgain, "readme.txt", {"read me", 47, 3600000 - 500}), {},
+       "time readme.txt; ", 3, true},
+      {"a written file with NEW's bytes but half a second off",
+       with(kOldAgain, "lib/twin.dll", {"old core", 48, 500}),
+       {"COP C:\\Stage\\lib\\twin.dll C:\\App\\lib\\twin.dll",
+        "COP C:\\Stage\\lib\\twin.dll C:\\App\\lib\\core.dll"},
+       "time lib/core.dll; ", 4},
+      {"a file only in OLD", without(kOldAgain, "PexaMenu.exe"), {}, "kept PexaMenu.exe; ", 2},
+      {"a file of OLD named as the start of a written one", kNewReadme, kWritesReadme,
+       "kept read; ", 4, false, {{"read", {"r", 48}}}},
+      {"its time, kept as the start of a written name", with(kNewReadme, "read", {"r", 40}),
+       kWritesReadme, "kept-with-old-time read; ", 5, false, {{"read", {"r", 48}}}},
+      {"a folder of NEW that OLD lacks", with(kOldAgain, "plugins/", {}), {},
+       "missing plugins; ", 3},
+      {"a folder where OLD has a file",
+       with(without(kOldAgain, "readme.txt"), "readme.txt/inner.txt", {"read me", 48}), {},
+       "file-or-folder readme.txt; ", 2},
+      {"a Latin-1 name", with(kOldAgain, "caf\xC3\xA9.txt", {"menu", 3}),
+       {"COP C:\\Stage\\caf\xE9.txt\tC:\\App\\CAF\xC9.TXT"}, "", 4},
+      {"equal size, other bytes near the end of a big file",
+       with(kOldAgain, "big.bin", {bigNew, 50}), {}, "contents big.bin; ", 4, false,
+       {{"big.bin", {bigOld, 50}}}},
+  };
+  for (const auto& c : cases) {
+    const VerifyFolders folders;
+    TreeSpec old = kOld;
+    old.insert(c.oldExtra.begin(), c.oldExtra.end());
+    const VerifySetup setup{folders.Folder("old", old), folders.Folder("new", c.newTree),
+                            "C:\\Stage", "C:\\App\\", c.times};
+    const VerifyReport report = VerifyScript(ParseScriptLines(Script(c.script)), setup);
+    EXPECT_EQ(report.Error, "") << c.why;
+    EXPECT_EQ(FindingLines(report), "") << c.why;
+    EXPECT_EQ(Differences(report), c.differences) << c.why;
+    EXPECT_EQ(report.FilesCompared, c.filesCompared) << c.why;
+    EXPECT_EQ(report.ExitCode(), ListsAFailure(c.differences) ? 1 : 0)
+        << c.why << ": what stays of OLD fails nothing";
+  }
+}
+
+TEST(VerifyScript, ATimeDifferenceCarriesBothTimes) {
+  const VerifyFolders folders;
+  const VerifySetup setup{folders.Folder("old", {{"a.txt", {"a", 2}}, {"b.txt", {"b", 2}}}),
+                          folders.Folder("new", {{"a.txt", {"a", 1, 500}}, {"b.txt", {"b", 0, 1}}}),
+                          "C:\\S", "C:\\T"};
+  for (const bool times : {false, true}) {
+    VerifySetup variant = setup;
+    variant.Times = times;
+    const VerifyReport report = VerifyScript({}, variant);
+    const std::vector<TreeDifference>& listed = times ? report.Differences : report.KeptWithOldTime;
+    ASSERT_EQ(listed.size(), 2u) << Differences(report);
+    EXPECT_EQ(listed[0].Path, "a.txt");
+    EXPECT_EQ(listed[0].ComparedTime, kBaseTime - 2 * kUnitsPerHour) << "the result's";
+    EXPECT_EQ(listed[0].ExpectedTime, kBaseTime - kUnitsPerHour - 500 * kUnitsPerMs) << "NEW's";
+    EXPECT_EQ(listed[1].ExpectedTime, kBaseTime - kUnitsPerMs);
+  }
+}
+
+TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
+  const TreeSpec kNew = {{"a.txt", {"new a", 1}}, {"sub/", {}}, {"a.txt.d/", {}}};
+  const struct {
+    const char* why;
+    std::string line;  // the script's second line; the first is good
+    std::string finding;
+  } cases[] = {
+      {"no separator", "COP C:\\Stage\\a.txt", "COP without a source and a target"},
+      {"missing source", "COP C:\\Stage\\b.txt C:\\App\\b.txt", "source \"C:\\Stage\\b.txt\" is missing"},
+      {"folder source", "COP C:\\Stage\\sub C:\\App\\b.txt", "is a folder: the updater stops at \"Can't access source files\""},
+      {"folder target", "COP C:\\Stage\\a.txt C:\\App\\lib", "target \"C:\\App\\lib\" is a folder"},
+      {"target in a missing folder", "COP C:\\Stage\\a.txt C:\\App\\new\\a.txt",
+       "the folder of target \"C:\\App\\new\\a.txt\" is missing"},
+      {"target below a file", "COP C:\\Stage\\a.txt C:\\App\\readme.txt\\a.txt",
+       "the folder of target"},
+      {"outside both roots", "COP D:\\Stage\\a.txt C:\\App\\a.txt",
+       "\"D:\\Stage\\a.txt\" lies below neither"},
+      {"a root itself", "COP C:\\Stage\\a.txt C:\\App", "names the root folder itself"},
+      {"leaves the root", "COP C:\\Stage\\..\\a.txt C:\\App\\a.txt", "holds \"..\""},
+      {"a name Windows changes", "COP C:\\Stage\\a.txt. C:\\App\\a.txt", "whose last dot"},
+      {"a target in NEW", "COP C:\\Stage\\a.txt C:\\stage\\sub\\a.txt",
+       "target \"C:\\stage\\sub\\a.txt\" lies below --source-root"},
+  };
+  for (const auto& c : cases) {
+    const VerifyFolders folders;
+    const fs::path old = folders.Folder("old", kOld);
+    const VerifySetup setup{old, folders.Folder("new", kNew), "C:\\Stage", "C:\\App"};
+    const auto lines =
+        ParseScriptLines(Script({"COP C:\\Stage\\a.txt C:\\App\\a.txt", c.line, "RUN x.exe"}));
+    const VerifyReport report = VerifyScript(lines, setup);
+    ASSERT_EQ(report.Findings.size(), 1u) << c.why << ": " << FindingLines(report);
+    EXPECT_EQ(report.Findings[0].Line, 2u) << c.why;
+    EXPECT_NE(report.Findings[0].Message.find(c.finding), std::string::npos)
+        << c.why << ": " << report.Findings[0].Message;
+    EXPECT_EQ(report.Runs.size(), 1u) << c.why << ": RUN lines are listed all the same";
+    EXPECT_TRUE(report.Differences.empty()) << c.why << ": nothing applied, nothing compared";
+    EXPECT_EQ(report.ExitCode(), 1) << c.why;
+  }
+}
+
+// Every file below a folder with its contents and last-write time.
+std::map<std::string, std::pair<std::string, fs::file_time_type>> Snapshot(const fs::path& root) {
+  std::map<std::string, std::pair<std::string, fs::file_time_type>> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::string contents;
+    if (entry.is_regular_file()) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    files[entry.path().generic_u8string()] = {contents, fs::last_write_time(entry.path())};
+  }
+  return files;
+}
+
+std::size_t ScratchFoldersLeft() {
+  std::size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    count += entry.path().filename().u8string().rfind("devidudi-verify-", 0) == 0;
+  }
+  return count;
+}
+
+TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
+  const struct {
+    const char* why;
+    std::vector<std::string> script;
+    std::string differences;  // empty: a finding, and nothing applied
+  } cases[] = {
+      {"copies into the installed folder only",
+       {"COP C:\\new\\a.txt C:\\app\\a.txt", "COP C:\\new\\a.txt C:\\app\\lib\\core.dll",
+        "COP C:\\new\\a.txt C:\\app\\lib\\new.dll"},
+       "missing b.txt; extra lib; kept empty; kept PexaMenu.exe; kept readme.txt; "},
+      {"a target in NEW", {"COP\tC:\\new\\a.txt\tC:\\new\\b.txt"}, ""},
+      {"a target in NEW, in another case", {"COP C:\\new\\a.txt c:\\NEW\\B.TXT"}, ""},
+      {"a target in NEW after copies into the installed folder",
+       {"COP C:\\new\\a.txt C:\\app\\a.txt", "COP C:\\app\\a.txt C:\\new\\b.txt"}, ""},
+      {"a target outside both roots", {"COP C:\\new\\a.txt C:\\other\\b.txt"}, ""},
+      {"a target that leaves the installed folder by ..",
+       {"COP C:\\new\\a.txt C:\\app\\..\\new\\b.txt"}, ""},
+      {"a target that leaves NEW by .. and comes back", {"COP C:\\new\\a.txt C:\\new\\x\\..\\b.txt"},
+       ""},
+      {"a target by a relative path", {"COP C:\\new\\a.txt ..\\new\\b.txt"}, ""},
+  };
+  for (const auto& c : cases) {
+    const VerifyFolders folders;
+    const fs::path old = folders.Folder("old", kOld);
+    const fs::path newTree =
+        folders.Folder("new", {{"a.txt", {"new", 1}}, {"b.txt", {"keep", 1}}});
+    fs::create_directories(folders.Root() / "other");
+    // A read-only file of OLD is read-only in verify's copy as well, which
+    // must still go in the end.
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(old / "readme.txt", writable, fs::perm_options::remove);
+    const auto before = Snapshot(old);
+    const auto newBefore = Snapshot(newTree);
+    const auto besideBefore = Snapshot(folders.Root());
+    const std::size_t scratchBefore = ScratchFoldersLeft();
+    const VerifyReport report =
+        VerifyScript(ParseScriptLines(Script(c.script)), {old, newTree, "C:\\new", "C:\\app"});
+    if (c.differences.empty()) {
+      EXPECT_EQ(report.Findings.size(), 1u) << c.why << ": " << FindingLines(report);
+      EXPECT_EQ(report.ExitCode(), 1) << c.why;
+    }
+    EXPECT_EQ(Differences(report), c.differences) << c.why;
+    EXPECT_EQ(Snapshot(old), before) << c.why;
+    EXPECT_EQ(Snapshot(newTree), newBefore) << c.why;
+    EXPECT_EQ(Snapshot(folders.Root()), besideBefore) << c.why << ": beside the trees";
+    EXPECT_EQ(ScratchFoldersLeft(), scratchBefore) << c.why;
+    fs::permissions(old / "readme.txt", fs::perms::owner_write, fs::perm_options::add);
+  }
+}
+
+// A script straight from make passes verify on the same folders with the same
+// --times, over generated trees: files unchanged, rebuilt with equal bytes
+// (a new time, whole hours or under a second), changed in size or in bytes
+// alone, added, only in OLD, names in another case, subfolders, a folder
+// only in OLD, names that start other names.
+TEST(MakeThenVerify, AScriptFromMakePassesVerifyWithTheSameTimesFlag) {
+  constexpr unsigned kFirstSeed = 20261208;
+  constexpr int kRounds = 12;
+  const char* const folders[] = {"", "sub/", "sub/Deep/", "Men\xC3\xBC/"};
+  const char* const stems[] = {"read", "readme", "a", "Menu", "caf\xC3\xA9", "x y"};
+  const char* const extensions[] = {"", ".txt", ".dll", ".exe"};
+  enum Change { Same, Rebuilt, RebuiltWithinASecond, Resized, Rewritten, Added, OnlyInOld };
+  for (int round = 0; round < kRounds; ++round) {
+    const unsigned seed = kFirstSeed + static_cast<unsigned>(round);
+    std::mt19937 random(seed);
+    auto pick = [&](const auto& list) { return list[random() % std::size(list)]; };
+    TreeSpec oldFiles = {{"sub/Deep/", {}}, {"Men\xC3\xBC/", {}}, {"legacy/old.ini", {"o", 9}}};
+    TreeSpec newFiles = {{"sub/Deep/", {}}, {"Men\xC3\xBC/", {}}};
+    std::map<std::string, bool> folded;  // each name once, whatever its case
+    bool rebuilt = false;
+    for (int file = 0; file < 30; ++file) {
+      const std::string path = std::string(pick(folders)) + pick(stems) + pick(extensions);
+      std::string key = path;
+      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (!folded.emplace(key, true).second) continue;
+      const std::string bytes = "v" + std::to_string(random() % 1000) + std::string(random() % 40, 'z');
+      const int hours = 1 + static_cast<int>(random() % 50);
+      const auto change = static_cast<Change>(random() % 7);
+      // Now and then NEW spells the name in another case; Windows keeps OLD's.
+      std::string newPath = path;
+      if (random() % 4 == 0) {
+        for (std::size_t at = newPath.rfind('/') + 1; at < newPath.size(); ++at) {
+          newPath[at] = static_cast<char>(std::toupper(static_cast<unsigned char>(newPath[at])));
+        }
+      }
+      if (change != Added) oldFiles[path] = {bytes, hours};
+      switch (change) {
+        case Same: newFiles[newPath] = {bytes, hours}; break;
+        case Rebuilt: newFiles[newPath] = {bytes, hours - 1}; break;
+        case RebuiltWithinASecond: newFiles[newPath] = {bytes, hours, 500}; break;
+        case Resized: newFiles[newPath] = {bytes + "+", hours}; break;
+        case Rewritten: newFiles[newPath] = {"w" + bytes.substr(1), 0}; break;
+        case Added: newFiles[newPath] = {bytes, hours}; break;
+        case OnlyInOld: break;
+      }
+      rebuilt = rebuilt || change == Rebuilt || change == RebuiltWithinASecond;
+    }
+    const VerifyFolders trees;
+    const fs::path old = trees.Folder("old", oldFiles);
+    const fs::path newTree = trees.Folder("new", newFiles);
+    for (const bool times : {false, true}) {
+      const std::string row = "seed " + std::to_string(seed) + (times ? " with --times" : "");
+      MakeRequest request;
+      request.OldFolder = old;
+      request.NewFolder = newTree;
+      request.SourceRoot = L"C:\\Update";
+      request.TargetRoot = L"C:\\Program Files\\PexaMenu\\";
+      request.Times = times;
+      const MakeOutcome made = MakeScript(request);
+      ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].Where << ": "
+                                       << made.Errors[0].Message;
+      const auto lines = ParseScriptLines(made.Script.Bytes());
+      const VerifySetup setup{old, newTree, "C:\\Update", "C:\\Program Files\\PexaMenu\\", times};
+      const VerifyReport report = VerifyScript(lines, setup);
+      EXPECT_EQ(report.Error, "") << row;
+      EXPECT_EQ(FindingLines(report), "") << row;
+      EXPECT_EQ(report.Differences.size(), 0u) << row << ": " << Differences(report);
+      EXPECT_EQ(report.ExitCode(), 0) << row;
+      if (times) {
+        EXPECT_TRUE(report.KeptWithOldTime.empty()) << row << ": " << Differences(report);
+      } else if (rebuilt) {
+        // The flag has teeth: the same script asked for NEW's times fails.
+        VerifySetup strict = setup;
+        strict.Times = true;
+        EXPECT_EQ(VerifyScript(lines, strict).ExitCode(), 1) << row << " checked with --times";
+      }
+    }
+  }
+}
+
+TEST(VerifyScript, AFolderThatCannotBeReadIsNoFinding) {
+  const VerifyFolders folders;
+  const fs::path old = folders.Folder("old", kOld);
+  const struct {
+    const char* why;
+    fs::path old, newTree;
+  } cases[] = {
+      {"no OLD", old / "absent", old},
+      {"NEW is a file", old, old / "readme.txt"},
+  };
+  for (const auto& c : cases) {
+    const VerifyReport report = VerifyScript({}, {c.old, c.newTree, "C:\\S", "C:\\T"});
+    EXPECT_NE(report.Error, "") << c.why;
+    EXPECT_EQ(report.ExitCode(), 2) << c.why;
+  }
+}
+
+}  // namespace
