@@ -535,10 +535,11 @@ const bool kLockedAfterChecks = RegisterScenario("target locked after the checks
                       Cop(layout.New(L"c.dll"), layout.App(L"c.dll"))});
   Facts facts;
   facts.folder = layout.folder;
-  // Held right before the second copy, long after the checks passed, the
-  // target is taken by another process; then the copy goes ahead.
+  // Held right before the second copy opens its source, long after the
+  // checks passed, the target is taken by another process; then the copy
+  // goes ahead.
   UpdaterProcess updater(Launch{L" " + layout.Script(), {}, {}},
-                         CallMatch{"CopyFileW", 0, layout.New(L"b.dll")});
+                         CallMatch{"CreateFileW", 0, layout.New(L"b.dll")});
   facts.started = updater.Started();
   if (updater.WaitUntilHeld(kScenarioWaitMs)) {
     FileHolder holder(layout.App(L"b.dll"), L"rw", L"-");

@@ -81,9 +81,11 @@ struct Update {
 };
 
 // Where the worker is held before it is killed: at the call of `function`
-// whose first argument names file `index` (its source for CopyFileW, its
-// temporary file for MoveFileExW), and then `lateMs` later. The worker runs
-// on in that time; the debugger lets it go within some 50 ms.
+// whose first argument names file `index`, and then `lateMs` later. The
+// copy of a file opens its source first (CreateFileW), and once every byte
+// is in the temporary file it reads the target's full path for the rename
+// (GetFullPathNameW). The worker runs on in `lateMs`; the debugger lets it
+// go within some 50 ms.
 struct KillMoment {
   const char* name;
   const char* function;
@@ -92,17 +94,17 @@ struct KillMoment {
 };
 
 const KillMoment kMoments[] = {
-    {"before the first copy", "CopyFileW", 0, 0},
-    {"before the temporary file of file 100 takes the target's place", "MoveFileExW", 100, 0},
-    {"around file 150", "CopyFileW", 150, 20},
-    {"around file 200", "CopyFileW", 200, 60},
-    {"around file 250", "CopyFileW", 250, 110},
+    {"before the first copy", "CreateFileW", 0, 0},
+    {"before the temporary file of file 100 takes the target's place", "GetFullPathNameW", 100, 0},
+    {"around file 150", "CreateFileW", 150, 20},
+    {"around file 200", "CreateFileW", 200, 60},
+    {"around file 250", "CreateFileW", 250, 110},
 };
 
 CallMatch HoldAt(const Update& update, const KillMoment& moment) {
-  const std::wstring path = std::string(moment.function) == "CopyFileW"
+  const std::wstring path = std::string(moment.function) == "CreateFileW"
                                 ? update.New(moment.index)
-                                : update.App(moment.index) + kTemporarySuffix;
+                                : update.App(moment.index);
   return CallMatch{moment.function, 0, path};
 }
 
@@ -178,7 +180,7 @@ TEST(KilledUpdate, LeavesEveryTargetOldOrNewAndTheSecondRunFinishesWithoutLitter
       temporaries += temporary;
     }
     EXPECT_LE(temporaries, 1);
-    if (std::string(moment.function) == "MoveFileExW") {
+    if (std::string(moment.function) == "GetFullPathNameW") {
       EXPECT_EQ(afterKill, L"100 new, 200 old");
       EXPECT_EQ(temporaries, 1) << "the complete copy of file 100 lies beside its target";
     }

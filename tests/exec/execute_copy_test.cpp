@@ -131,9 +131,8 @@ TEST(ExecuteCopy, AFailedCopyGivesTheFailedStepsCodeAndLeavesTheTargetAsItWas) {
       {"target held, sharing everything", L"new.dll", hold(L"old.dll", L"r", L"rwd"),
        ERROR_ACCESS_DENIED},
       {"read-only target", L"new.dll", readOnly(L"old.dll"), ERROR_ACCESS_DENIED},
-      // On Windows CopyFileW gives the temporary copy the source's
-      // read-only attribute, and it must be deleted all the same; Wine's
-      // CopyFileW leaves an existing file's attributes alone.
+      // The temporary copy takes the source's read-only attribute, and
+      // must be deleted all the same.
       {"read-only source, target held", L"new.dll",
        [&](const TempFolder& folder) {
          SetReadOnly(folder.File(L"new.dll"), true);
