@@ -10,6 +10,8 @@
 
 #include "bench_clock.h"
 #include "bench_modes.h"
+#include "exec/temporary_path.h"
+#include "exec/whole_copy.h"
 #include "platform/scoped_handle.h"
 
 namespace {
@@ -116,7 +118,7 @@ void OldWay(StepClock& clock, const std::wstring& source, const std::wstring& ta
 // before the rename, or on the target after it.
 void DerivedWay(StepClock& clock, const std::wstring& source, const std::wstring& target,
                 DWORD moveFlags, bool timesBeforeRename) {
-  const std::wstring temporary = target + L".ddu~";
+  const std::wstring temporary = target + kTemporarySuffix;
   clock.Time("attributes", [&] { return GetFileAttributesW(target.c_str()); });
   clock.Time("copy", [&] { return CopyFileW(source.c_str(), temporary.c_str(), FALSE); });
   if (timesBeforeRename) WriteTimes(clock, temporary, ReadTimes(clock, source));
@@ -125,11 +127,9 @@ void DerivedWay(StepClock& clock, const std::wstring& source, const std::wstring
 }
 
 // The temporary file opened once after the copy: its times set and the
-// rename made through that handle, with the new name as a bare name within
-// the folder or as a whole NT path.
-void RenameByHandleWay(StepClock& clock, const std::wstring& source, const std::wstring& target,
-                       bool bareName) {
-  const std::wstring temporary = target + L".ddu~";
+// rename made through that handle.
+void RenameByHandleWay(StepClock& clock, const std::wstring& source, const std::wstring& target) {
+  const std::wstring temporary = target + kTemporarySuffix;
   clock.Time("attributes", [&] { return GetFileAttributesW(target.c_str()); });
   clock.Time("copy", [&] { return CopyFileW(source.c_str(), temporary.c_str(), FALSE); });
   const Times times = ReadTimes(clock, source);
@@ -142,8 +142,7 @@ void RenameByHandleWay(StepClock& clock, const std::wstring& source, const std::
       return SetFileTime(file.Get(), &times.created, &times.accessed, &times.written);
     });
   }
-  const std::wstring name =
-      bareName ? target.substr(target.rfind(L'\\') + 1) : L"\\??\\" + target;
+  const std::wstring name = NtPathOf(target);
   std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
@@ -175,7 +174,7 @@ void BareWay(StepClock& clock, const std::wstring& source, const std::wstring& t
 // The temporary file made first with FILE_FLAG_POSIX_SEMANTICS, which asks
 // for a case-sensitive lookup of the new name, then copied into.
 void PosixCreateWay(StepClock& clock, const std::wstring& source, const std::wstring& target) {
-  const std::wstring temporary = target + L".ddu~";
+  const std::wstring temporary = target + kTemporarySuffix;
   clock.Time("attributes", [&] { return GetFileAttributesW(target.c_str()); });
   clock.Time("create", [&] {
     return CloseHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -192,7 +191,7 @@ void PosixCreateWay(StepClock& clock, const std::wstring& source, const std::wst
 // with a case-sensitive lookup, the bytes moved, the times set and the
 // rename made through the temporary file's handle.
 void OwnCopyWay(StepClock& clock, const std::wstring& source, const std::wstring& target) {
-  const std::wstring temporary = target + L".ddu~";
+  const std::wstring temporary = target + kTemporarySuffix;
   clock.Time("attributes", [&] { return GetFileAttributesW(target.c_str()); });
   ScopedHandle from(clock.Time("open_source", [&] {
     return CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -216,7 +215,11 @@ void OwnCopyWay(StepClock& clock, const std::wstring& source, const std::wstring
     return GetFileTime(from.Get(), &created, &accessed, &written) &&
            SetFileTime(to.Get(), &created, &accessed, &written);
   });
-  const std::wstring name = target.substr(target.rfind(L'\\') + 1);
+  const std::wstring name = clock.Time("full_path", [&] {
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(target.c_str(), MAX_PATH, full, nullptr);
+    return NtPathOf(std::wstring(full, length));
+  });
   std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
@@ -233,6 +236,11 @@ void OwnCopyWay(StepClock& clock, const std::wstring& source, const std::wstring
   });
 }
 
+// The copy the runner makes.
+void WholeCopyWay(StepClock& clock, const std::wstring& source, const std::wstring& target) {
+  clock.Time("replace_with_copy", [&] { return ReplaceWithCopy(source, target); });
+}
+
 // A name that no file in the folder has: what looking it up costs.
 void LookUpMissing(StepClock& clock, const std::wstring& target) {
   const std::wstring missing = target + L".none";
@@ -241,9 +249,9 @@ void LookUpMissing(StepClock& clock, const std::wstring& target) {
 
 int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
   constexpr int kMethods = 10;
-  const char* const names[kMethods] = {"old",  "derived_wt", "derived", "derived_times_first",
-                                       "bare", "by_handle_bare_name", "by_handle_nt_path",
-                                       "look_up_missing", "posix_create", "own_copy"};
+  const char* const names[kMethods] = {"old",  "derived_wt",      "derived",         "derived_times_first",
+                                       "bare", "whole", "rename_by_handle", "look_up_missing",
+                                       "posix_create", "own_copy"};
   const std::wstring sourceFolder = folder + L"\\src";
   std::vector<std::wstring> sources;
   std::vector<std::vector<std::wstring>> targets(kMethods);
@@ -284,8 +292,8 @@ int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
           case 2: DerivedWay(clock, source, target, MOVEFILE_REPLACE_EXISTING, false); break;
           case 3: DerivedWay(clock, source, target, MOVEFILE_REPLACE_EXISTING, true); break;
           case 4: BareWay(clock, source, target); break;
-          case 5: RenameByHandleWay(clock, source, target, true); break;
-          case 6: RenameByHandleWay(clock, source, target, false); break;
+          case 5: WholeCopyWay(clock, source, target); break;
+          case 6: RenameByHandleWay(clock, source, target); break;
           case 7: LookUpMissing(clock, target); break;
           case 8: PosixCreateWay(clock, source, target); break;
           case 9: OwnCopyWay(clock, source, target); break;

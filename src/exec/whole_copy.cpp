@@ -141,10 +141,13 @@ DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target) {
     const DWORD error = GetLastError();
     return error;
   }
-  BY_HANDLE_FILE_INFORMATION sourceInfo{};
-  const DWORD attributes = GetFileInformationByHandle(from.Get(), &sourceInfo)
-                               ? sourceInfo.dwFileAttributes & kCopiedAttributes
-                               : 0;
+  // FileBasicInfo alone: GetFileInformationByHandle asks for the volume's
+  // serial number too, a request to the wineserver under Wine.
+  FILE_BASIC_INFO sourceInfo{};
+  const DWORD attributes =
+      GetFileInformationByHandleEx(from.Get(), FileBasicInfo, &sourceInfo, sizeof sourceInfo)
+          ? sourceInfo.FileAttributes & kCopiedAttributes
+          : 0;
   // CREATE_ALWAYS: whatever an interrupted run left under this name is
   // written over.
   ScopedHandle to(CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
