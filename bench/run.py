@@ -75,10 +75,14 @@ def bench(*arguments):
 def start_wine():
     Path(ENV['WINEPREFIX']).mkdir(parents=True, exist_ok=True)
     subprocess.run(['wineserver', '-p'], env=ENV, check=True)
-    # A throwaway program boots the prefix; Wine's background programs keep
-    # the output of the first program started, so it gets none of ours.
-    subprocess.run(['wine', 'cmd', '/c', 'exit'], env=ENV, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The prefix is made, whole, before anything is timed: wineboot returns
+    # once it is. A throwaway program then boots it; Wine's background
+    # programs keep the output of the first program started, so it gets
+    # none of ours. (The first window on a new prefix still waits for the
+    # desktop: the start-up measurement starts each program untimed first.)
+    for command in (['wine', 'wineboot', '--init'], ['wine', 'cmd', '/c', 'exit']):
+        subprocess.run(command, env=ENV, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def stop_wine():
@@ -214,6 +218,7 @@ def verdict(ok):
 def throughput_table(label, count, size, figures):
     total_mib = count * size / MIB
     names = [('a', 'RunCommands with the live window'), ('b', 'bare CopyFileW + file times'),
+             ("b'", 'bare whole-or-nothing copy: temporary file, rename, file times'),
              ('u', 'the display updates alone'),
              ('h', '(a) with the window hidden: the same sends, nothing repainted'),
              ('c', 'Wine xcopy /Y /Q /K /R /H'), ('d', 'native cp --preserve=timestamps')]
@@ -227,29 +232,41 @@ def throughput_table(label, count, size, figures):
                      f'{seconds / floor:.2f} |')
     counted = ', '.join(f'{name} {int(figures["updates." + name][0])}'
                         for name in ('status', 'percent', 'bar', 'title'))
-    a, b, u, h = (figures[k] for k in 'abuh')
-    paired = median([(a[i] - b[i]) / u[i] for i in range(len(a))])
-    paired_ratio = median([a[i] / b[i] for i in range(len(a))])
+    a, b, u, h, c = (figures[k] for k in 'abuhc')
+    w = figures["b'"]
+    runs = range(len(a))
+    paired = median([(a[i] - w[i]) / u[i] for i in runs])
+    paired_ratio = median([a[i] / w[i] for i in runs])
+    paired_copy = median([w[i] / b[i] for i in runs])
+    paired_xcopy = median([a[i] / c[i] for i in runs])
     lines += ['', f'Updates sent by one run of (u): {counted}. '
-              f'Taken run by run, (a - b) / u has the median {paired:.3f} and a / b the median '
-              f'{paired_ratio:.3f}. Of the medians\' a - b, '
-              f'{median(h) - median(b):.3f} s is the runner with its sends (h - b) and '
-              f'{median(a) - median(h):.3f} s the repainting of the controls (a - h).', '']
+              f'Taken run by run, (a - b\') / u has the median {paired:.3f}, a / b\' '
+              f'{paired_ratio:.3f}, b\' / b {paired_copy:.3f} and a / c {paired_xcopy:.3f}. '
+              f'Of the medians\' a - b\', {median(h) - median(w):.3f} s is the runner with its '
+              f'sends (h - b\') and {median(a) - median(h):.3f} s the repainting of the controls '
+              f'(a - h).', '']
     return lines
 
 
 def write_results(info, small, large, scale, start, size_rows):
-    a, b, u = (median(small[k]) for k in 'abu')
-    small_excess = (a - b) / u
-    large_ratio = median(large['a']) / median(large['b'])
+    a, b, u, c = (median(small[k]) for k in 'abuc')
+    w = median(small["b'"])
+    small_excess = (a - w) / u
+    small_copy = w / b
+    small_xcopy = a / c
+    large_ratio = median(large['a']) / median(large["b'"])
+    large_copy = median(large["b'"]) / median(large['b'])
     out = ['# Benchmark results', '',
            'Written by `make bench` (bench/run.py); every figure is the median of the runs '
            'given. Times are wall-clock seconds under Wine and Xvfb.', '',
            '## Machine', '', '| | |', '|---|---|']
     out += [f'| {k} | {v} |' for k, v in info]
     out += ['', '## Targets', '', '| figure | value | target | |', '|---|---:|---:|---|',
-            f'| small files: (a - b) / u | {small_excess:.3f} | <= 1.05 | {verdict(small_excess <= 1.05)} |',
-            f'| large files: a / b | {large_ratio:.3f} | <= 1.02 | {verdict(large_ratio <= 1.02)} |']
+            f'| small files: (a - b\') / u | {small_excess:.3f} | <= 1.05 | {verdict(small_excess <= 1.05)} |',
+            f'| small files: b\' / b | {small_copy:.3f} | <= 1.25 | {verdict(small_copy <= 1.25)} |',
+            f'| small files: a / c | {small_xcopy:.3f} | <= 1.6 | {verdict(small_xcopy <= 1.6)} |',
+            f'| large files: b\' / b | {large_copy:.3f} | <= 1.03 | {verdict(large_copy <= 1.03)} |',
+            f'| large files: a / b\' | {large_ratio:.3f} | <= 1.02 | {verdict(large_ratio <= 1.02)} |']
     for step in ('load', 'checks', 'run'):
         for low, high in zip(SCALE_SIZES, SCALE_SIZES[1:]):
             growth = median(scale[high][step]) / median(scale[low][step])
@@ -268,7 +285,8 @@ def write_results(info, small, large, scale, start, size_rows):
     out += ['', '## 1. Apply throughput', '',
             'The same files, applied over existing targets by each method in turn within '
             'each run; (d) runs natively after the Windows methods. Targets were checked '
-            'after every run of (a), (b) and (c) for their source\'s size and last-write time.', '']
+            'after every run of (a), (b), (b\'), (c) and (h) for their source\'s size and '
+            'last-write time.', '']
     out += throughput_table(SMALL_SET[0], SMALL_SET[1], SMALL_SET[2], small)
     out += throughput_table(LARGE_SET[0], LARGE_SET[1], LARGE_SET[2], large)
 
