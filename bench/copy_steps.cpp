@@ -3,6 +3,7 @@
 // set, for the ways the copy could be made. bench/run.py reports the sums.
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <string>
@@ -236,6 +237,40 @@ void OwnCopyWay(StepClock& clock, const std::wstring& source, const std::wstring
   });
 }
 
+// The temporary file created by NtCreateFile without OBJ_CASE_INSENSITIVE:
+// a case-sensitive lookup of the new name.
+void NtCreateWay(StepClock& clock, const std::wstring& source, const std::wstring& target) {
+  const std::wstring temporary = NtPathOf(target) + kTemporarySuffix;
+  clock.Time("attributes", [&] { return GetFileAttributesW(target.c_str()); });
+  clock.Time("create", [&] {
+    UNICODE_STRING name;
+    name.Buffer = const_cast<wchar_t*>(temporary.c_str());
+    name.Length = static_cast<USHORT>(temporary.size() * sizeof(wchar_t));
+    name.MaximumLength = name.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, 0, nullptr, nullptr);
+    IO_STATUS_BLOCK io;
+    HANDLE file = nullptr;
+    const NTSTATUS status =
+        NtCreateFile(&file, GENERIC_WRITE | DELETE | SYNCHRONIZE, &attributes, &io, nullptr,
+                     FILE_ATTRIBUTE_NORMAL, 0, FILE_OVERWRITE_IF,
+                     FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (status != 0) {
+      static int told = 0;
+      if (told++ < 3) std::fprintf(stderr, "NtCreateFile: %lx\n", static_cast<unsigned long>(status));
+      return FALSE;
+    }
+    return CloseHandle(file);
+  });
+  clock.Time("copy", [&] {
+    return CopyFileW(source.c_str(), (target + kTemporarySuffix).c_str(), FALSE);
+  });
+  clock.Time("move", [&] {
+    return MoveFileExW((target + kTemporarySuffix).c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING);
+  });
+}
+
 // The copy the runner makes.
 void WholeCopyWay(StepClock& clock, const std::wstring& source, const std::wstring& target) {
   clock.Time("replace_with_copy", [&] { return ReplaceWithCopy(source, target); });
@@ -248,10 +283,10 @@ void LookUpMissing(StepClock& clock, const std::wstring& target) {
 }
 
 int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
-  constexpr int kMethods = 10;
+  constexpr int kMethods = 11;
   const char* const names[kMethods] = {"old",  "derived_wt",      "derived",         "derived_times_first",
                                        "bare", "whole", "rename_by_handle", "look_up_missing",
-                                       "posix_create", "own_copy"};
+                                       "posix_create", "own_copy", "nt_create"};
   const std::wstring sourceFolder = folder + L"\\src";
   std::vector<std::wstring> sources;
   std::vector<std::vector<std::wstring>> targets(kMethods);
@@ -297,6 +332,7 @@ int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
           case 7: LookUpMissing(clock, target); break;
           case 8: PosixCreateWay(clock, source, target); break;
           case 9: OwnCopyWay(clock, source, target); break;
+          case 10: NtCreateWay(clock, source, target); break;
         }
       }
     }

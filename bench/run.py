@@ -141,6 +141,55 @@ def throughput(file_set, runs):
     return figures
 
 
+# -- 1b. Where a copy's time goes ------------------------------------------------
+
+STEP_METHODS = [
+    ('bare', '(b): CopyFileW over the target, then the times (source and target reopened)'),
+    ('old', 'before: GetFullPathNameW, GetTempFileNameW (creates the file), CopyFileW into it, '
+            'MoveFileExW with MOVEFILE_WRITE_THROUGH, the times on the target'),
+    ('derived_wt', 'the name derived from the target, CopyFileW to it, MoveFileExW with '
+                   'MOVEFILE_WRITE_THROUGH, the times on the target'),
+    ('derived', 'the same without MOVEFILE_WRITE_THROUGH'),
+    ('derived_times_first', 'the same, the times set on the temporary file before the rename'),
+    ('posix_create', 'the temporary file created first with FILE_FLAG_POSIX_SEMANTICS, '
+                     'then CopyFileW into it, MoveFileExW, the times'),
+    ('nt_create', 'the temporary file created first by NtCreateFile without OBJ_CASE_INSENSITIVE '
+                  '(a case-sensitive lookup), then CopyFileW into it, MoveFileExW; no times'),
+    ('rename_by_handle', 'CopyFileW to the derived name, the temporary file opened once: the '
+                         'times and the rename through that handle'),
+    ('own_copy', 'the copy made by the program, step by step: the source opened once, the '
+                 'temporary file created, the bytes, the times and the rename through the handles'),
+    ('whole', "(b'): ReplaceWithCopy, the program's copy, as the runner calls it"),
+    ('look_up_missing', 'GetFileAttributesW of a name the folder does not hold'),
+]
+
+
+def copy_steps(file_set, runs):
+    label, count, size = file_set
+    folder = WORK / f'steps-{count}'
+    shutil.rmtree(folder, ignore_errors=True)
+    lay_out_sources(folder, count, size)
+    figures = bench('copysteps', windows_path(folder), count, runs)
+    shutil.rmtree(folder, ignore_errors=True)
+    return figures
+
+
+def copy_steps_section(figures, label):
+    runs = len(figures['bare.total'])
+    out = ['## 1b. Where a copy\'s time goes', '',
+           f'{label}, each copied over an existing target of its own by every way in turn, file '
+           f'by file (a spell of load slows every way alike), each way into a folder of its own '
+           f'of as many files; the seconds each system call took, summed over the files, median '
+           f'of {runs} runs (bench/copy_steps.cpp).', '',
+           '| way | what it does | total s | steps, s |', '|---|---|---:|---|']
+    for method, what in STEP_METHODS:
+        steps = [(key.split('.', 1)[1], median(values)) for key, values in figures.items()
+                 if key.startswith(method + '.') and not key.endswith('.total')]
+        listed = ', '.join(f'{step} {seconds:.3f}' for step, seconds in steps)
+        out.append(f'| {method} | {what} | {median(figures[method + ".total"]):.3f} | {listed} |')
+    return out + ['']
+
+
 # -- 2. Scaling ----------------------------------------------------------------
 
 def lay_out_scale_files(count):
@@ -248,7 +297,7 @@ def throughput_table(label, count, size, figures):
     return lines
 
 
-def write_results(info, small, large, scale, start, size_rows):
+def write_results(info, small, large, scale, start, size_rows, steps):
     a, b, u, c = (median(small[k]) for k in 'abuc')
     w = median(small["b'"])
     small_excess = (a - w) / u
@@ -289,6 +338,8 @@ def write_results(info, small, large, scale, start, size_rows):
             'last-write time.', '']
     out += throughput_table(SMALL_SET[0], SMALL_SET[1], SMALL_SET[2], small)
     out += throughput_table(LARGE_SET[0], LARGE_SET[1], LARGE_SET[2], large)
+    if steps:
+        out += copy_steps_section(steps, SMALL_SET[0])
 
     out += ['## 2. Scaling', '',
             f'Copy lines over files of {SCALE_FILE_BYTES // 1024} KiB, {FILES_PER_FOLDER:,} to a '
@@ -357,6 +408,8 @@ def main():
             figures['small'] = throughput(SMALL_SET, max(11, options.runs))
             print('apply throughput, large files ...', flush=True)
             figures['large'] = throughput(LARGE_SET, options.runs)
+            print('copy steps, small files ...', flush=True)
+            figures['steps'] = copy_steps(SMALL_SET, 3)
             print('scaling ...', flush=True)
             figures['scale'] = {str(size): values for size, values in scaling(options.runs).items()}
         finally:
@@ -365,7 +418,7 @@ def main():
     figures = json.loads(FIGURES.read_text())
     write_results(figures['machine'], figures['small'], figures['large'],
                   {int(size): values for size, values in figures['scale'].items()},
-                  figures['startup'], figures['sizes'])
+                  figures['startup'], figures['sizes'], figures.get('steps'))
     print(f'wrote {RESULTS.relative_to(TOP)}')
     print(RESULTS.read_text())
 
