@@ -17,7 +17,7 @@ constexpr DWORD kMostBufferBytes = 1024 * 1024;
 constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-struct FileTimes {
+struct SourceTimes {
   FILETIME created, accessed, written;
 };
 
@@ -98,6 +98,22 @@ void Discard(const std::wstring& temporary) {
   DeleteFileW(temporary.c_str());
 }
 
+// Creates the temporary file, empty, with the given attributes, or writes
+// over whatever an interrupted run left under its name. Such a file, made
+// from a read-only source, refuses to be written over: it is deleted first.
+ScopedHandle CreateTemporary(const std::wstring& temporary, DWORD attributes) {
+  const auto create = [&] {
+    return CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                       attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  ScopedHandle file(create());
+  if (file.IsValid() || GetLastError() != ERROR_ACCESS_DENIED) return file;
+  Discard(temporary);
+  file.Reset(create());
+  if (!file.IsValid()) SetLastError(ERROR_ACCESS_DENIED);
+  return file;
+}
+
 }  // namespace
 
 // The copy goes to a temporary file beside the target, named after it (see
@@ -119,9 +135,9 @@ void Discard(const std::wstring& temporary) {
 // (ERROR_ACCESS_DENIED, on Windows as under Wine). A read-only target is
 // refused here: Windows refuses it too, but Wine replaces it.
 //
-// The times are set after the rename, through the same handle: on Windows a
-// file renamed into the place of one just replaced takes over that file's
-// creation time (file-name tunnelling), which would undo a time set before.
+// The times are set after the rename, through the same handle: Windows'
+// file-name tunnelling may give a file renamed into a name just freed the
+// creation time of the file that had it, undoing a time set before.
 // No MOVEFILE_WRITE_THROUGH: for a rename within one volume it changes
 // nothing on Windows (it waits only for a move made as a copy), and Wine
 // ignores it.
@@ -148,24 +164,15 @@ DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target) {
       GetFileInformationByHandleEx(from.Get(), FileBasicInfo, &sourceInfo, sizeof sourceInfo)
           ? sourceInfo.FileAttributes & kCopiedAttributes
           : 0;
-  // CREATE_ALWAYS: whatever an interrupted run left under this name is
-  // written over.
-  ScopedHandle to(CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                              CREATE_ALWAYS,
-                              attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle to = CreateTemporary(*temporary, attributes);
   if (!to.IsValid()) {
     const DWORD error = GetLastError();
-    if (error != ERROR_ACCESS_DENIED) return error;
-    // A read-only leftover refuses to be written over.
-    Discard(*temporary);
-    to.Reset(CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                         attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!to.IsValid()) return error;
+    return error;
   }
 
   DWORD error = CopyBytes(from.Get(), to.Get());
   // Read after the bytes: reading moved the last-access time.
-  FileTimes times{};
+  SourceTimes times{};
   const bool haveTimes =
       GetFileTime(from.Get(), &times.created, &times.accessed, &times.written) != 0;
   // Closed before the rename, so that a source that is its own target can

@@ -38,7 +38,7 @@ TEST(ExecuteCopy, ReplacesTheTargetAndCarriesTheSourceTimesOver) {
   EXPECT_EQ(copied.created, after.created);
   EXPECT_EQ(ReadBytes(target), "version 2");
   EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}))
-      << "no temporary copy is left";
+      << "no temporary copy (a name ending in .ddu-new) nor any other file is left";
 }
 
 TEST(ExecuteCopy, ATargetThatDoesNotExistYetIsCreated) {
