@@ -24,5 +24,6 @@ int MeasureStartup(const std::wstring& updaterPath, const std::wstring& emptyPat
 
 // Times each system call of the copy through a temporary file, summed over
 // the files folder\src\f00000.bin ... copied to folder\dst, for each way the
-// copy could be made, `runs` times in turn.
-int MeasureCopySteps(const std::wstring& folder, int count, int runs);
+// copy could be made (those named in the comma-separated `only`, or all),
+// `runs` times in turn.
+int MeasureCopySteps(const std::wstring& folder, int count, int runs, const std::wstring& only);

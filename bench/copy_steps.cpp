@@ -282,11 +282,20 @@ void LookUpMissing(StepClock& clock, const std::wstring& target) {
   clock.Time("look_up_missing", [&] { return GetFileAttributesW(missing.c_str()); });
 }
 
-int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
+int MeasureCopySteps(const std::wstring& folder, int count, int runs, const std::wstring& only) {
   constexpr int kMethods = 11;
   const char* const names[kMethods] = {"old",  "derived_wt",      "derived",         "derived_times_first",
                                        "bare", "whole", "rename_by_handle", "look_up_missing",
                                        "posix_create", "own_copy", "nt_create"};
+  std::vector<bool> wanted(kMethods, true);
+  if (!only.empty()) {
+    const std::wstring list = L"," + only + L",";
+    for (int method = 0; method < kMethods; ++method) {
+      const std::string name = names[method];
+      wanted[method] = list.find(L"," + std::wstring(name.begin(), name.end()) + L",") !=
+                       std::wstring::npos;
+    }
+  }
   const std::wstring sourceFolder = folder + L"\\src";
   std::vector<std::wstring> sources;
   std::vector<std::vector<std::wstring>> targets(kMethods);
@@ -303,7 +312,7 @@ int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
     }
     for (int method = 0; method < kMethods; ++method) {
       targets[method].push_back(folders[method] + FileName(i));
-      CopyFileW(sources[i].c_str(), targets[method][i].c_str(), FALSE);
+      if (wanted[method]) CopyFileW(sources[i].c_str(), targets[method][i].c_str(), FALSE);
     }
   }
 
@@ -315,6 +324,7 @@ int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
       for (int turn = 0; turn < kMethods; ++turn) {
         const int method = static_cast<int>((i + turn) % kMethods);
+        if (!wanted[method]) continue;
         StepClock& clock = clocks[method];
         const std::wstring& source = sources[i];
         const std::wstring& target = targets[method][i];
@@ -336,7 +346,9 @@ int MeasureCopySteps(const std::wstring& folder, int count, int runs) {
         }
       }
     }
-    for (const StepClock& clock : clocks) clock.ReportSums();
+    for (int method = 0; method < kMethods; ++method) {
+      if (wanted[method]) clocks[method].ReportSums();
+    }
   }
   return 0;
 }
