@@ -96,9 +96,12 @@ struct KillMoment {
 const KillMoment kMoments[] = {
     {"before the first copy", "CreateFileW", 0, 0},
     {"before the temporary file of file 100 takes the target's place", "GetFullPathNameW", 100, 0},
-    {"around file 150", "CreateFileW", 150, 20},
-    {"around file 200", "CreateFileW", 200, 60},
-    {"around file 250", "CreateFileW", 250, 110},
+    // Early enough that even a fast machine is still copying when the kill
+    // comes: the rest of the 300 files takes longer than lateMs plus the
+    // debugger's 50 ms.
+    {"around file 40", "CreateFileW", 40, 15},
+    {"around file 80", "CreateFileW", 80, 35},
+    {"around file 120", "CreateFileW", 120, 60},
 };
 
 CallMatch HoldAt(const Update& update, const KillMoment& moment) {
