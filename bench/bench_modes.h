@@ -7,7 +7,8 @@
 // Applies the `count` files folder\src\f00000.bin ... to folder\dst,
 // `runs` times by each method in turn: (a) RunCommands with the live window,
 // (b) a bare CopyFileW and file-time loop, (u) the display updates alone,
-// (c) Wine's xcopy, and (h) RunCommands with the window hidden. Then counts
+// (c) Wine's xcopy, (h) RunCommands with the window hidden, and (b') a bare
+// loop of the runner's own whole-or-nothing copy. Then counts
 // the updates that (u) sends.
 int MeasureThroughput(const std::wstring& folder, int count, int runs);
 
@@ -20,3 +21,9 @@ int MeasureScaling(const std::wstring& scriptPath);
 // CreateProcessW until its window is shown. The programs are ended at once.
 int MeasureStartup(const std::wstring& updaterPath, const std::wstring& emptyPath,
                    const std::wstring& scriptPath, int runs);
+
+// Times each system call of the copy through a temporary file, summed over
+// the files folder\src\f00000.bin ... copied to folder\dst, for each way the
+// copy could be made (those named in the comma-separated `only`, or all),
+// `runs` times in turn.
+int MeasureCopySteps(const std::wstring& folder, int count, int runs, const std::wstring& only);

@@ -165,7 +165,7 @@ TEST(FullUpdate, CopiesWithTimesStartsTheProgramDeletesTheScriptAndCloses) {
   EXPECT_EQ(ReadBytes(folder.File(L"app\\PexaMenu.exe")), "PexaMenu 2.0");
   EXPECT_EQ(ReadBytes(folder.File(L"app\\menu data.txt")), "new menu") << "created, then copied";
   EXPECT_EQ(NamesIn(folder.File(L"app")), (std::set<std::wstring>{L"PexaMenu.exe", L"menu data.txt"}))
-      << "no temporary copy is left";
+      << "no temporary copy (a name ending in .ddu-new) nor any other file is left";
   ASSERT_EQ(facts.notes.size(), 1u);
   EXPECT_EQ(facts.notes[0], Q(folder.File(L"started.exe")) + L"  /updated \"from 1.0\"\n");
   EXPECT_FALSE(FileExists(folder.File(L"update.txt")));
@@ -421,7 +421,7 @@ TEST(FailingCopy, IsReportedLaterCommandsDoNotRunAndTheScriptIsDeleted) {
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\a.dll")), "new a");
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\b.dll")), "old b");
   EXPECT_EQ(NamesIn(facts.folder->File(L"app")), (std::set<std::wstring>{L"a.dll", L"b.dll"}))
-      << "no temporary copy is left";
+      << "no temporary copy (a name ending in .ddu-new) nor any other file is left";
   EXPECT_EQ(facts.notes, std::vector<std::wstring>{L"program not started"});
   EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
   EXPECT_EQ(facts.exitCode, 0u);
@@ -519,7 +519,8 @@ TEST(Faults, ADiskFullCopyIsReportedAndStopsTheRun) {
                                                      L"after.txt holds 0 bytes",
                                                      L"files: after.txt big.bin small.txt"}))
       << "the copy before stays whole, the failed one leaves the old contents and no "
-         "temporary copy; the one after never ran (the checks made it empty)";
+         "temporary copy (big.bin.ddu-new) nor any other file; the one after never ran (the "
+         "checks made it empty)";
   EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
   EXPECT_EQ(facts.exitCode, 0u);
 }
@@ -535,10 +536,11 @@ const bool kLockedAfterChecks = RegisterScenario("target locked after the checks
                       Cop(layout.New(L"c.dll"), layout.App(L"c.dll"))});
   Facts facts;
   facts.folder = layout.folder;
-  // Held right before the second copy, long after the checks passed, the
-  // target is taken by another process; then the copy goes ahead.
+  // Held right before the second copy opens its source, long after the
+  // checks passed, the target is taken by another process; then the copy
+  // goes ahead.
   UpdaterProcess updater(Launch{L" " + layout.Script(), {}, {}},
-                         CallMatch{"CopyFileW", 0, layout.New(L"b.dll")});
+                         CallMatch{"CreateFileW", 0, layout.New(L"b.dll")});
   facts.started = updater.Started();
   if (updater.WaitUntilHeld(kScenarioWaitMs)) {
     FileHolder holder(layout.App(L"b.dll"), L"rw", L"-");
@@ -567,7 +569,7 @@ TEST(Faults, ATargetLockedAfterTheChecksIsReportedAndNothingIsUndone) {
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\b.dll")), "old");
   EXPECT_EQ(NamesIn(facts.folder->File(L"app")),
             (std::set<std::wstring>{L"a.dll", L"b.dll", L"c.dll"}))
-      << "no temporary copy is left";
+      << "no temporary copy (a name ending in .ddu-new) nor any other file is left";
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\c.dll")), "old");
   EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
   EXPECT_EQ(facts.exitCode, 0u);

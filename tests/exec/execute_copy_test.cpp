@@ -38,7 +38,7 @@ TEST(ExecuteCopy, ReplacesTheTargetAndCarriesTheSourceTimesOver) {
   EXPECT_EQ(copied.created, after.created);
   EXPECT_EQ(ReadBytes(target), "version 2");
   EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}))
-      << "no temporary copy is left";
+      << "no temporary copy (a name ending in .ddu-new) nor any other file is left";
 }
 
 TEST(ExecuteCopy, ATargetThatDoesNotExistYetIsCreated) {
@@ -55,9 +55,48 @@ TEST(ExecuteCopy, ASourceHeldByAnotherProcessIsStillCopied) {
   const std::wstring target = folder.File(L"old.dll");
   WriteBytes(source, "version 2");
   // The copy may read it; the times cannot be read (see CarryFileTimesOver).
+  SetTimes(source, kDistinctAccessed, kDistinctWritten);
   FileHolder holder(source, L"r", L"r");
   EXPECT_EQ(Copy(source, target).ExecuteCopy(), 0);
+  EXPECT_EQ(TimesOf(target).written, kDistinctWritten) << "as CopyFileW would give it";
   EXPECT_EQ(ReadBytes(target), "version 2");
+}
+
+TEST(ExecuteCopy, ASourceThatIsItsOwnTargetStaysAsItWas) {
+  TempFolder folder;
+  WriteBytes(folder.File(L"same.dll"), "version 2");
+  EXPECT_EQ(Copy(folder.File(L"same.dll"), folder.File(L"same.dll")).ExecuteCopy(), 0);
+  EXPECT_EQ(ReadBytes(folder.File(L"same.dll")), "version 2");
+  EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"same.dll"}));
+}
+
+// An update cut short may leave the temporary file beside its target,
+// named after it: the next copy to that target writes over it and renames
+// it away, whatever it holds and whatever its attributes.
+TEST(ExecuteCopy, ALeftoverTemporaryFileIsWrittenOverAndGone) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    DWORD attributes;
+  };
+  const Case cases[] = {
+      {"longer than the new copy", std::string(100000, 'x'), FILE_ATTRIBUTE_NORMAL},
+      {"empty", "", FILE_ATTRIBUTE_NORMAL},
+      {"read-only", "left", FILE_ATTRIBUTE_READONLY},
+      {"hidden", "left", FILE_ATTRIBUTE_HIDDEN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    WriteBytes(folder.File(L"new.dll"), "version 2");
+    WriteBytes(folder.File(L"old.dll"), "version 1");
+    const std::wstring leftover = folder.File(L"old.dll.ddu-new");
+    WriteBytes(leftover, c.bytes);
+    SetFileAttributesW(leftover.c_str(), c.attributes);
+    EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"old.dll")).ExecuteCopy(), 0);
+    EXPECT_EQ(ReadBytes(folder.File(L"old.dll")), "version 2");
+    EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}));
+  }
 }
 
 // The target is replaced only by a complete copy: on any failure it keeps
@@ -92,9 +131,8 @@ TEST(ExecuteCopy, AFailedCopyGivesTheFailedStepsCodeAndLeavesTheTargetAsItWas) {
       {"target held, sharing everything", L"new.dll", hold(L"old.dll", L"r", L"rwd"),
        ERROR_ACCESS_DENIED},
       {"read-only target", L"new.dll", readOnly(L"old.dll"), ERROR_ACCESS_DENIED},
-      // On Windows CopyFileW gives the temporary copy the source's
-      // read-only attribute, and it must be deleted all the same; Wine's
-      // CopyFileW leaves an existing file's attributes alone.
+      // The temporary copy takes the source's read-only attribute, and
+      // must be deleted all the same.
       {"read-only source, target held", L"new.dll",
        [&](const TempFolder& folder) {
          SetReadOnly(folder.File(L"new.dll"), true);

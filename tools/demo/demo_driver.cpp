@@ -67,7 +67,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fwprintf(stderr, L"usage: demo_driver SCRIPT PICTURE.bmp HOLD-SOURCE\n");
     return 2;
   }
-  UpdaterProcess updater(LaunchThroughLibrary{argv[1]}, CallMatch{"CopyFileW", 0, argv[3]});
+  // The copy begins by opening its source.
+  UpdaterProcess updater(LaunchThroughLibrary{argv[1]}, CallMatch{"CreateFileW", 0, argv[3]});
   if (!updater.Started()) {
     std::fwprintf(stderr, L"could not start %ls\n", UpdaterProcess::ProgramPath().c_str());
     return 1;

@@ -1,0 +1,62 @@
+#include "exec/temporary_path.h"
+
+#include <cstddef>
+#include <cwctype>
+
+namespace {
+
+// MAX_PATH less the terminating zero, and the longest name of one file.
+constexpr std::size_t kMostPathUnits = 259;
+constexpr std::size_t kMostNameUnits = 255;
+// A path given as "\\?\C:\..." reaches the file system unparsed, and then
+// only the system's string length bounds it.
+constexpr wchar_t kVerbatimPrefix[] = L"\\\\?\\";
+constexpr std::size_t kMostVerbatimPathUnits = 32766;
+
+// Where the target's own name begins: after its last separator, or after a
+// drive's colon in a path such as "C:name".
+std::size_t NameStart(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  if (separator != std::wstring::npos) return separator + 1;
+  if (path.size() >= 2 && path[1] == L':') return 2;
+  return 0;
+}
+
+// File names compare without regard to case (the suffix is ASCII).
+bool EndsWithSuffix(const std::wstring& path) {
+  const std::wstring suffix = kTemporarySuffix;
+  if (path.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (std::towlower(path[path.size() - suffix.size() + i]) != suffix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
+  const std::size_t suffixUnits = std::wstring(kTemporarySuffix).size();
+  const std::size_t mostPath =
+      target.compare(0, 4, kVerbatimPrefix) == 0 ? kMostVerbatimPathUnits : kMostPathUnits;
+  const std::size_t nameStart = NameStart(target);
+  std::size_t keep = target.size();
+  if (keep + suffixUnits > mostPath) keep = mostPath - suffixUnits;
+  if (keep > nameStart && keep - nameStart + suffixUnits > kMostNameUnits) {
+    keep = nameStart + kMostNameUnits - suffixUnits;
+  }
+  // Cut short right before a suffix of its own, a target would be its own
+  // temporary file.
+  if (keep + suffixUnits == target.size() && EndsWithSuffix(target)) --keep;
+  if (keep <= nameStart) return std::nullopt;
+  return target.substr(0, keep) + kTemporarySuffix;
+}
+
+std::wstring NtPathOf(const std::wstring& fullPath) {
+  const std::wstring ntPrefix = L"\\??\\";
+  // "\\?\" and "\\.\" lead to the same place as NT's "\??\".
+  if (fullPath.compare(0, 4, kVerbatimPrefix) == 0 || fullPath.compare(0, 4, L"\\\\.\\") == 0) {
+    return ntPrefix + fullPath.substr(4);
+  }
+  if (fullPath.compare(0, 2, L"\\\\") == 0) return ntPrefix + L"UNC\\" + fullPath.substr(2);
+  return ntPrefix + fullPath;
+}
