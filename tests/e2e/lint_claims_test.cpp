@@ -73,10 +73,10 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS011", "error", E::CopiesElsewhere, "COP\t@S@\\a.txt\t@A@\\b.txt \r\n", L"@A@\\b.txt"),
       Rule("DS011", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\b.txt\t\r\n",
            L"Write access to file missing: @A@\\b.txt\t"),
-      // The checks open the device and pass; the copy's temporary file cannot
-      // be made beside a device. The code is Wine's (ERROR_DIRECTORY).
+      // The checks open the device and pass; the copy cannot rename its
+      // temporary file onto a device. The code is Wine's (ERROR_BAD_DEV_TYPE).
       Rule("DS012", "error", E::FailsCopy, "COP\t@S@\\a.txt\t@A@\\nul.txt\r\n", L"@S@\\a.txt")
-          .Error(ERROR_DIRECTORY),
+          .Error(ERROR_BAD_DEV_TYPE),
       // The console can be opened for writing by nobody else: the busy check.
       Rule("DS012", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\con.txt\r\n",
            L"PexaMenu is already running\n(@A@\\con.txt)"),
