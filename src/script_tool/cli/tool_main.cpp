@@ -17,6 +17,23 @@
 
 namespace {
 
+// The first argument that is not an option names the subcommand (the
+// program itself takes no option with a value); empty when it is one, or
+// when there is none.
+std::string UnknownSubcommand(const CLI::App& program, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument.empty() || argument[0] == '-') continue;
+    try {
+      program.get_subcommand(argument);
+      return {};
+    } catch (const CLI::OptionNotFound&) {
+      return argument;
+    }
+  }
+  return {};
+}
+
 int RunProgram(int argc, char** argv) {
   CLI::App program{
       "Checks, shows, makes and proves DeviDudi update scripts.\n"
@@ -34,6 +51,12 @@ int RunProgram(int argc, char** argv) {
   AddVerifyCommand(program, exitCode);
   AddPreflightCommand(program, exitCode);
 
+  // CLI11 would only say that a subcommand is required.
+  const std::string unknown = UnknownSubcommand(program, argc, argv);
+  if (!unknown.empty()) {
+    std::cerr << "devidudi-script: no subcommand '" << unknown << "'; see --help\n";
+    return kExitUsage;
+  }
   try {
     program.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,16 +16,20 @@ namespace {
 
 struct LintOptions {
   std::string Format = "gcc";
-  std::string MinimumSeverity = "info";
+  // Empty: every finding is shown, and only warnings and errors fail.
+  std::string MinimumSeverity;
   std::vector<std::string> Disabled;
   std::vector<std::string> Scripts;
 };
 
 int RunLint(const LintOptions& options) {
-  const Severity threshold = *SeverityFromName(options.MinimumSeverity);
+  // --severity both hides what is below it and fails on what is left.
+  const std::optional<Severity> given = SeverityFromName(options.MinimumSeverity);
+  const Severity shown = given.value_or(Severity::Info);
+  const Severity failing = given.value_or(kDefaultFailingSeverity);
   const bool json = options.Format == "json";
   nlohmann::json array = nlohmann::json::array();
-  bool anyFinding = false;
+  bool anyFinding = false;  // at or above the failing severity
   bool anyUnreadable = false;
   for (const std::string& name : options.Scripts) {
     const InputBytes input = ReadInputBytes(name);
@@ -35,9 +40,9 @@ int RunLint(const LintOptions& options) {
     }
     std::vector<Finding> findings = LintScriptBytes(input.Bytes, options.Disabled);
     findings.erase(std::remove_if(findings.begin(), findings.end(),
-                                  [&](const Finding& f) { return f.Level < threshold; }),
+                                  [&](const Finding& f) { return f.Level < shown; }),
                    findings.end());
-    anyFinding |= !findings.empty();
+    anyFinding |= AnyFindingAtOrAbove(findings, failing);
     if (json) {
       AppendJsonFindings(array, name, findings);
     } else {
@@ -60,16 +65,17 @@ void AddLintCommand(CLI::App& program, int& exitCode) {
   CLI::App* lint = program.add_subcommand(
       "lint",
       "Finds every problem in update scripts, as the updater will read them.\n"
-      "Exit codes: 0 no finding at or above --severity, 1 findings, 2 a script could not be "
-      "read, 3 wrong usage.");
+      "Exit codes: 0 no warning or error (with --severity: no finding at or above it), 1 "
+      "findings, 2 a script could not be read, 3 wrong usage. Info findings are shown but "
+      "never fail unless --severity info is given.");
   auto options = std::make_shared<LintOptions>();
   lint->add_option("--format", options->Format, "gcc: file:line:column: severity: message [CODE]; "
                    "json: an array of findings")
       ->check(CLI::IsMember({"gcc", "json"}))
       ->capture_default_str();
-  lint->add_option("--severity", options->MinimumSeverity, "report findings of this severity and above")
-      ->check(CLI::IsMember({"error", "warning", "info"}))
-      ->capture_default_str();
+  lint->add_option("--severity", options->MinimumSeverity, "report findings of this severity and above, and exit 1 on "
+                   "any of them (default: report all, exit 1 on a warning or an error)")
+      ->check(CLI::IsMember({"error", "warning", "info"}));
   lint->add_option("--disable", options->Disabled, "rule codes not to check, comma-separated "
                    "(DS001,DS043); the rules are in docs/lint-rules.md")
       ->delimiter(',')

@@ -22,6 +22,7 @@ std::string StopsAtChecks(std::string_view question, std::string_view name);
 // lint_checks_text.cpp: the bytes and the encoding.
 void CheckUtf8Mark(const LintScript& script, FindingSink& sink);
 void CheckWideMark(const LintScript& script, FindingSink& sink);
+void CheckNotText(const LintScript& script, FindingSink& sink);
 void CheckNulBytes(const LintLine& line, FindingSink& sink);
 void CheckEndOfDataByte(const LintScript& script, FindingSink& sink);
 void CheckC1Bytes(const LintLine& line, FindingSink& sink);

@@ -73,7 +73,17 @@ void CheckUtf8Mark(const LintScript& script, FindingSink& sink) {
 }
 
 void CheckWideMark(const LintScript& script, FindingSink& sink) {
-  if (!script.WideMark.empty()) sink.Add(1, 1, 3, script.WideMark);
+  if (script.WideMark.empty()) return;
+  const std::string encoding(script.WideMark);
+  if (script.WideMarkMissing) {
+    sink.Add(1, 1, 3, encoding + " text without a byte-order mark (a NUL beside every letter)");
+  } else {
+    sink.Add(1, 1, 3, "a " + encoding + " byte-order mark");
+  }
+}
+
+void CheckNotText(const LintScript& script, FindingSink& sink) {
+  if (!script.NotText.empty()) sink.Add(1, 1, 1, script.NotText);
 }
 
 // The updater's checks stop at the source before they open the target, so a

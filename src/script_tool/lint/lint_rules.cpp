@@ -35,7 +35,7 @@ const std::vector<LintRule> kRules = {
      "the byte after it",
      "nothing to do; other tools may want the script saved without it", CheckUtf8Mark},
     {"DS007", Severity::Error, "UTF-16 or UTF-32 script",
-     "a {} byte-order mark: the updater reads the script byte by byte, so no line is COP or RUN: "
+     "{}: the updater reads the script byte by byte, so no line is COP or RUN: "
      "it copies and starts nothing, and deletes the script; save it as Latin-1 text",
      "save as Latin-1 (or ASCII) text", CheckWideMark},
     {"DS008", Severity::Error, "NUL byte",
@@ -87,6 +87,10 @@ const std::vector<LintRule> kRules = {
     {"DS019", Severity::Error, "RUN that starts nothing",
      "{}: the updater starts nothing; write the program right after RUN and one TAB",
      "RUN<TAB>\"C:\\...\\program.exe\" arguments", CheckRunStartingNothing},
+    {"DS020", Severity::Error, "Not a text file",
+     "the file is not text: {}; the updater finds no COP or RUN line in it, so it copies and "
+     "starts nothing, and deletes the file; give the updater the script instead",
+     "name the script, a text file of COP and RUN lines", CheckNotText},
 
     {"DS041", Severity::Warning, "Space as separator, and spaces after it",
      "the source ends at the first space ({}) and the rest of the line, spaces included, is the "
@@ -140,6 +144,17 @@ const std::vector<LintRule> kRules = {
      "use one kind of line end", CheckMixedLineEnds},
 };
 
+char UpperAscii(char byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+}
+
+// Codes are typed by hand on command lines: "ds001" means DS001.
+bool SameRuleCode(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return UpperAscii(x) == UpperAscii(y);
+         });
+}
+
 std::string FillDetail(std::string_view message, std::string_view detail) {
   std::string text(message);
   const std::size_t mark = text.find(kDetailMark);
@@ -172,7 +187,7 @@ const std::vector<LintRule>& LintRules() { return kRules; }
 
 const LintRule* FindLintRule(std::string_view code) {
   for (const LintRule& rule : kRules) {
-    if (rule.Code == code) return &rule;
+    if (SameRuleCode(rule.Code, code)) return &rule;
   }
   return nullptr;
 }
@@ -183,16 +198,26 @@ void FindingSink::Add(std::size_t line, std::size_t column, std::size_t endColum
                               FillDetail(rule_.Message, detail), rule_.Fix});
 }
 
+bool AnyFindingAtOrAbove(const std::vector<Finding>& findings, Severity threshold) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [&](const Finding& finding) { return finding.Level >= threshold; });
+}
+
 std::vector<Finding> LintScriptBytes(std::string_view fileBytes,
                                      const std::vector<std::string>& disabled) {
   const LintScript script = ReadLintScript(fileBytes);
   std::vector<Finding> findings;
   std::vector<std::pair<LineCheck, FindingSink>> lineChecks;
   for (const LintRule& rule : kRules) {
-    if (std::find(disabled.begin(), disabled.end(), rule.Code) != disabled.end()) continue;
-    // Behind a UTF-16 or UTF-32 mark every byte is misread: that one
-    // finding says all there is to say.
+    if (std::any_of(disabled.begin(), disabled.end(),
+                    [&](const std::string& code) { return SameRuleCode(code, rule.Code); })) {
+      continue;
+    }
+    // Behind a UTF-16 or UTF-32 mark every byte is misread, and a file that
+    // is no text has no lines to speak of: that one finding says all there
+    // is to say.
     if (!script.WideMark.empty() && rule.Check.OfScript != CheckWideMark) continue;
+    if (!script.NotText.empty() && rule.Check.OfScript != CheckNotText) continue;
     FindingSink sink(rule, findings);
     if (rule.Check.OfScript != nullptr) rule.Check.OfScript(script, sink);
     if (rule.Check.OfLine != nullptr) lineChecks.emplace_back(rule.Check.OfLine, sink);

@@ -54,6 +54,7 @@ struct LintRule {
 
 // Every rule, ordered by code.
 const std::vector<LintRule>& LintRules();
+// The rule of this code, in any case ("ds043" finds DS043).
 const LintRule* FindLintRule(std::string_view code);
 
 // Collects the findings of the rule whose check runs now.
@@ -71,7 +72,16 @@ class FindingSink {
   std::vector<Finding>& findings_;
 };
 
+// The severity from which a finding fails lint's exit status when --severity
+// is not given: info findings are shown, but a script make writes with a
+// Latin-1 name (DS082) passes a CI step.
+inline constexpr Severity kDefaultFailingSeverity = Severity::Warning;
+
+// Whether a finding is at threshold or above: lint's exit status 1.
+bool AnyFindingAtOrAbove(const std::vector<Finding>& findings,
+                         Severity threshold = kDefaultFailingSeverity);
+
 // Every finding in the script's bytes, ordered by line and column. A code in
-// disabled is not checked at all.
+// disabled (in any case: "ds001" too) is not checked at all.
 std::vector<Finding> LintScriptBytes(std::string_view fileBytes,
                                      const std::vector<std::string>& disabled = {});

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "script/text_mode.h"
+#include "script_tool/lint/file_kind.h"
 #include "script_tool/script_reader/run_program.h"
 
 namespace {
@@ -125,6 +126,22 @@ LintScript ReadLintScript(std::string_view fileBytes) {
     lintLine.HasCarriageReturns = carriageReturn != 0;
     lintLine.Keyword = DiagnoseKeyword(lintLine.Line);
   });
+  // What the bytes look like decides only when the updater would find no
+  // COP or RUN line in them: then the one finding's "does nothing" holds.
+  const bool anyCommand =
+      std::any_of(script.Lines.begin(), script.Lines.end(), [](const LintLine& line) {
+        return line.Line.Command.Kind != CommandKind::Unrecognized;
+      });
+  if (script.WideMark.empty() && !anyCommand) {
+    script.WideMark = GuessUnmarkedUtf16(fileBytes);
+    script.WideMarkMissing = !script.WideMark.empty();
+    if (!script.WideMarkMissing) {
+      const std::size_t linesWithNul = static_cast<std::size_t>(
+          std::count_if(script.Lines.begin(), script.Lines.end(),
+                        [](const LintLine& line) { return line.HasNulBytes; }));
+      script.NotText = WhyNotText(fileBytes, script.Lines.size(), linesWithNul);
+    }
+  }
   return script;
 }
 

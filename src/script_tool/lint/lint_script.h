@@ -47,8 +47,12 @@ struct LintScript {
   std::vector<LintLine> Lines;
   bool Utf8Mark = false;
   // "UTF-16 LE", "UTF-32 BE", ...: a mark after which nothing reads as the
-  // updater's text; empty for none.
+  // updater's text; empty for none. Without a mark, UTF-16 that its NULs
+  // give away is named here too, and WideMarkMissing says so.
   std::string_view WideMark;
+  bool WideMarkMissing = false;
+  // Why the file is no text at all (file_kind.h), or empty.
+  std::string NotText;
   // Where the first 0x1A stands in Bytes, or npos.
   std::size_t EndOfData = std::string_view::npos;
 };

@@ -39,6 +39,9 @@ struct RuleCase {
 const std::string kCopy = "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\n";
 const std::string kRun = "RUN \"C:\\Program Files\\app\\a.exe\" /updated\n";
 
+// The start of a Windows program: "MZ", NULs, a line feed here and there.
+const std::string kMzHeader = "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF\0\0\n\xB8\0\0\0@\0\n\0\0"s;
+
 // More programs than lint compares one by one with each target (kFewPrograms),
 // so that the target index answers.
 std::string ManyRuns() {
@@ -61,6 +64,9 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS006", "\xEF\xBB\xBF" + kCopy, kCopy},
       {"DS007", "\xFF\xFE" "C\0O\0P\0\t\0"s, kCopy},
       {"DS007", "\0\0\xFE\xFF\0\0\0C"s, kCopy},
+      // UTF-16 without a mark, either byte order.
+      {"DS007", "C\0O\0P\0\t\0a\0\r\0\n\0"s, kCopy},
+      {"DS007", "\0C\0O\0P\0\t\0a\0\r\0\n"s, kCopy},
       {"DS008", "COP\tC:\\n\\a\0\tC:\\p\\a\n"s, kCopy},
       {"DS008", "COP\tC:\\n\\a\tC:\\p\\a\0\n"s, kCopy},
       {"DS008", "RUN C:\\p\\a.exe\0x\n"s, "RUN C:\\p\\a.exe x\n"},
@@ -95,6 +101,8 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS019", kCopy + "RUN \n", kCopy},
       {"DS019", kCopy + "RUN", kCopy},
       {"DS019", "RUN C:\\p\\a\".exe\n", "RUN \"C:\\p\\a.exe\"\n"},
+      {"DS020", kMzHeader, kCopy},
+      {"DS020", "a\0b\nc\0d\ne\0f\n"s, kCopy},
       {"DS041", "COP C:\\n\\a C:\\p\\my file\n", "COP C:\\n\\a C:\\p\\my_file\n"},
       {"DS042", "COP\tC:\\n\\men\xC3\xBC\tC:\\p\\a\n", "COP\tC:\\n\\menu\tC:\\p\\a\n"},
       {"DS043", "COP\ta.exe\tC:\\p\\a.exe\n", "COP\t\\\\server\\n\\a.exe\tC:\\p\\a.exe\n"},
@@ -157,6 +165,14 @@ TEST(LintRules, OneFindingPerProblem) {
       {"COP\tC:\\a\0\tC:\\b\x1A" "c"s, {"DS008", "DS009"}},
       {"COP\tC:\\n\\a\tC:\\p\\a\n" "COP\tC:\\n\\a\tC:\\p\\a\n", {"DS047"}},
       {"COP\tC:\\n\\a \\b .\tC:\\p\\a\n", {"DS011"}},
+      // A file that is not text, or UTF-16 without its mark: one finding,
+      // not one per line.
+      {kMzHeader + "\x1A\r\n\x93\n", {"DS020"}},
+      {"a\0b\nc\0d\ne\0f\n"s, {"DS020"}},
+      {"C\0O\0P\0\t\0a\0\r\0\n\0R\0U\0N\0 \0x\0\r\0\n\0"s, {"DS007"}},
+      // A COP line the updater carries out: the file is read as a script.
+      {"MZ\0\0\nCOP\tC:\\n\\a\tC:\\p\\a\n"s, {"DS046"}},
+      {"MZ menu\n", {"DS046"}},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
@@ -421,6 +437,10 @@ TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
        "a NUL in the target, which no Windows name can hold: the updater stops at its checks "
        "with \"Write access to file missing\""},
       {"RUN C:\\p\\a.exe\0"s, "DS008", "a NUL in the command line: the updater starts nothing"},
+      {"\xFF\xFE" "C\0"s, "DS007", "a UTF-16 LE byte-order mark: the updater reads"},
+      {"\0C\0O\0P"s, "DS007", "UTF-16 BE text without a byte-order mark"},
+      {"%PDF-1.7\n%\xE2\xE3\n", "DS020", "the file is not text: it starts as a PDF document"},
+      {"a\0b\nc\0d\ne\0f\ng"s, "DS020", "NUL bytes in 3 of its 4 lines"},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
@@ -432,8 +452,27 @@ TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
 }
 
 TEST(LintRules, DisabledRulesAreNotChecked) {
-  const auto findings = LintScriptBytes("cop a b\nREM x\n", {"DS001", "DS046"});
-  EXPECT_TRUE(findings.empty()) << Describe(findings);
+  for (const std::vector<std::string>& disabled :
+       {std::vector<std::string>{"DS001", "DS046"}, std::vector<std::string>{"ds001", "Ds046"}}) {
+    const auto findings = LintScriptBytes("cop a b\nREM x\n", disabled);
+    EXPECT_TRUE(findings.empty()) << disabled[0] << "\n" << Describe(findings);
+  }
+  EXPECT_EQ(FindLintRule("ds043"), FindLintRule("DS043"));
+  EXPECT_NE(FindLintRule("ds043"), nullptr);
+  EXPECT_EQ(FindLintRule("DS04"), nullptr);
+}
+
+// lint's exit status: info findings never fail unless --severity info asks.
+TEST(LintRules, FindingsFailFromTheThreshold) {
+  const Finding info{1, 1, 1, Severity::Info, "DS082", "", ""};
+  const Finding warning{1, 1, 1, Severity::Warning, "DS043", "", ""};
+  const Finding error{1, 1, 1, Severity::Error, "DS001", "", ""};
+  EXPECT_FALSE(AnyFindingAtOrAbove({}));
+  EXPECT_FALSE(AnyFindingAtOrAbove({info, info}));
+  EXPECT_TRUE(AnyFindingAtOrAbove({info, warning}));
+  EXPECT_TRUE(AnyFindingAtOrAbove({error}));
+  EXPECT_TRUE(AnyFindingAtOrAbove({info}, Severity::Info));
+  EXPECT_FALSE(AnyFindingAtOrAbove({info, warning}, Severity::Error));
 }
 
 // The rules page is read against the table: a section per code, with its
