@@ -34,11 +34,21 @@ constexpr const char* kMakeFooter =
     "folders), a name a script cannot carry (not Latin-1, a control character, a\n"
     "character Windows forbids, two names equal to Windows, a path of 260 units or\n"
     "more once rooted), a symbolic link, a file that cannot be read.\n"
+    "The script is checked with lint's rules before it is written: an error\n"
+    "refuses it, a warning is shown with its code ('--run 1: warning: ... [DS044]'),\n"
+    "as is a --run program under --target-root that NEW does not have [DS050].\n"
+    "Nothing to copy and no --run: 'nothing to update', no script, exit 1, unless\n"
+    "--allow-empty writes the empty script.\n"
+    "--exclude GLOB leaves out the files whose relative path it matches, as Windows\n"
+    "compares names ('/' or '\\' between names, letters in any case): '*' any\n"
+    "characters within a name, '?' one, '**' any folders ('**/*.pdb',\n"
+    "'config/user.ini'); a pattern matching a folder leaves out all it holds.\n"
     "The script goes to standard output unless -o names a file ('-' is standard\n"
     "output too); a file is written whole or not at all. It is Latin-1 with CR LF\n"
     "line ends, one COP line a file in the order Windows sorts the paths, then the\n"
     "RUN lines in the order given: the same folders give the same bytes.\n"
-    "Exit codes: 0 written (or --dry-run without errors), 1 errors (no script),\n"
+    "Exit codes: 0 written (or --dry-run without errors), 1 errors or nothing to\n"
+    "update (no script),\n"
     "2 a folder could not be read or the script not written, 3 wrong usage.";
 
 struct MakeOptions {
@@ -48,8 +58,10 @@ struct MakeOptions {
   std::string targetRoot;
   std::vector<std::string> runs;
   std::string output = "-";
+  std::vector<std::string> excludes;
   bool times = false;
   bool dryRun = false;
+  bool allowEmpty = false;
 };
 
 // A root as the writer takes it; an empty text with the reason on standard
@@ -64,9 +76,15 @@ std::optional<std::wstring> RootFromArgument(const char* option, const std::stri
   return root;
 }
 
+std::string FindingLine(const MakeFinding& finding, const char* severity) {
+  return finding.Where + ": " + severity + ": " + finding.Message +
+         (finding.Code.empty() ? "" : " [" + finding.Code + "]") + '\n';
+}
+
 // All at once: standard error is unbuffered, and a plan may have thousands
-// of lines.
-void ShowOutcome(const MakeOutcome& outcome) {
+// of lines. A folder that could not be read leaves the comparison unfinished:
+// no summary then, whose counts would mislead.
+void ShowOutcome(const MakeOutcome& outcome, bool excluding) {
   std::string text;
   std::size_t added = 0;
   std::size_t changed = 0;
@@ -79,15 +97,14 @@ void ShowOutcome(const MakeOutcome& outcome) {
       ++(item.Added ? added : changed);
     }
   }
-  for (const MakeFinding& warning : outcome.Warnings) {
-    text += warning.Where + ": warning: " + warning.Message + '\n';
+  for (const MakeFinding& warning : outcome.Warnings) text += FindingLine(warning, "warning");
+  for (const MakeFinding& error : outcome.Errors) text += FindingLine(error, "error");
+  if (!outcome.FolderUnreadable) {
+    text += "make: " + std::to_string(added + changed) + " to copy (" + std::to_string(added) +
+            " new, " + std::to_string(changed) + " changed), " + std::to_string(kept) +
+            " only in OLD, " + std::to_string(outcome.Unchanged) + " unchanged" +
+            (excluding ? ", " + std::to_string(outcome.Excluded) + " excluded" : "") + "\n";
   }
-  for (const MakeFinding& error : outcome.Errors) {
-    text += error.Where + ": error: " + error.Message + '\n';
-  }
-  text += "make: " + std::to_string(added + changed) + " to copy (" + std::to_string(added) +
-          " new, " + std::to_string(changed) + " changed), " + std::to_string(kept) +
-          " only in OLD, " + std::to_string(outcome.Unchanged) + " unchanged\n";
   std::cerr << text;
 }
 
@@ -119,14 +136,28 @@ int RunMake(const MakeOptions& options) {
     request.Runs.push_back(Utf8ToWide(run).value_or(std::wstring(1, L'\xFFFD')));
   }
 
+  for (const std::string& pattern : options.excludes) {
+    const std::optional<std::wstring> wide = Utf8ToWide(pattern);
+    if (!wide) {
+      std::cerr << "devidudi-script make: --exclude: it is not UTF-8\n";
+      return kExitUsage;
+    }
+    request.Excludes.push_back(*wide);
+  }
+
   const MakeOutcome outcome = MakeScript(request);
-  ShowOutcome(outcome);
+  ShowOutcome(outcome, !request.Excludes.empty());
   if (outcome.FolderUnreadable) return kExitUnreadable;
   if (!outcome.Errors.empty()) {
     std::cerr << "make: " << outcome.Errors.size() << " error(s): no script written\n";
     return kExitFindings;
   }
   const std::size_t lines = outcome.Script.LineCount();
+  if (lines == 0 && !options.allowEmpty) {
+    std::cerr << "make: nothing to update (no file to copy, no --run): no script written; "
+                 "--allow-empty writes the empty script\n";
+    return kExitFindings;
+  }
   if (options.dryRun) {
     std::cerr << "make: dry run: " << lines << " line(s), nothing written\n";
     return kExitClean;
@@ -182,5 +213,13 @@ void AddMakeCommand(CLI::App& program, int& exitCode) {
   command->add_flag("--times", options->times,
                     "also copy files whose contents are equal but last-write times are not");
   command->add_flag("--dry-run", options->dryRun, "show the plan and write nothing");
+  command
+      ->add_option("--exclude", options->excludes,
+                   "leave out files whose relative path matches GLOB ('**/*.pdb'); repeat for "
+                   "more")
+      ->type_name("GLOB")
+      ->allow_extra_args(false);
+  command->add_flag("--allow-empty", options->allowEmpty,
+                    "write the script even when there is nothing to update");
   command->callback([options, &exitCode] { exitCode = RunMake(*options); });
 }

@@ -1,9 +1,13 @@
 #include "script_tool/make/make_plan.h"
 
 #include <cstddef>
+#include <set>
 
+#include "script_tool/make/exclude_glob.h"
+#include "script_tool/make/make_self_check.h"
 #include "script_tool/tree_walker/folder_tree.h"
 #include "names/text_conversions.h"
+#include "names/windows_names.h"
 
 namespace fs = std::filesystem;
 
@@ -47,7 +51,7 @@ class Comparison {
     return ShownPath(folder) + "/" + entry.Shown;
   }
   void Error(const fs::path& folder, const TreeEntry& entry, const std::string& message) {
-    outcome_.Errors.push_back({Where(folder, entry), message});
+    outcome_.Errors.push_back({Where(folder, entry), message, ""});
   }
 
   // Links, odd files, names that cannot be read and names Windows would take
@@ -77,14 +81,14 @@ class Comparison {
     item.Path = old.Shown;
     outcome_.Plan.push_back(item);
     outcome_.Warnings.push_back(
-        {Where(request_.OldFolder, old), "is only in OLD; a script cannot delete it, so it stays"});
+        {Where(request_.OldFolder, old), "is only in OLD; a script cannot delete it, so it stays", ""});
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
     if (old != nullptr && OwnName(*old) != OwnName(entry)) {
       outcome_.Warnings.push_back(
           {Where(request_.NewFolder, entry),
-           "is named " + old->Shown + " in OLD; Windows keeps that name's case"});
+           "is named " + old->Shown + " in OLD; Windows keeps that name's case", ""});
     }
     if (entry.Kind == EntryKind::Folder) {
       if (old == nullptr) {
@@ -134,11 +138,35 @@ class Comparison {
       return;
     }
     outcome_.Plan.push_back(item);
+    copyWheres_.push_back(Where(request_.NewFolder, entry));
   }
 
+ public:
+  // For each COP line written, in order, the file of NEW it copies.
+  const std::vector<std::string>& CopyWheres() const { return copyWheres_; }
+
+ private:
   const MakeRequest& request_;
+  std::vector<std::string> copyWheres_;
   MakeOutcome& outcome_;
 };
+
+// The tree without the entries the patterns leave out; each file left out
+// is counted once, in OLD or NEW or both.
+FolderTree WithoutExcluded(const FolderTree& tree, const std::vector<std::wstring>& patterns,
+                           std::set<std::wstring>& excludedFiles) {
+  if (patterns.empty()) return tree;
+  FolderTree kept;
+  kept.Error = tree.Error;
+  for (const TreeEntry& entry : tree.Entries) {
+    if (!PathExcluded(patterns, entry.Relative)) {
+      kept.Entries.push_back(entry);
+    } else if (entry.Kind == EntryKind::File) {
+      excludedFiles.insert(entry.Key);
+    }
+  }
+  return kept;
+}
 
 }  // namespace
 
@@ -149,19 +177,35 @@ MakeOutcome MakeScript(const MakeRequest& request) {
   for (const auto& [tree, folder] :
        {std::pair{&oldTree, &request.OldFolder}, std::pair{&newTree, &request.NewFolder}}) {
     if (!tree->Error.empty()) {
-      outcome.Errors.push_back({ShownPath(*folder), "cannot be read: " + tree->Error});
+      outcome.Errors.push_back({ShownPath(*folder), "cannot be read: " + tree->Error, ""});
       outcome.FolderUnreadable = true;
     }
   }
   if (outcome.FolderUnreadable) return outcome;
 
-  Comparison(request, outcome).Run(oldTree, newTree);
+  WrittenScript written;
+  for (const TreeEntry& entry : newTree.Entries) {
+    if (entry.Kind == EntryKind::File) written.NewFiles.insert(FoldWideName(entry.Relative));
+  }
+  std::set<std::wstring> excludedFiles;
+  const FolderTree oldKept = WithoutExcluded(oldTree, request.Excludes, excludedFiles);
+  const FolderTree newKept = WithoutExcluded(newTree, request.Excludes, excludedFiles);
+  outcome.Excluded = excludedFiles.size();
+  Comparison comparison(request, outcome);
+  comparison.Run(oldKept, newKept);
   for (std::size_t i = 0; i < request.Runs.size(); ++i) {
     const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);
     if (!refused.empty()) {
-      outcome.Errors.push_back({"--run " + std::to_string(i + 1), WideToUtf8(refused)});
+      outcome.Errors.push_back({"--run " + std::to_string(i + 1), WideToUtf8(refused), ""});
     }
   }
+  if (!outcome.Errors.empty() || outcome.FolderUnreadable) return outcome;
+
+  written.Bytes = outcome.Script.Bytes();
+  written.CopyWheres = comparison.CopyWheres();
+  written.Runs = request.Runs;
+  written.TargetRoot = request.TargetRoot;
+  CheckWrittenScript(written, outcome.Errors, outcome.Warnings);
   return outcome;
 }
 

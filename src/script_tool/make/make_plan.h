@@ -21,6 +21,9 @@ struct MakeRequest {
   std::vector<std::wstring> Runs;
   // Also copy a file whose contents are equal but whose last-write time is not.
   bool Times = false;
+  // Patterns of relative paths to leave out (exclude_glob.h): neither copied
+  // nor kept, in NEW or OLD.
+  std::vector<std::wstring> Excludes;
 };
 
 // One file of the plan. Copied files carry what differs, as rsync itemizes.
@@ -34,10 +37,14 @@ struct PlanItem {
   std::string Path;  // relative, "/" between names, UTF-8
 };
 
-// An error or a warning about one path, which names it as the user gave it.
+// An error or a warning about one path, which names it as the user gave it
+// (or "--run 2" for a command line).
 struct MakeFinding {
   std::string Where;
   std::string Message;
+  // Lint's code ("DS044") when the check of the written script found it, or
+  // make's own (DS050); empty for what the folders show.
+  std::string Code;
 };
 
 struct MakeOutcome {
@@ -46,13 +53,17 @@ struct MakeOutcome {
   devidudi::UpdateScript Script;
   std::vector<PlanItem> Plan;
   std::size_t Unchanged = 0;
+  // Files left out by Excludes, each path counted once.
+  std::size_t Excluded = 0;
   std::vector<MakeFinding> Errors;
   std::vector<MakeFinding> Warnings;
   // OLD or NEW, or a folder under one, could not be listed.
   bool FolderUnreadable = false;
 };
 
-// Reads both folders and compares them; never writes anything.
+// Reads both folders and compares them, then checks the script with lint's
+// rules (make_self_check.h): errors refuse it, warnings are told. Never
+// writes anything.
 MakeOutcome MakeScript(const MakeRequest& request);
 
 // The plan's code for one item: five characters, as in "+" new, "s" size,

@@ -1,0 +1,19 @@
+#pragma once
+// The patterns of make --exclude, matched against a relative path as Windows
+// compares names: letters in any case (Windows' own folding), "/" and "\"
+// alike. "*" stands for any run of characters within one name, "?" for one
+// character, and a name "**" for any number of folders, none included:
+// "**/*.pdb" is every .pdb, "config/user.ini" one file, "logs" or "logs/**"
+// a folder and all it holds.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Whether the pattern matches the whole relative path (names between "\" or
+// "/"). Neither holds a "." or ".." name.
+bool ExcludeGlobMatches(std::wstring_view pattern, std::wstring_view relative);
+
+// Whether make leaves the entry at relative out: a pattern matches its path
+// or the path of a folder above it.
+bool PathExcluded(const std::vector<std::wstring>& patterns, std::wstring_view relative);
