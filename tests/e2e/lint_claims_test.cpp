@@ -60,6 +60,9 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS006", "info", E::CopiesTo, "\xEF\xBB\xBF" + kCopyA, L"@A@\\a.txt"),
       Rule("DS007", "error", E::DoesNothing, Utf16Le("COP\t@S@\\a.txt\t@A@\\b.txt\r\n"),
            L"@A@\\b.txt"),
+      // Without its mark, UTF-16 is read byte by byte all the same.
+      Rule("DS007", "error", E::DoesNothing,
+           Utf16Le("COP\t@S@\\a.txt\t@A@\\b.txt\r\n").substr(2), L"@A@\\b.txt"),
       Rule("DS008", "error", E::StopsAtQuestion, WithNul("COP\t@S@\\a\0.txt\t@A@\\a.txt\r\n"),
            L"Can't access source files: @S@\\a\u2400.txt"),
       Rule("DS008", "error", E::StartsNothing, WithNul("RUN \"@R@\" /x\0y\r\n")),
@@ -177,6 +180,13 @@ std::vector<ClaimRow> RuleRows() {
       // The lone CR keeps the second RUN in the first one's command line.
       Rule("DS048", "warning", E::Starts, "RUN \"@R@\" /a\rRUN \"@R@\" /b\r\n",
            L"\"@R@\" /a\rRUN \"@R@\" /b"),
+      // A program, or NULs in most lines, given as the script: no line is COP
+      // or RUN, and the updater deletes the file as it deletes any script.
+      Rule("DS020", "error", E::DoesNothing,
+           WithNul("MZ\x90\0\x03\0\0\0\x04\0\r\n@S@\\a.txt\t@A@\\b.txt\r\n\xFF\xFF\0\0"),
+           L"@A@\\b.txt"),
+      Rule("DS020", "error", E::DoesNothing,
+           WithNul("C\0OP\t@S@\\a.txt\t@A@\\b.txt\r\nR\0UN \"@R@\"\r\nx\0\r\n"), L"@A@\\b.txt"),
       Rule("DS081", "info", E::DoesNothing, ""),
       Rule("DS082", "info", E::CopiesTo, "COP\t@S@\\caf\xE9.txt\t@A@\\caf\xE9.txt\r\n",
            L"@A@\\caf\u00E9.txt")

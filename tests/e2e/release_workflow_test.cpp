@@ -124,7 +124,7 @@ TEST(ReleaseWorkflow, MadeVerifiedPreflightedScriptUpdatesTheInstalledFolder) {
   EXPECT_EQ(verified.exitCode, 0u) << verified.output;
   const ToolRun preflight = RunTool(release.folder, L"preflight " + Q(release.Script()));
   EXPECT_EQ(preflight.exitCode, 0u) << preflight.output;
-  const ToolRun linted = RunTool(release.folder, L"lint --severity warning " + Q(release.Script()));
+  const ToolRun linted = RunTool(release.folder, L"lint " + Q(release.Script()));
   EXPECT_EQ(linted.exitCode, 0u) << linted.output;
 
   devidudi::LaunchResult launched =

@@ -66,6 +66,7 @@ class ToolCommandLine : public testing::Test {
   void SetUp() override {
     Write("clean.txt", "COP\tC:\\new\\a.exe\tC:\\app\\a.exe\r\nRUN C:\\app\\a.exe\r\n");
     Write("mistakes.txt", "cop\tC:\\new\\a.exe\tC:\\app\\a.exe\nRUN a.exe\n");
+    Write("latin1.txt", "COP\tC:\\new\\caf\xE9.txt\tC:\\app\\caf\xE9.txt\r\n");
   }
 
   void Write(const std::string& name, const std::string& bytes) {
@@ -88,6 +89,13 @@ TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
       {"lint - < " + Path("clean.txt"), 0},
       {"lint --severity error --disable DS001 " + Path("mistakes.txt"), 0},
       {"lint --severity warning " + Path("mistakes.txt"), 1},
+      // Info findings are shown, and fail only when --severity info asks.
+      {"lint " + Path("latin1.txt"), 0},
+      {"lint --severity info " + Path("latin1.txt"), 1},
+      {"lint --severity warning " + Path("latin1.txt"), 0},
+      {"lint --severity error --disable ds001 " + Path("mistakes.txt"), 0},
+      {"frobnicate", 3},
+      {"frobnicate " + Path("clean.txt"), 3},
       {"lint " + Path("clean.txt") + " " + Path("missing.txt"), 2},
       {"lint \"" + folder_.string() + "\"", 2},
       {"lint --format xml " + Path("clean.txt"), 3},
@@ -99,6 +107,50 @@ TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
       {"--version", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(RunTool(c.Arguments).ExitCode, c.ExitCode) << c.Arguments;
+}
+
+// What the program says on standard error when it stops or has nothing to do:
+// one clear line, and no summary after a fatal error.
+TEST_F(ToolCommandLine, SaysWhyItStopsAndNothingMore) {
+  fs::create_directories(folder_ / "same");
+  Write("same/a.txt", "a");
+  const std::string roots = " --source-root C:/U --target-root C:/A";
+  const struct {
+    std::string Arguments;
+    int ExitCode;
+    std::string Said;     // the whole output, standard error included
+  } cases[] = {
+      {"frobnicate", 3, "devidudi-script: no subcommand 'frobnicate'; see --help\n"},
+      {"make --old " + Path("none") + " --new " + Path("same") + roots, 2,
+       (folder_ / "none").string() + ": error: cannot be read: no such folder\n"},
+      {"make --old " + Path("same") + " --new " + Path("same") + roots, 1,
+       "make: 0 to copy (0 new, 0 changed), 0 only in OLD, 1 unchanged\n"
+       "make: nothing to update (no file to copy, no --run): no script written; --allow-empty "
+       "writes the empty script\n"},
+      {"make --old " + Path("same") + " --new " + Path("same") + roots + " --allow-empty", 0,
+       "make: 0 to copy (0 new, 0 changed), 0 only in OLD, 1 unchanged\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = RunTool(c.Arguments + " 2>&1");
+    EXPECT_EQ(outcome.ExitCode, c.ExitCode) << c.Arguments;
+    EXPECT_EQ(outcome.Output, c.Said) << c.Arguments;
+  }
+}
+
+// A CI step lints what make wrote: a Latin-1 name is an info finding, shown
+// but passing.
+TEST_F(ToolCommandLine, LintPassesTheScriptMakeWrites) {
+  fs::create_directories(folder_ / "old");
+  fs::create_directories(folder_ / "new");
+  std::ofstream(folder_ / "new" / fs::u8path("caf\xC3\xA9 cr\xC3\xA8me.txt"), std::ios::binary) << "new";
+  const Outcome made =
+      RunTool("make --old " + Path("old") + " --new " + Path("new") +
+              " --source-root C:/U --target-root C:/A -o " + Path("made.txt"));
+  ASSERT_EQ(made.ExitCode, 0);
+  const Outcome linted = RunTool("lint " + Path("made.txt"));
+  EXPECT_EQ(linted.ExitCode, 0) << linted.Output;
+  EXPECT_NE(linted.Output.find("[DS082]"), std::string::npos) << linted.Output;
+  EXPECT_EQ(RunTool("lint --severity info " + Path("made.txt")).ExitCode, 1);
 }
 
 TEST_F(ToolCommandLine, LintWritesGccLinesAndJson) {

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "script_tool/names/generated_names.h"
@@ -267,7 +268,7 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
 }
 
 // Whatever two folders make gives, lint finds nothing at warning level or
-// above in the script: names of any character Windows allows in a name
+// above in the script, and exits 0 on it (info findings pass): names of any character Windows allows in a name
 // (blanks, accents, dots, odd cases), deep folders, and RUN lines with quoted
 // programs. DS042 only says that bytes look like UTF-8: those Latin-1 names
 // are what the folders hold.
@@ -287,6 +288,7 @@ TEST(MakeScript, LintFindsNothingToWarnOfInAnyScriptMakeWrites) {
       if (random() % 4 != 0) trees.Put("old", name, bytes);
       if (random() % 5 != 0) trees.Put("new", name, "v" + std::to_string(random() % 3));
     }
+    trees.Put("new", "PexaMenu.exe", "the program the first RUN starts");
     MakeRequest request = trees.Request(/*times=*/round % 2 == 1);
     request.TargetRoot = round % 3 == 0 ? L"C:\\Program Files\\PexaMenu" : L"D:\\App\\";
     request.Runs = {L"\"C:\\Program Files\\PexaMenu\\PexaMenu.exe\" /updated",
@@ -295,13 +297,89 @@ TEST(MakeScript, LintFindsNothingToWarnOfInAnyScriptMakeWrites) {
     ASSERT_TRUE(outcome.Errors.empty()) << "round " << round << ": " << outcome.Errors[0].Where
                                         << ": " << outcome.Errors[0].Message;
     EXPECT_GT(outcome.Script.LineCount(), request.Runs.size()) << "round " << round;
-    for (const Finding& finding : LintScriptBytes(outcome.Script.Bytes())) {
-      if (finding.Code == "DS042") continue;
+    std::vector<Finding> findings = LintScriptBytes(outcome.Script.Bytes(), {"DS042"});
+    for (const Finding& finding : findings) {
       EXPECT_LT(finding.Level, Severity::Warning)
           << "round " << round << " line " << finding.Line << ": " << finding.Code << " "
           << finding.Message;
     }
+    // lint's exit status, decided as the command line decides it.
+    EXPECT_FALSE(AnyFindingAtOrAbove(findings)) << "round " << round;
+    // make's own check told nothing either.
+    for (const MakeFinding& warning : outcome.Warnings) {
+      EXPECT_EQ(warning.Code, "") << "round " << round << ": " << warning.Message;
+    }
   }
+}
+
+// The script is linted before it is written: a RUN line's warnings are
+// told with their codes, its errors refuse the script; a program under the
+// target root must be one of NEW's files.
+TEST(MakeScript, ChecksItsRunLinesWithLintsRules) {
+  Trees trees;
+  trees.Put("old", "a.txt", "1");
+  trees.Put("new", "a.txt", "2");
+  trees.Put("new", "PexaMenu.exe", "p");
+  trees.Folder("old", "tools");
+  trees.Put("new", "tools/Helper.EXE", "h");
+  const struct {
+    const wchar_t* run;
+    std::set<std::string> warnings;
+    std::set<std::string> errors;
+  } rows[] = {
+      {L"\"C:\\App\\PexaMenu.exe\" /updated", {}, {}},
+      {L"c:/app/PEXAMENU.EXE", {}, {}},
+      {L"C:\\App\\tools\\helper /x", {}, {}},  // Windows adds ".exe"
+      {L"D:\\Other\\x.exe", {}, {}},
+      {L"C:\\Apps\\x.exe", {}, {}},  // beside the target root, not in it
+      {L"C:\\App\\missing.exe", {"DS050"}, {}},
+      {L"C:\\App\\a.txt\\x.exe", {"DS050"}, {}},
+      {L"x.exe", {"DS043"}, {}},
+      {L"C:\\Program Files\\x.exe /q", {"DS044"}, {}},
+      {L" C:\\App\\PexaMenu.exe", {}, {"DS019"}},
+  };
+  for (const auto& row : rows) {
+    MakeRequest request = trees.Request();
+    request.Runs = {L"C:\\App\\PexaMenu.exe", row.run};
+    const MakeOutcome outcome = MakeScript(request);
+    std::set<std::string> warnings;
+    std::set<std::string> errors;
+    for (const MakeFinding& warning : outcome.Warnings) {
+      EXPECT_EQ(warning.Where, "--run 2") << WideToUtf8(row.run) << ": " << warning.Message;
+      warnings.insert(warning.Code);
+    }
+    for (const MakeFinding& error : outcome.Errors) {
+      EXPECT_EQ(error.Where, "--run 2") << WideToUtf8(row.run) << ": " << error.Message;
+      errors.insert(error.Code);
+    }
+    EXPECT_EQ(warnings, row.warnings) << WideToUtf8(row.run);
+    EXPECT_EQ(errors, row.errors) << WideToUtf8(row.run);
+  }
+}
+
+// --exclude: a file left out is neither copied nor kept, in NEW or OLD, and
+// a folder left out takes what it holds, a folder that OLD lacks included.
+TEST(MakeScript, LeavesOutWhatExcludeMatches) {
+  Trees trees;
+  trees.Put("old", "a.pdb", "1");
+  trees.Put("new", "a.pdb", "2");
+  trees.Put("old", "legacy.pdb", "l");
+  trees.Put("old", "config/user.ini", "u");
+  trees.Put("new", "config/USER.INI", "u2");
+  trees.Put("old", "bin/c.txt", "c");
+  trees.Put("new", "bin/c.txt", "c2");
+  trees.Put("new", "bin/c.PDB", "c");
+  trees.Put("new", "debug/trace.bin", "t");  // a folder OLD lacks
+  trees.Put("new", "b.txt", "b");
+  MakeRequest request = trees.Request();
+  request.Excludes = {L"**/*.pdb", L"config\\user.ini", L"Debug"};
+  const MakeOutcome outcome = MakeScript(request);
+  EXPECT_TRUE(outcome.Errors.empty()) << outcome.Errors[0].Where << ": " << outcome.Errors[0].Message;
+  EXPECT_TRUE(outcome.Warnings.empty()) << outcome.Warnings[0].Where;
+  const std::map<std::string, std::string> expected = {{"b.txt", ">f+++"}, {"bin/c.txt", ">fs.."}};
+  EXPECT_EQ(PlanCodes(outcome), expected);
+  EXPECT_EQ(outcome.Excluded, 5u) << "a.pdb once, legacy.pdb, user.ini once, c.PDB, trace.bin";
+  EXPECT_EQ(MakeScript(trees.Request()).Excluded, 0u);
 }
 
 TEST(MakeScript, SaysWhenAFolderCannotBeRead) {
@@ -328,6 +406,9 @@ TEST(MakeCommand, ExitsAndWritesAsDocumented) {
   const std::string folders = " --old '" + (trees.Root() / "old").string() + "' --new '" +
                               (trees.Root() / "new").string() +
                               "' --source-root 'C:\\U' --target-root 'C:\\A'";
+  const std::string same = " --old '" + (trees.Root() / "old").string() + "' --new '" +
+                           (trees.Root() / "old").string() +
+                           "' --source-root 'C:\\U' --target-root 'C:\\A'";
   const std::string script = (trees.Root() / "update.txt").string();
   const std::string printed = (trees.Root() / "printed.txt").string();
   const struct {
@@ -348,6 +429,10 @@ TEST(MakeCommand, ExitsAndWritesAsDocumented) {
       {"-o in a folder that does not exist",
        folders + " -o '" + (trees.Root() / "none" / "update.txt").string() + "'", 2, false},
       {"-o naming a folder", folders + " -o '" + trees.Root().string() + "'", 2, false},
+      {"nothing to update", same + " -o '" + script + "'", 1, false},
+      {"nothing to update, --dry-run", same + " --dry-run -o '" + script + "'", 1, false},
+      {"nothing to update, --allow-empty", same + " --allow-empty -o '" + script + "'", 0, true},
+      {"--exclude leaving nothing", folders + " --exclude '*.TXT' -o '" + script + "'", 1, false},
   };
   for (const auto& row : rows) {
     fs::remove(script);

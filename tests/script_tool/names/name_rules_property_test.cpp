@@ -1,6 +1,7 @@
 // The writer and make against lint, over names from the whole Latin-1 range
 // and Windows' traps: whatever the writer or make accepts, lint finds
-// nothing at warning level in; whatever lint calls an error, they refuse.
+// nothing at warning level in and exits 0 on; whatever lint calls an error,
+// they refuse.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,6 +29,16 @@ constexpr unsigned kSeed = 20261208;
 // caller gives it on purpose: "Ã©" is a name of its own, whatever it looks like.
 bool CountsAgainstAWrittenScript(const Finding& finding) {
   return finding.Level >= Severity::Warning && finding.Code != "DS042";
+}
+
+// lint's exit status on a written script, decided as the command line
+// decides it (AnyFindingAtOrAbove at the default threshold), DS042 aside.
+bool LintFailsOn(const std::vector<Finding>& findings) {
+  std::vector<Finding> counted;
+  for (const Finding& finding : findings) {
+    if (finding.Code != "DS042") counted.push_back(finding);
+  }
+  return AnyFindingAtOrAbove(counted);
 }
 
 std::string Described(const std::vector<Finding>& findings) {
@@ -87,6 +98,7 @@ TEST(NameRules, TheWriterRefusesWhatLintCallsAnErrorAndWritesNothingItWarnsOf) {
       for (const Finding& finding : findings) {
         EXPECT_FALSE(CountsAgainstAWrittenScript(finding)) << what;
       }
+      EXPECT_FALSE(LintFailsOn(findings)) << "lint exits 1 on " << what;
     } else {
       ++refused;
     }
@@ -143,6 +155,10 @@ TEST(NameRules, MakeRefusesWhatLintCallsAnErrorAndWritesNothingItWarnsOf) {
       EXPECT_FALSE(CountsAgainstAWrittenScript(finding))
           << context << ", line " << finding.Line << ": " << finding.Code << " " << finding.Message
           << "\n" << VisibleText(outcome.Script.Bytes());
+    }
+    if (outcome.Errors.empty()) {
+      EXPECT_FALSE(LintFailsOn(scriptFindings)) << context << ": lint exits 1 on\n"
+                                                << VisibleText(outcome.Script.Bytes());
     }
     copied += outcome.Script.LineCount();
     for (const Planted& file : planted) {
