@@ -76,7 +76,7 @@ void AddLintCommand(CLI::App& program, int& exitCode) {
   lint->add_option("--severity", options->MinimumSeverity, "report findings of this severity and above, and exit 1 on "
                    "any of them (default: report all, exit 1 on a warning or an error)")
       ->check(CLI::IsMember({"error", "warning", "info"}));
-  lint->add_option("--disable", options->Disabled, "rule codes not to check, comma-separated "
+  lint->add_option("--disable", options->Disabled, "rule codes not to check, comma-separated, in any case "
                    "(DS001,DS043); the rules are in docs/lint-rules.md")
       ->delimiter(',')
       ->check(CheckRuleCode);

@@ -48,8 +48,8 @@ constexpr const char* kMakeFooter =
     "line ends, one COP line a file in the order Windows sorts the paths, then the\n"
     "RUN lines in the order given: the same folders give the same bytes.\n"
     "Exit codes: 0 written (or --dry-run without errors), 1 errors or nothing to\n"
-    "update (no script),\n"
-    "2 a folder could not be read or the script not written, 3 wrong usage.";
+    "update (no script), 2 a folder could not be read or the script not written,\n"
+    "3 wrong usage.";
 
 struct MakeOptions {
   std::string oldFolder;
