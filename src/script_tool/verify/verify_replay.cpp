@@ -10,6 +10,7 @@
 #include "script_tool/tree_walker/windows_paths.h"
 #include "script_tool/verify/folder_names.h"
 #include "script_tool/verify/temporary_folder.h"
+#include "updater_client/target_folders.h"
 
 namespace fs = std::filesystem;
 
@@ -154,6 +155,49 @@ class Replay {
     }
   }
 
+  // What the application does before it starts the updater (--new-folders):
+  // the missing folders above the COP targets, by the rule of
+  // CreateTargetFolders, made in the copy. Only folders in the installed
+  // folder are made: the root and what lies elsewhere count as there, and a
+  // line copying there is a finding of Plan's. A failure ends the creating,
+  // as it ends CreateTargetFolders.
+  void CreateTargetFolders(const std::vector<ScriptLine>& lines, VerifyReport& report) {
+    std::vector<std::string_view> targets;
+    std::vector<std::size_t> numbers;
+    for (const ScriptLine& line : lines) {
+      const FileCommand& command = line.Command;
+      if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
+      targets.push_back(command.Arguments[1]);
+      numbers.push_back(line.Number);
+    }
+    const auto isFolder = [this](const std::string& folder) {
+      const MappedPath mapped = MapScriptPath(folder, roots_);
+      if (!mapped.Problem.empty() || mapped.Root != Tree::Copy) return true;
+      return Resolve(mapped).What == FolderNames::State::Folder;
+    };
+    for (const devidudi::NeededFolder& needed :
+         devidudi::MissingTargetFolders(targets, isFolder)) {
+      const FolderNames::Resolved folder = Resolve(MapScriptPath(needed.Path, roots_));
+      std::error_code error;
+      std::string failed;
+      if (folder.What == FolderNames::State::File) {
+        failed = "a file of that name is there";
+      } else if (!LiesWithin(folder.Path, copy_)) {
+        failed = "it does not lie in the copy of the installed folder here";
+      } else if (!fs::create_directory(folder.Path, error)) {
+        failed = error ? error.message() : "it could not be made";
+      }
+      if (!failed.empty()) {
+        report.Findings.push_back({numbers[needed.Target],
+                                   "the folder " + Quoted(needed.Path) +
+                                       " cannot be created before the update: " + failed});
+        return;
+      }
+      names_.Added(folder.Path);
+      report.CreatedFolders.push_back(DisplayPath(folder.Path.lexically_relative(copy_)) + "/");
+    }
+  }
+
   // The copies, in order, each with its last-write time. A failed copy ends
   // the run, as it ends the updater's.
   void Apply(VerifyReport& report) {
@@ -229,6 +273,7 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   if (!report.Error.empty()) return report;
 
   Replay replay(setup, copy);
+  if (setup.NewFolders) replay.CreateTargetFolders(lines, report);
   replay.Plan(lines, report);
   if (!report.Findings.empty()) return report;
   replay.Apply(report);
