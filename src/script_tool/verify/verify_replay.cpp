@@ -142,7 +142,8 @@ class Replay {
       if (to.What == FolderNames::State::Folder) {
         fail("target " + Quoted(targetText) + " is a folder");
       } else if (to.What == FolderNames::State::FolderMissing) {
-        fail("the folder of target " + Quoted(targetText) +
+        // Said once: the folder that could not be created is this line's finding.
+        if (line.Number != folderFailureLine_) fail("the folder of target " + Quoted(targetText) +
              " is missing, and the updater creates no folders");
       } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
         // The updater copies through a temporary file and renames it over
@@ -188,7 +189,8 @@ class Replay {
         failed = error ? error.message() : "it could not be made";
       }
       if (!failed.empty()) {
-        report.Findings.push_back({numbers[needed.Target],
+        folderFailureLine_ = numbers[needed.Target];
+        report.Findings.push_back({folderFailureLine_,
                                    "the folder " + Quoted(needed.Path) +
                                        " cannot be created before the update: " + failed});
         return;
@@ -242,6 +244,7 @@ class Replay {
   FolderNames names_;
   std::vector<PlannedCopy> planned_;
   std::set<std::string> written_;  // FoldedDisplayPath of each target
+  std::size_t folderFailureLine_ = 0;  // of the folder CreateTargetFolders stopped at
 };
 
 std::string FolderProblem(const fs::path& folder, const char* what) {
