@@ -178,7 +178,8 @@ class Replay {
     };
     for (const devidudi::NeededFolder& needed :
          devidudi::MissingTargetFolders(targets, isFolder)) {
-      const FolderNames::Resolved folder = Resolve(MapScriptPath(needed.Path, roots_));
+      const MappedPath mapped = MapScriptPath(needed.Path, roots_);
+      const FolderNames::Resolved folder = Resolve(mapped);
       std::error_code error;
       std::string failed;
       if (folder.What == FolderNames::State::File) {
@@ -196,7 +197,12 @@ class Replay {
         return;
       }
       names_.Added(folder.Path);
-      report.CreatedFolders.push_back(DisplayPath(folder.Path.lexically_relative(copy_)) + "/");
+      // As the script spells it: a file system that ignores case (Windows)
+      // would show the script's spelling of the folders above it, another
+      // the spelling found there.
+      std::string shown;
+      for (const std::string& name : mapped.Names) shown += Latin1ToUtf8(name) + "/";
+      report.CreatedFolders.push_back(shown);
     }
   }
 

@@ -57,7 +57,8 @@ struct VerifyReport {
   // of each; here they are listed and do not fail the script.
   std::vector<std::string> Kept;
   // With NewFolders: the folders created before the script ran, in order,
-  // relative, "/" between names.
+  // below the target root as the script spells them, each name followed by
+  // "/", UTF-8.
   std::vector<std::string> CreatedFolders;
   std::size_t FilesCompared = 0;
 

@@ -102,7 +102,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
     const char* why;
     std::string script;  // lines joined by CR LF; %D% the folder, %N% no write
     std::vector<std::pair<std::size_t, std::string>> findings;  // line, words of its message
-    bool newFolders = false;  // notes say "created by the application"
+    bool newFolders = false;  // notes say ": created by the application"
   } cases[] = {
       {"a good script",
        "COP %D%\\exists.txt\t%D%\\new.txt\r\nCOP %D%\\exists.txt %D%\\free.txt\r\n"
@@ -117,7 +117,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
        {{1, "the folder of target"}}},
       {"with --new-folders, each missing folder once, a note",
        "COP %D%\\exists.txt %D%\\none\\deep\\new.txt\r\nCOP %D%\\exists.txt %D%\\NONE\\b.txt\r\n"
-       "COP %D%\\exists.txt %D%\\sub\\b.txt\r\nCOP %D%\\exists.txt %D%\\none/deep/c.txt",
+       "COP %D%\\exists.txt %D%\\free.txt\r\nCOP %D%\\exists.txt %D%\\none/deep/c.txt",
        {{1, "none\" is missing: created by the application"},
         {1, "deep\" is missing: created by the application"}},
        true},
@@ -161,7 +161,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
       EXPECT_NE(findings[i].Message.find(c.findings[i].second), std::string::npos)
           << c.why << "\n" << Found(findings);
       EXPECT_EQ(findings[i].Note,
-                findings[i].Message.find("created by the application") != std::string::npos)
+                findings[i].Message.find(": created by the application") != std::string::npos)
           << c.why << ": only the application's folders are notes\n" << Found(findings);
     }
     EXPECT_EQ(Listing(machine.Folder()), before) << c.why << ": something was changed";

@@ -234,7 +234,7 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
        {}, true},
       {"a folder OLD has is not created", with(kOldAgain, "lib/new/a.dll", {"a", 2}),
        {"COP C:\\Stage\\lib\\new\\a.dll C:\\App\\LIB\\new\\a.dll"},
-       "created-folder lib/new/; ", 4, false, {}, true},
+       "created-folder LIB/new/; ", 4, false, {}, true},
       {"an empty folder of NEW stays missing, with --new-folders",
        with(kOldAgain, "plugins/", {}), {}, "missing plugins; ", 3, false, {}, true},
       {"a folder NEW lacks, created for a target", kOldAgain,
