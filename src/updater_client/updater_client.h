@@ -1,12 +1,15 @@
 #pragma once
 // What an application needs to hand an update to DeviDudi: a writer of update
-// scripts that the updater reads exactly as they were meant, and a launcher
-// that starts devidudi.exe on one with the command line it expects.
+// scripts that the updater reads exactly as they were meant, a launcher that
+// starts devidudi.exe on one with the command line it expects, and
+// CreateTargetFolders (target_folders.h), which creates the folders a
+// script's copies need before the launch, for the updater creates none.
 //
 // A static library, devidudi_updater_client: link it, or compile its sources
 // with the application's own, with the package's src folder on the include
-// path: updater_client/updater_client.cpp, names/windows_names.cpp,
-// names/text_conversions.cpp and script/widen_text.cpp. The writer stands on
+// path: updater_client/updater_client.cpp, updater_client/target_folders.cpp,
+// names/windows_names.cpp, names/text_conversions.cpp, script/widen_text.cpp,
+// script/file_command.cpp and script/text_mode.cpp. The writer stands on
 // the updater's own grammar (script/file_command.h) and on the one copy of
 // Windows' name rules that lint checks scripts with (names/), so that a
 // script it writes is one lint accepts. It builds on any platform

@@ -9,6 +9,7 @@
 
 #include "support/peer_process.h"
 #include "support/test_files.h"
+#include "updater_client/target_folders.h"
 #include "updater_client/updater_client.h"
 
 namespace {
@@ -101,8 +102,8 @@ struct Release {
 
 // The folder as the updater must leave it: every file of new\ in app\ with
 // its contents and last-write time. Names the first file that differs.
-std::wstring FirstDifference(const Release& release) {
-  for (const std::wstring& name : release.newFiles) {
+std::wstring FirstDifference(const Release& release, const std::vector<std::wstring>& names) {
+  for (const std::wstring& name : names) {
     if (!FileExists(release.App(name))) return name + L" missing";
     if (ReadBytes(release.App(name)) != ReadBytes(release.New(name))) return name + L" contents";
     if (TimesOf(release.App(name)).written != TimesOf(release.New(name)).written) {
@@ -135,9 +136,68 @@ TEST(ReleaseWorkflow, MadeVerifiedPreflightedScriptUpdatesTheInstalledFolder) {
   GetExitCodeProcess(launched.Process.Get(), &exitCode);
   EXPECT_EQ(exitCode, 0u);
 
-  EXPECT_EQ(FirstDifference(release), L"");
+  EXPECT_EQ(FirstDifference(release, release.newFiles), L"");
   EXPECT_FALSE(FileExists(release.Script())) << "the updater deletes the script it ran";
   EXPECT_EQ(ReadBytes(release.Old(L"PexaMenu.exe")), "MZ old program") << "old\\ is never changed";
+}
+
+// A 2.0 that brings folders 1.0 lacks: make --new-folders writes the script,
+// verify and preflight take the folders as the application's, and the
+// application creates them with CreateTargetFolders before it starts the
+// real updater, which then fills them.
+TEST(ReleaseWorkflow, NewFoldersAreCreatedByTheApplicationBeforeTheUpdate) {
+  Release release;
+  for (const wchar_t* folder : {L"plugins", L"locale", L"locale\\de"}) {
+    CreateDirectoryW(release.New(folder).c_str(), nullptr);
+  }
+  const std::vector<std::wstring> added = {L"plugins\\extra.dll",
+                                           L"locale\\de\\Men\u00FC.txt"};
+  Release::Write(release.New(added[0]), "MZ a plugin", kNewTime + 3);
+  Release::Write(release.New(added[1]), "Speisekarte", kNewTime + 4);
+  std::vector<std::wstring> newFiles = release.newFiles;
+  newFiles.insert(newFiles.end(), added.begin(), added.end());
+
+  const std::wstring make = L"make " + release.Roots() + L" -o " + Q(release.Script());
+  const ToolRun refused = RunTool(release.folder, make);
+  EXPECT_EQ(refused.exitCode, 1u) << refused.output;
+  EXPECT_NE(refused.output.find("--new-folders"), std::string::npos) << refused.output;
+  ASSERT_FALSE(FileExists(release.Script())) << refused.output;
+
+  const ToolRun made = RunTool(release.folder, make + L" --new-folders");
+  ASSERT_EQ(made.exitCode, 0u) << made.output;
+  // Standard error is in text mode on Windows: a line may end in CR LF.
+  for (const char* planned : {"cd+++ locale/", "cd+++ locale/de/", "cd+++ plugins/"}) {
+    const std::string line = planned;
+    const bool listed = made.output.find(line + "\n") != std::string::npos ||
+                        made.output.find(line + "\r\n") != std::string::npos;
+    EXPECT_TRUE(listed) << planned << "\n" << made.output;
+  }
+  EXPECT_NE(made.output.find("CreateTargetFolders"), std::string::npos) << made.output;
+  const std::wstring verify = L"verify " + release.Roots() + L" " + Q(release.Script());
+  EXPECT_EQ(RunTool(release.folder, verify).exitCode, 1u) << "without the flag";
+  const ToolRun verified = RunTool(release.folder, verify + L" --new-folders");
+  EXPECT_EQ(verified.exitCode, 0u) << verified.output;
+  const std::wstring preflight = L"preflight " + Q(release.Script());
+  EXPECT_EQ(RunTool(release.folder, preflight).exitCode, 1u) << "without the flag";
+  const ToolRun preflighted = RunTool(release.folder, preflight + L" --new-folders");
+  EXPECT_EQ(preflighted.exitCode, 0u) << preflighted.output;
+  EXPECT_NE(preflighted.output.find("note: the folder"), std::string::npos)
+      << preflighted.output;
+
+  // The application's part.
+  const devidudi::TargetFoldersResult folders = devidudi::CreateTargetFolders(release.Script());
+  ASSERT_EQ(folders.Error, static_cast<DWORD>(ERROR_SUCCESS)) << Narrow(folders.Failed);
+  EXPECT_EQ(folders.Created, (std::vector<std::wstring>{release.App(L"locale"),
+                                                         release.App(L"locale\\de"),
+                                                         release.App(L"plugins")}));
+  devidudi::LaunchResult launched =
+      devidudi::LaunchUpdater(HelperPath(L"devidudi.exe"), release.Script());
+  ASSERT_TRUE(launched.Process.IsValid()) << "error " << launched.Error;
+  ASSERT_EQ(WaitForSingleObject(launched.Process.Get(), kUpdateWaitMs), WAIT_OBJECT_0);
+
+  EXPECT_EQ(FirstDifference(release, newFiles), L"");
+  EXPECT_FALSE(FileExists(release.Script())) << "the updater ran the script to its end";
+  EXPECT_EQ(NamesIn(release.App(L"locale\\de")), NamesIn(release.New(L"locale\\de")));
 }
 
 TEST(ReleaseWorkflow, HandBrokenScriptFailsVerifyAndPreflightAtItsLine) {

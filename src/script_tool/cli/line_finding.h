@@ -10,6 +10,9 @@ struct LineFinding {
   std::size_t Line = 0;
   // UTF-8; script text in it has been turned from Latin-1 into UTF-8.
   std::string Message;
+  // Said for the reader, never a problem: preflight --new-folders notes each
+  // folder the application creates. It changes no exit status.
+  bool Note = false;
 };
 
 // "SCRIPT:LINE: severity: message", or "SCRIPT: severity: message" for line 0,

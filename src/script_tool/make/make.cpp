@@ -29,11 +29,15 @@ constexpr const char* kMakeFooter =
     "  >fsct PATH   copied; s the size differs, c the bytes (same size), t the\n"
     "               last-write time ('.' where equal; t alone copies with --times)\n"
     "  *kept PATH   only in OLD: stays, for a script cannot delete (a warning)\n"
+    "  cd+++ PATH/  a folder of NEW missing in OLD (--new-folders), before the\n"
+    "               files in it: the application creates it before it starts the\n"
+    "               updater (CreateTargetFolders in the application library)\n"
     "Errors and warnings follow as 'PATH: error: ...'. No script is written when\n"
-    "there is an error: a folder of NEW missing in OLD (the updater creates no\n"
-    "folders), a name a script cannot carry (not Latin-1, a control character, a\n"
-    "character Windows forbids, two names equal to Windows, a path of 260 units or\n"
-    "more once rooted), a symbolic link, a file that cannot be read.\n"
+    "there is an error: a folder of NEW missing in OLD without --new-folders (the\n"
+    "updater creates no folders), a name a script cannot carry (not Latin-1, a\n"
+    "control character, a character Windows forbids, two names equal to Windows,\n"
+    "a path of 260 units or more once rooted), a symbolic link, a file that\n"
+    "cannot be read.\n"
     "The script is checked with lint's rules before it is written: an error\n"
     "refuses it, a warning is shown with its code ('--run 1: warning: ... [DS044]'),\n"
     "as is a --run program under --target-root that NEW does not have [DS050].\n"
@@ -60,6 +64,7 @@ struct MakeOptions {
   std::string output = "-";
   std::vector<std::string> excludes;
   bool times = false;
+  bool newFolders = false;
   bool dryRun = false;
   bool allowEmpty = false;
 };
@@ -93,7 +98,7 @@ void ShowOutcome(const MakeOutcome& outcome, bool excluding) {
     text += PlanCode(item) + ' ' + item.Path + '\n';
     if (item.What == PlanItem::Action::KeepOnlyInOld) {
       ++kept;
-    } else {
+    } else if (item.What == PlanItem::Action::Copy) {
       ++(item.Added ? added : changed);
     }
   }
@@ -124,6 +129,7 @@ int RunMake(const MakeOptions& options) {
   request.OldFolder = fs::u8path(options.oldFolder);
   request.NewFolder = fs::u8path(options.newFolder);
   request.Times = options.times;
+  request.NewFolders = options.newFolders;
   const std::optional<std::wstring> sourceRoot =
       RootFromArgument("--source-root", options.sourceRoot);
   const std::optional<std::wstring> targetRoot =
@@ -152,6 +158,7 @@ int RunMake(const MakeOptions& options) {
     std::cerr << "make: " << outcome.Errors.size() << " error(s): no script written\n";
     return kExitFindings;
   }
+  std::cerr << NewFoldersReminder(outcome);
   const std::size_t lines = outcome.Script.LineCount();
   if (lines == 0 && !options.allowEmpty) {
     std::cerr << "make: nothing to update (no file to copy, no --run): no script written; "
@@ -212,6 +219,9 @@ void AddMakeCommand(CLI::App& program, int& exitCode) {
       ->type_name("SCRIPT");
   command->add_flag("--times", options->times,
                     "also copy files whose contents are equal but last-write times are not");
+  command->add_flag("--new-folders", options->newFolders,
+                    "write the script even where NEW has folders OLD lacks; the application "
+                    "creates them before it starts the updater (CreateTargetFolders)");
   command->add_flag("--dry-run", options->dryRun, "show the plan and write nothing");
   command
       ->add_option("--exclude", options->excludes,

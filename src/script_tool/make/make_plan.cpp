@@ -44,6 +44,7 @@ class Comparison {
         InNew(news[n++], &olds[o++]);
       }
     }
+    LeaveNewFolders(nullptr);
   }
 
  private:
@@ -74,7 +75,25 @@ class Comparison {
     }
   }
 
+  // With --new-folders, NEW's folders that OLD lacks wait here, outermost
+  // first, until a file below them is copied: they go into the plan right
+  // before it, as the application creates them before the updater copies.
+  // One with no file below it is created by nothing.
+  void LeaveNewFolders(const TreeEntry* next) {
+    while (!newFolders_.empty()) {
+      const TreeEntry& folder = *newFolders_.back();
+      // Keys end each name with a NUL: an entry below the folder starts with its key.
+      if (next != nullptr && next->Key.compare(0, folder.Key.size(), folder.Key) == 0) return;
+      outcome_.Warnings.push_back(
+          {Where(request_.NewFolder, folder),
+           "is a folder missing in OLD with no file to copy into it: no COP line needs it, so "
+           "the application does not create it and the installed folder will lack it", ""});
+      newFolders_.pop_back();
+    }
+  }
+
   void OnlyInOld(const TreeEntry& old) {
+    LeaveNewFolders(&old);
     if (old.Kind != EntryKind::File) return;
     PlanItem item;
     item.What = PlanItem::Action::KeepOnlyInOld;
@@ -85,16 +104,20 @@ class Comparison {
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
+    LeaveNewFolders(&entry);
     if (old != nullptr && OwnName(*old) != OwnName(entry)) {
       outcome_.Warnings.push_back(
           {Where(request_.NewFolder, entry),
            "is named " + old->Shown + " in OLD; Windows keeps that name's case", ""});
     }
     if (entry.Kind == EntryKind::Folder) {
-      if (old == nullptr) {
+      if (old == nullptr && request_.NewFolders) {
+        if (entry.Problem.empty()) newFolders_.push_back(&entry);
+      } else if (old == nullptr) {
         Error(request_.NewFolder, entry,
               "is a folder missing in OLD; the updater creates no folders (it would stop at "
-              "\"Write access to file missing\")");
+              "\"Write access to file missing\"); with --new-folders make writes the script "
+              "and the application creates the folder before it starts the updater");
       } else if (old->Kind != EntryKind::Folder) {
         Error(request_.NewFolder, entry, "is a folder in NEW but a file in OLD");
       }
@@ -137,6 +160,14 @@ class Comparison {
       Error(request_.NewFolder, entry, "cannot go into a script: " + WideToUtf8(refused));
       return;
     }
+    for (const TreeEntry* folder : newFolders_) {
+      PlanItem created;
+      created.What = PlanItem::Action::CreateFolder;
+      created.Added = true;
+      created.Path = folder->Shown + "/";
+      outcome_.Plan.push_back(created);
+    }
+    newFolders_.clear();
     outcome_.Plan.push_back(item);
     copyWheres_.push_back(Where(request_.NewFolder, entry));
   }
@@ -149,6 +180,7 @@ class Comparison {
   const MakeRequest& request_;
   std::vector<std::string> copyWheres_;
   MakeOutcome& outcome_;
+  std::vector<const TreeEntry*> newFolders_;
 };
 
 // The tree without the entries the patterns leave out; each file left out
@@ -211,7 +243,20 @@ MakeOutcome MakeScript(const MakeRequest& request) {
 
 std::string PlanCode(const PlanItem& item) {
   if (item.What == PlanItem::Action::KeepOnlyInOld) return "*kept";
+  if (item.What == PlanItem::Action::CreateFolder) return "cd+++";
   if (item.Added) return ">f+++";
   return std::string(">f") + (item.SizeDiffers ? 's' : '.') + (item.BytesDiffer ? 'c' : '.') +
          (item.TimeDiffers ? 't' : '.');
+}
+
+std::string NewFoldersReminder(const MakeOutcome& outcome) {
+  std::size_t folders = 0;
+  for (const PlanItem& item : outcome.Plan) {
+    folders += item.What == PlanItem::Action::CreateFolder ? 1 : 0;
+  }
+  if (folders == 0) return {};
+  return "make: the installed folder lacks " + std::to_string(folders) +
+         " folder(s) of the plan (cd+++), and the updater creates no folders: the application "
+         "must create them before it starts the updater, with CreateTargetFolders(scriptPath) "
+         "of the application library\n";
 }

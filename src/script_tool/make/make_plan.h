@@ -24,17 +24,23 @@ struct MakeRequest {
   // Patterns of relative paths to leave out (exclude_glob.h): neither copied
   // nor kept, in NEW or OLD.
   std::vector<std::wstring> Excludes;
+  // Write the script even where NEW has folders OLD lacks: the application
+  // creates them before it starts the updater (CreateTargetFolders). Without
+  // it such a folder is an error.
+  bool NewFolders = false;
 };
 
-// One file of the plan. Copied files carry what differs, as rsync itemizes.
+// One file of the plan, or a folder the application must create (with
+// --new-folders, before the files in it). Copied files carry what differs, as
+// rsync itemizes.
 struct PlanItem {
-  enum class Action { Copy, KeepOnlyInOld };
+  enum class Action { Copy, KeepOnlyInOld, CreateFolder };
   Action What = Action::Copy;
   bool Added = false;  // not in OLD at all
   bool SizeDiffers = false;
   bool BytesDiffer = false;  // same size, other bytes
   bool TimeDiffers = false;
-  std::string Path;  // relative, "/" between names, UTF-8
+  std::string Path;  // relative, "/" between names, UTF-8; a folder's ends in "/"
 };
 
 // An error or a warning about one path, which names it as the user gave it
@@ -67,5 +73,10 @@ struct MakeOutcome {
 MakeOutcome MakeScript(const MakeRequest& request);
 
 // The plan's code for one item: five characters, as in "+" new, "s" size,
-// "c" contents, "t" time (see make's --help).
+// "c" contents, "t" time, "cd+++" a folder to create (see make's --help).
 std::string PlanCode(const PlanItem& item);
+
+// The reminder that the application must create the plan's new folders
+// before it starts the updater, a line for standard error; empty when the
+// plan has none.
+std::string NewFoldersReminder(const MakeOutcome& outcome);

@@ -24,6 +24,7 @@ struct PreflightOptions {
   std::string Script;
   std::string UpdaterDir;
   std::string Format = "text";
+  bool NewFolders = false;
 };
 
 #ifdef _WIN32
@@ -47,7 +48,10 @@ int RunPreflight(const PreflightOptions& options) {
   setup.ScriptPath = FullPath(WideFromArgument(options.Script));
   setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderOfPath(setup.ScriptPath)
                                                    : FullPath(WideFromArgument(options.UpdaterDir));
+  setup.NewFolders = options.NewFolders;
   const std::vector<LineFinding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);
+  std::size_t problems = 0;
+  for (const LineFinding& finding : findings) problems += finding.Note ? 0 : 1;
 
   if (options.Format == "json") {
     nlohmann::json out;
@@ -55,21 +59,24 @@ int RunPreflight(const PreflightOptions& options) {
     out["findings"] = nlohmann::json::array();
     for (const LineFinding& finding : findings) {
       out["findings"].push_back(
-          {{"line", finding.Line}, {"severity", "error"}, {"message", finding.Message}});
+          {{"line", finding.Line},
+           {"severity", finding.Note ? "note" : "error"},
+           {"message", finding.Message}});
     }
-    out["pass"] = findings.empty();
+    out["pass"] = problems == 0;
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
   } else {
     for (const LineFinding& finding : findings) {
-      std::cout << FormatFinding(options.Script, finding, "error") << '\n';
+      std::cout << FormatFinding(options.Script, finding, finding.Note ? "note" : "error")
+                << '\n';
     }
-    if (findings.empty()) {
+    if (problems == 0) {
       std::cerr << "preflight: the updater would pass its checks\n";
     } else {
-      std::cerr << "preflight: " << findings.size() << " problem(s)\n";
+      std::cerr << "preflight: " << problems << " problem(s)\n";
     }
   }
-  return findings.empty() ? kExitClean : kExitFindings;
+  return problems == 0 ? kExitClean : kExitFindings;
 }
 
 #else
@@ -100,6 +107,10 @@ void AddPreflightCommand(CLI::App& program, int& exitCode) {
                       "the folder of devidudi.exe, where Windows first looks for a RUN "
                       "program (default: the script's folder)")
       ->type_name("DIR");
+  command->add_flag("--new-folders", options->NewFolders,
+                    "take the missing folders above COP targets as created by the application "
+                    "before it starts the updater (CreateTargetFolders): a note each, not a "
+                    "problem");
   command->add_option("--format", options->Format, "text (default) or json")
       ->check(CLI::IsMember({"text", "json"}));
   command->add_option("SCRIPT", options->Script, "the update script")->required();

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
@@ -11,6 +12,7 @@
 #include "script/file_command.h"
 #include "script/widen_text.h"
 #include "script_tool/script_reader/run_program.h"
+#include "updater_client/target_folders.h"
 
 namespace {
 
@@ -139,7 +141,53 @@ class Preflight {
     }
   }
 
+  // With NewFolders: the folders above COP targets that the application
+  // creates (CreateTargetFolders' rule), each noted at the first line that
+  // needs it. A file standing where one must be stops the application's
+  // creating there, as it stops CreateTargetFolders: that is a problem, and
+  // the folders after it are not taken as created.
+  void FindFoldersTheApplicationCreates(const std::vector<ScriptLine>& lines) {
+    std::vector<std::string_view> targets;
+    std::vector<std::size_t> numbers;
+    for (const ScriptLine& line : lines) {
+      const FileCommand& command = line.Command;
+      if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
+      targets.push_back(command.Arguments[1]);
+      numbers.push_back(line.Number);
+    }
+    // A name with a NUL byte is a finding of its own line: taken as there.
+    const auto isFolder = [](const std::string& folder) {
+      const std::optional<std::wstring> path = WidenForSystem(folder);
+      if (!path) return true;
+      const DWORD attributes = GetFileAttributesW(path->c_str());
+      return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    for (const devidudi::NeededFolder& needed :
+         devidudi::MissingTargetFolders(targets, isFolder)) {
+      const std::wstring path = FullPath(WidenText(needed.Path));
+      const std::size_t line = numbers[needed.Target];
+      if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        earlyFindings_.emplace(line, LineFinding{line, "the folder " + Quoted(needed.Path) +
+                                                           " cannot be created by the "
+                                                           "application: a file of that name "
+                                                           "is there"});
+        return;
+      }
+      createdFolders_.insert(FolderKey(path));
+      earlyFindings_.emplace(line, LineFinding{line,
+                                               "the folder " + Quoted(needed.Path) +
+                                                   " is missing: created by the application "
+                                                   "before it starts the updater "
+                                                   "(CreateTargetFolders)",
+                                               true});
+    }
+  }
+
   void CheckLine(const ScriptLine& line) {
+    const auto early = earlyFindings_.equal_range(line.Number);
+    for (auto finding = early.first; finding != early.second; ++finding) {
+      findings_.push_back(finding->second);
+    }
     const FileCommand& command = line.Command;
     if (command.Kind == CommandKind::Run) CheckRun(line.Number, command.Arguments[0]);
     if (command.Kind != CommandKind::Copy) return;
@@ -236,6 +284,9 @@ class Preflight {
   void CheckMissingTarget(std::size_t line, const std::string& target,
                           const std::wstring& path) {
     const std::wstring folder = FolderOfPath(FullPath(path));
+    // Noted where it was found: the application creates it, and the target
+    // in it then, as any other, is created by the updater.
+    if (createdFolders_.count(FolderKey(folder)) != 0) return;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       Add(line, "the folder of target " + Quoted(target) +
@@ -276,6 +327,8 @@ class Preflight {
   std::vector<LineFinding>& findings_;
   std::wstring searchPath_;
   std::map<std::wstring, FolderProbe> probes_;
+  std::set<std::wstring> createdFolders_;  // FolderKey of each
+  std::multimap<std::size_t, LineFinding> earlyFindings_;  // by line
 };
 
 }  // namespace
@@ -289,6 +342,7 @@ std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup) {
   std::vector<LineFinding> findings;
   Preflight preflight(setup, findings);
+  if (setup.NewFolders) preflight.FindFoldersTheApplicationCreates(lines);
   preflight.CheckScriptFolder();
   for (const ScriptLine& line : lines) preflight.CheckLine(line);
   return findings;

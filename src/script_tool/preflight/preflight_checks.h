@@ -20,11 +20,16 @@ struct PreflightSetup {
   // Tests put a failing one here: a folder that lets a file be created but
   // not deleted cannot be made where they run.
   bool (*DeleteProbe)(const std::wstring& path) = nullptr;
+  // The application creates the missing folders above COP targets before it
+  // starts the updater (CreateTargetFolders): each is a note, at the first
+  // line that needs it, instead of a stop. Whether the application may
+  // create it is not probed.
+  bool NewFolders = false;
 };
 
 // The findings in line order, those about the script's folder (line 0)
-// first. Empty when the updater would pass its checks and start every RUN
-// program.
+// first. Nothing but notes when the updater would pass its checks and start
+// every RUN program.
 std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup);
 

@@ -25,6 +25,7 @@ struct VerifyOptions {
   std::string Script;
   std::string Format = "text";
   bool Times = false;
+  bool NewFolders = false;
 };
 
 constexpr const char* kKeptWithOldTimeWord = "kept-with-old-time";
@@ -50,6 +51,9 @@ nlohmann::json DifferenceJson(const TreeDifference& difference) {
 void PrintText(const std::string& script, const VerifyReport& report) {
   for (const LineFinding& finding : report.Findings) {
     std::cout << FormatFinding(script, finding, "error") << '\n';
+  }
+  for (const std::string& folder : report.CreatedFolders) {
+    std::cout << std::left << std::setw(kKindColumnWidth) << "created-folder" << folder << '\n';
   }
   for (const ListedRun& run : report.Runs) {
     std::cout << FormatFinding(script, {run.Line, "RUN not started: " + run.CommandLine}, "note")
@@ -95,6 +99,7 @@ void PrintJson(const std::string& script, const VerifyReport& report) {
   for (const ListedRun& run : report.Runs) {
     out["runs"].push_back({{"line", run.Line}, {"commandLine", run.CommandLine}});
   }
+  out["createdFolders"] = report.CreatedFolders;
   out["kept"] = report.Kept;
   out["differences"] = nlohmann::json::array();
   for (const TreeDifference& difference : report.Differences) {
@@ -126,7 +131,7 @@ int RunVerify(const VerifyOptions& options) {
   }
   const VerifySetup setup{std::filesystem::u8path(options.Old),
                           std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
-                          options.Times};
+                          options.Times, options.NewFolders};
   const VerifyReport report = VerifyScript(ParseScriptLines(input.Bytes), setup);
   if (!report.Error.empty()) {
     std::cerr << "verify: " << report.Error << '\n';
@@ -173,6 +178,10 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
   command->add_flag("--times", options->Times,
                     "also require NEW's last-write time of files no COP wrote, as "
                     "make --times copies them");
+  command->add_flag("--new-folders", options->NewFolders,
+                    "first create in the copy the missing folders above COP targets, as the "
+                    "application does with CreateTargetFolders before it starts the updater "
+                    "(listed as created-folder)");
   command->add_option("--format", options->Format, "text (default) or json")
       ->check(CLI::IsMember({"text", "json"}));
   command->add_option("SCRIPT", options->Script, "the update script, or - for standard input")

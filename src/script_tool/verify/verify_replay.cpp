@@ -10,6 +10,7 @@
 #include "script_tool/tree_walker/windows_paths.h"
 #include "script_tool/verify/folder_names.h"
 #include "script_tool/verify/temporary_folder.h"
+#include "updater_client/target_folders.h"
 
 namespace fs = std::filesystem;
 
@@ -141,7 +142,8 @@ class Replay {
       if (to.What == FolderNames::State::Folder) {
         fail("target " + Quoted(targetText) + " is a folder");
       } else if (to.What == FolderNames::State::FolderMissing) {
-        fail("the folder of target " + Quoted(targetText) +
+        // Said once: the folder that could not be created is this line's finding.
+        if (line.Number != folderFailureLine_) fail("the folder of target " + Quoted(targetText) +
              " is missing, and the updater creates no folders");
       } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
         // The updater copies through a temporary file and renames it over
@@ -151,6 +153,56 @@ class Replay {
       } else if (sourceFine) {
         planned_.push_back({line.Number, from.Path, target});
       }
+    }
+  }
+
+  // What the application does before it starts the updater (--new-folders):
+  // the missing folders above the COP targets, by the rule of
+  // CreateTargetFolders, made in the copy. Only folders in the installed
+  // folder are made: the root and what lies elsewhere count as there, and a
+  // line copying there is a finding of Plan's. A failure ends the creating,
+  // as it ends CreateTargetFolders.
+  void CreateTargetFolders(const std::vector<ScriptLine>& lines, VerifyReport& report) {
+    std::vector<std::string_view> targets;
+    std::vector<std::size_t> numbers;
+    for (const ScriptLine& line : lines) {
+      const FileCommand& command = line.Command;
+      if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
+      targets.push_back(command.Arguments[1]);
+      numbers.push_back(line.Number);
+    }
+    const auto isFolder = [this](const std::string& folder) {
+      const MappedPath mapped = MapScriptPath(folder, roots_);
+      if (!mapped.Problem.empty() || mapped.Root != Tree::Copy) return true;
+      return Resolve(mapped).What == FolderNames::State::Folder;
+    };
+    for (const devidudi::NeededFolder& needed :
+         devidudi::MissingTargetFolders(targets, isFolder)) {
+      const MappedPath mapped = MapScriptPath(needed.Path, roots_);
+      const FolderNames::Resolved folder = Resolve(mapped);
+      std::error_code error;
+      std::string failed;
+      if (folder.What == FolderNames::State::File) {
+        failed = "a file of that name is there";
+      } else if (!LiesWithin(folder.Path, copy_)) {
+        failed = "it does not lie in the copy of the installed folder here";
+      } else if (!fs::create_directory(folder.Path, error)) {
+        failed = error ? error.message() : "it could not be made";
+      }
+      if (!failed.empty()) {
+        folderFailureLine_ = numbers[needed.Target];
+        report.Findings.push_back({folderFailureLine_,
+                                   "the folder " + Quoted(needed.Path) +
+                                       " cannot be created before the update: " + failed});
+        return;
+      }
+      names_.Added(folder.Path);
+      // As the script spells it: a file system that ignores case (Windows)
+      // would show the script's spelling of the folders above it, another
+      // the spelling found there.
+      std::string shown;
+      for (const std::string& name : mapped.Names) shown += Latin1ToUtf8(name) + "/";
+      report.CreatedFolders.push_back(shown);
     }
   }
 
@@ -198,6 +250,7 @@ class Replay {
   FolderNames names_;
   std::vector<PlannedCopy> planned_;
   std::set<std::string> written_;  // FoldedDisplayPath of each target
+  std::size_t folderFailureLine_ = 0;  // of the folder CreateTargetFolders stopped at
 };
 
 std::string FolderProblem(const fs::path& folder, const char* what) {
@@ -229,6 +282,7 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   if (!report.Error.empty()) return report;
 
   Replay replay(setup, copy);
+  if (setup.NewFolders) replay.CreateTargetFolders(lines, report);
   replay.Plan(lines, report);
   if (!report.Findings.empty()) return report;
   replay.Apply(report);

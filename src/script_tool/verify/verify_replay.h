@@ -23,6 +23,12 @@ struct VerifySetup {
   // as make's --times copies such files. Without it such a file may keep
   // OLD's time: the bytes are what count there.
   bool Times = false;
+  // Create the folders COP targets need in the copy before the script runs,
+  // as the application does with CreateTargetFolders (target_folders.h):
+  // each missing folder above a target that lies in the installed folder.
+  // Only those: a folder of NEW that no target needs (an empty one) stays
+  // missing from the result, as it will from the installed folder.
+  bool NewFolders = false;
 };
 
 struct ListedRun {
@@ -50,6 +56,10 @@ struct VerifyReport {
   // format has no delete, so they stay in the installed folder. `make` warns
   // of each; here they are listed and do not fail the script.
   std::vector<std::string> Kept;
+  // With NewFolders: the folders created before the script ran, in order,
+  // below the target root as the script spells them, each name followed by
+  // "/", UTF-8.
+  std::vector<std::string> CreatedFolders;
   std::size_t FilesCompared = 0;
 
   // 0 when the result equals NEW (what is kept aside), 1 for findings or

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -177,6 +178,8 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
        "new/plugins", "Write access to file missing"},
       {"an empty folder of NEW missing in OLD", [](Trees& t) { t.Folder("new", "logs"); },
        "new/logs", "creates no folders"},
+      {"the refusal of a new folder names the flag",
+       [](Trees& t) { t.Put("new", "plugins/a.dll", "a"); }, "new/plugins", "--new-folders"},
       {"a name that is not Latin-1", [](Trees& t) { t.Put("new", "\xE4\xB8\xAD.txt", "a"); },
        "new/\xE4\xB8\xAD.txt", "U+4E2D is not Latin-1"},
       {"a path of 260 units once rooted",
@@ -265,6 +268,89 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
   const MakeOutcome outcome = MakeScript(request);
   ASSERT_EQ(outcome.Errors.size(), 1u) << "a RUN too long";
   EXPECT_EQ(outcome.Errors[0].Where, "--run 1");
+}
+
+std::string PlanText(const MakeOutcome& outcome) {
+  std::string text;
+  for (const PlanItem& item : outcome.Plan) text += PlanCode(item) + " " + item.Path + "; ";
+  return text;
+}
+
+// With --new-folders each folder of NEW that OLD lacks is in the plan right
+// before the first file copied into it, for the application to create; one
+// that no file needs is a warning.
+TEST(MakeScript, NewFoldersGoIntoThePlanBeforeTheirFiles) {
+  const struct {
+    const char* row;
+    void (*prepare)(Trees&);
+    const char* plan;
+    const char* warned;  // the end of the one path warned of; "" none
+    const char* error;   // a part of the one error; "" none
+  } rows[] = {
+      {"nested new folders, outermost first",
+       [](Trees& t) {
+         t.Put("new", "plugins/a.dll", "a");
+         t.Put("new", "locale/de/Men\xC3\xBC.txt", "m");
+         t.Put("new", "locale/fr/x.txt", "x");
+         t.Put("new", "z.txt", "z");
+         t.Put("old", "z.txt", "y");
+       },
+       "cd+++ locale/; cd+++ locale/de/; >f+++ locale/de/Men\xC3\xBC.txt; cd+++ locale/fr/; "
+       ">f+++ locale/fr/x.txt; cd+++ plugins/; >f+++ plugins/a.dll; >f.c. z.txt; ",
+       "", ""},
+      {"a folder OLD has is not created",
+       [](Trees& t) {
+         t.Folder("old", "lib");
+         t.Put("new", "lib/new/a.dll", "a");
+       },
+       "cd+++ lib/new/; >f+++ lib/new/a.dll; ", "", ""},
+      {"an empty new folder is a warning, not in the plan",
+       [](Trees& t) {
+         t.Folder("new", "logs");
+         t.Put("new", "m.txt", "m");
+       },
+       ">f+++ m.txt; ", "new/logs", ""},
+      {"an empty folder beside a file deeper down",
+       [](Trees& t) {
+         t.Folder("new", "a/b");
+         t.Put("new", "a/c/f.txt", "f");
+       },
+       "cd+++ a/; cd+++ a/c/; >f+++ a/c/f.txt; ", "new/a/b", ""},
+      {"a folder where OLD has a file stays an error",
+       [](Trees& t) {
+         t.Put("old", "data", "d");
+         t.Put("new", "data/x.txt", "x");
+       },
+       nullptr, "", "is a folder in NEW but a file in OLD"},
+  };
+  for (const auto& row : rows) {
+    Trees trees;
+    row.prepare(trees);
+    MakeRequest request = trees.Request();
+    request.NewFolders = true;
+    const MakeOutcome outcome = MakeScript(request);
+    if (*row.error != '\0') {
+      ASSERT_EQ(outcome.Errors.size(), 1u) << row.row;
+      EXPECT_NE(outcome.Errors[0].Message.find(row.error), std::string::npos) << row.row;
+      continue;
+    }
+    ASSERT_TRUE(outcome.Errors.empty())
+        << row.row << ": " << outcome.Errors[0].Where << ": " << outcome.Errors[0].Message;
+    EXPECT_EQ(PlanText(outcome), row.plan) << row.row;
+    const std::string warned = row.warned;
+    std::string warnings;
+    for (const MakeFinding& warning : outcome.Warnings) warnings += warning.Where + "; ";
+    EXPECT_EQ(outcome.Warnings.size(), warned.empty() ? 0u : 1u) << row.row << ": " << warnings;
+    if (!warned.empty() && !outcome.Warnings.empty()) {
+      const std::string& where = outcome.Warnings[0].Where;
+      EXPECT_EQ(where.substr(where.size() - std::min(where.size(), warned.size())), warned)
+          << row.row;
+    }
+    const bool folders = PlanText(outcome).find("cd+++") != std::string::npos;
+    EXPECT_EQ(NewFoldersReminder(outcome).find("CreateTargetFolders") != std::string::npos,
+              folders)
+        << row.row;
+  }
 }
 
 // Whatever two folders make gives, lint finds nothing at warning level or

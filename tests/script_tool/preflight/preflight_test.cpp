@@ -86,9 +86,10 @@ class Machine {
     WriteBytes(folder_.File(L"upd.txt"), Script(lines));
   }
 
-  std::vector<LineFinding> Preflight(const std::string& lines) const {
-    return PreflightScript(ParseScriptLines(Script(lines)),
-                           {folder_.File(L"upd.txt"), folder_.File(L"bin")});
+  std::vector<LineFinding> Preflight(const std::string& lines, bool newFolders = false) const {
+    PreflightSetup setup{folder_.File(L"upd.txt"), folder_.File(L"bin")};
+    setup.NewFolders = newFolders;
+    return PreflightScript(ParseScriptLines(Script(lines)), setup);
   }
 
  private:
@@ -101,6 +102,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
     const char* why;
     std::string script;  // lines joined by CR LF; %D% the folder, %N% no write
     std::vector<std::pair<std::size_t, std::string>> findings;  // line, words of its message
+    bool newFolders = false;  // notes say ": created by the application"
   } cases[] = {
       {"a good script",
        "COP %D%\\exists.txt\t%D%\\new.txt\r\nCOP %D%\\exists.txt %D%\\free.txt\r\n"
@@ -113,6 +115,17 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
       {"target in use", "COP %D%\\exists.txt %D%\\held.txt", {{1, "is in use"}}},
       {"target in a missing folder", "COP %D%\\exists.txt %D%\\none\\new.txt",
        {{1, "the folder of target"}}},
+      {"with --new-folders, each missing folder once, a note",
+       "COP %D%\\exists.txt %D%\\none\\deep\\new.txt\r\nCOP %D%\\exists.txt %D%\\NONE\\b.txt\r\n"
+       "COP %D%\\exists.txt %D%\\free.txt\r\nCOP %D%\\exists.txt %D%\\none/deep/c.txt",
+       {{1, "none\" is missing: created by the application"},
+        {1, "deep\" is missing: created by the application"}},
+       true},
+      {"with --new-folders, a file where a folder must be",
+       "COP %D%\\exists.txt %D%\\exists.txt\\x\\new.txt",
+       {{1, "exists.txt\" cannot be created by the application: a file of that name is there"},
+        {1, "the folder of target"}},
+       true},
       {"target in a folder without write access", "COP %D%\\exists.txt\t%N%\\new.txt",
        {{1, "cannot be created in"}}},
       {"an existing target there passes", "COP %D%\\exists.txt\t%N%\\upd.txt", {}},
@@ -140,13 +153,16 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
     machine.WriteScript(c.script);
     const auto before = Listing(machine.Folder());
     const auto noWriteBefore = Listing(FixturePath(L"nowrite"));
-    const std::vector<LineFinding> findings = machine.Preflight(c.script);
+    const std::vector<LineFinding> findings = machine.Preflight(c.script, c.newFolders);
 
     EXPECT_EQ(findings.size(), c.findings.size()) << c.why << "\n" << Found(findings);
     for (std::size_t i = 0; i < findings.size() && i < c.findings.size(); ++i) {
       EXPECT_EQ(findings[i].Line, c.findings[i].first) << c.why << "\n" << Found(findings);
       EXPECT_NE(findings[i].Message.find(c.findings[i].second), std::string::npos)
           << c.why << "\n" << Found(findings);
+      EXPECT_EQ(findings[i].Note,
+                findings[i].Message.find(": created by the application") != std::string::npos)
+          << c.why << ": only the application's folders are notes\n" << Found(findings);
     }
     EXPECT_EQ(Listing(machine.Folder()), before) << c.why << ": something was changed";
     EXPECT_EQ(Listing(FixturePath(L"nowrite")), noWriteBefore) << c.why;

@@ -115,6 +115,7 @@ std::string Script(const std::vector<std::string>& lines) {
 
 std::string Differences(const VerifyReport& report) {
   std::string listed;
+  for (const std::string& folder : report.CreatedFolders) listed += "created-folder " + folder + "; ";
   for (const TreeDifference& difference : report.Differences) {
     listed += std::string(KindWord(difference.What)) + " " + difference.Path + "; ";
   }
@@ -128,7 +129,8 @@ std::string Differences(const VerifyReport& report) {
 // True when a list of Differences() holds anything but what is kept.
 bool ListsAFailure(const std::string& listed) {
   for (std::size_t at = 0; at < listed.size(); at = listed.find("; ", at) + 2) {
-    if (listed.compare(at, 5, "kept ") != 0 && listed.compare(at, 19, "kept-with-old-time ") != 0) {
+    if (listed.compare(at, 5, "kept ") != 0 && listed.compare(at, 19, "kept-with-old-time ") != 0 &&
+        listed.compare(at, 15, "created-folder ") != 0) {
       return true;
     }
   }
@@ -183,6 +185,7 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
     std::size_t filesCompared;  // files of the result that NEW holds too
     bool times = false;
     TreeSpec oldExtra = {};  // more files in OLD than kOld's
+    bool newFolders = false;
   } cases[] = {
       {"a correct script", kNew, {kGood0, kGood1, kGood2, "RUN C:\\App\\PexaMenu.exe"}, "", 4},
       {"names in another case, as Windows reads them", kNew,
@@ -223,6 +226,20 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
        kWritesReadme, "kept-with-old-time read; ", 5, false, {{"read", {"r", 48}}}},
       {"a folder of NEW that OLD lacks", with(kOldAgain, "plugins/", {}), {},
        "missing plugins; ", 3},
+      {"new folders created before the update, with --new-folders",
+       with(with(kOldAgain, "plugins/a.dll", {"a", 2}), "locale/de/m\xC3\xBC.txt", {"m", 2}),
+       {"COP C:\\Stage\\plugins\\a.dll C:\\App\\plugins\\a.dll",
+        "COP C:\\Stage\\locale\\de\\m\xFC.txt\tC:\\App\\Locale\\de\\m\xFC.txt"},
+       "created-folder plugins/; created-folder Locale/; created-folder Locale/de/; ", 5, false,
+       {}, true},
+      {"a folder OLD has is not created", with(kOldAgain, "lib/new/a.dll", {"a", 2}),
+       {"COP C:\\Stage\\lib\\new\\a.dll C:\\App\\LIB\\new\\a.dll"},
+       "created-folder LIB/new/; ", 4, false, {}, true},
+      {"an empty folder of NEW stays missing, with --new-folders",
+       with(kOldAgain, "plugins/", {}), {}, "missing plugins; ", 3, false, {}, true},
+      {"a folder NEW lacks, created for a target", kOldAgain,
+       {"COP C:\\Stage\\readme.txt C:\\App\\bak\\readme.txt"},
+       "created-folder bak/; extra bak; ", 3, false, {}, true},
       {"a folder where OLD has a file",
        with(without(kOldAgain, "readme.txt"), "readme.txt/inner.txt", {"read me", 48}), {},
        "file-or-folder readme.txt; ", 2},
@@ -237,7 +254,7 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
     TreeSpec old = kOld;
     old.insert(c.oldExtra.begin(), c.oldExtra.end());
     const VerifySetup setup{folders.Folder("old", old), folders.Folder("new", c.newTree),
-                            "C:\\Stage", "C:\\App\\", c.times};
+                            "C:\\Stage", "C:\\App\\", c.times, c.newFolders};
     const VerifyReport report = VerifyScript(ParseScriptLines(Script(c.script)), setup);
     EXPECT_EQ(report.Error, "") << c.why;
     EXPECT_EQ(FindingLines(report), "") << c.why;
@@ -272,6 +289,7 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
     const char* why;
     std::string line;  // the script's second line; the first is good
     std::string finding;
+    bool newFolders = false;
   } cases[] = {
       {"no separator", "COP C:\\Stage\\a.txt", "COP without a source and a target"},
       {"missing source", "COP C:\\Stage\\b.txt C:\\App\\b.txt", "source \"C:\\Stage\\b.txt\" is missing"},
@@ -281,6 +299,12 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
        "the folder of target \"C:\\App\\new\\a.txt\" is missing"},
       {"target below a file", "COP C:\\Stage\\a.txt C:\\App\\readme.txt\\a.txt",
        "the folder of target"},
+      {"target below a file, with --new-folders",
+       "COP C:\\Stage\\a.txt C:\\App\\readme.txt\\sub\\a.txt",
+       "the folder \"C:\\App\\readme.txt\" cannot be created before the update: a file of "
+       "that name is there", true},
+      {"a target in NEW, with --new-folders: no folder made there",
+       "COP C:\\Stage\\a.txt C:\\stage\\new\\a.txt", "lies below --source-root", true},
       {"outside both roots", "COP D:\\Stage\\a.txt C:\\App\\a.txt",
        "\"D:\\Stage\\a.txt\" lies below neither"},
       {"a root itself", "COP C:\\Stage\\a.txt C:\\App", "names the root folder itself"},
@@ -292,7 +316,8 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
   for (const auto& c : cases) {
     const VerifyFolders folders;
     const fs::path old = folders.Folder("old", kOld);
-    const VerifySetup setup{old, folders.Folder("new", kNew), "C:\\Stage", "C:\\App"};
+    const VerifySetup setup{old, folders.Folder("new", kNew), "C:\\Stage", "C:\\App", false,
+                            c.newFolders};
     const auto lines =
         ParseScriptLines(Script({"COP C:\\Stage\\a.txt C:\\App\\a.txt", c.line, "RUN x.exe"}));
     const VerifyReport report = VerifyScript(lines, setup);
@@ -382,11 +407,13 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
 // --times, over generated trees: files unchanged, rebuilt with equal bytes
 // (a new time, whole hours or under a second), changed in size or in bytes
 // alone, added, only in OLD, names in another case, subfolders, a folder
-// only in OLD, names that start other names.
+// only in OLD, folders only in NEW (make and verify --new-folders), names
+// that start other names.
 TEST(MakeThenVerify, AScriptFromMakePassesVerifyWithTheSameTimesFlag) {
   constexpr unsigned kFirstSeed = 20261208;
   constexpr int kRounds = 12;
-  const char* const folders[] = {"", "sub/", "sub/Deep/", "Men\xC3\xBC/"};
+  const char* const folders[] = {"",           "sub/",        "sub/Deep/", "Men\xC3\xBC/",
+                                 "plugins/a/", "sub/Neu\xC3\xA9/"};
   const char* const stems[] = {"read", "readme", "a", "Menu", "caf\xC3\xA9", "x y"};
   const char* const extensions[] = {"", ".txt", ".dll", ".exe"};
   enum Change { Same, Rebuilt, RebuiltWithinASecond, Resized, Rewritten, Added, OnlyInOld };
@@ -436,11 +463,13 @@ TEST(MakeThenVerify, AScriptFromMakePassesVerifyWithTheSameTimesFlag) {
       request.SourceRoot = L"C:\\Update";
       request.TargetRoot = L"C:\\Program Files\\PexaMenu\\";
       request.Times = times;
+      request.NewFolders = true;
       const MakeOutcome made = MakeScript(request);
       ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].Where << ": "
                                        << made.Errors[0].Message;
       const auto lines = ParseScriptLines(made.Script.Bytes());
-      const VerifySetup setup{old, newTree, "C:\\Update", "C:\\Program Files\\PexaMenu\\", times};
+      const VerifySetup setup{old,  newTree, "C:\\Update", "C:\\Program Files\\PexaMenu\\",
+                              times, /*NewFolders=*/true};
       const VerifyReport report = VerifyScript(lines, setup);
       EXPECT_EQ(report.Error, "") << row;
       EXPECT_EQ(FindingLines(report), "") << row;
