@@ -1,5 +1,6 @@
 #include "script_tool/make/make_plan.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <set>
 
@@ -84,10 +85,12 @@ class Comparison {
       const TreeEntry& folder = *newFolders_.back();
       // Keys end each name with a NUL: an entry below the folder starts with its key.
       if (next != nullptr && next->Key.compare(0, folder.Key.size(), folder.Key) == 0) return;
-      outcome_.Warnings.push_back(
-          {Where(request_.NewFolder, folder),
-           "is a folder missing in OLD with no file to copy into it: no COP line needs it, so "
-           "the application does not create it and the installed folder will lack it", ""});
+      // verify finds the folder missing from the result: a script that
+      // cannot give NEW is not written.
+      Error(request_.NewFolder, folder,
+            "is a folder missing in OLD with no file to copy into it: no COP line needs it, so "
+            "the application does not create it and the installed folder would lack it; "
+            "--exclude leaves it out");
       newFolders_.pop_back();
     }
   }
@@ -183,20 +186,36 @@ class Comparison {
   std::vector<const TreeEntry*> newFolders_;
 };
 
+// Whether entry lies below the folder: keys end each name with a NUL, so an
+// entry below a folder starts with the folder's key.
+bool IsBelow(const TreeEntry& entry, const TreeEntry& folder) {
+  return entry.Key.size() > folder.Key.size() &&
+         entry.Key.compare(0, folder.Key.size(), folder.Key) == 0;
+}
+
 // The tree without the entries the patterns leave out; each file left out
-// is counted once, in OLD or NEW or both.
+// is counted once, in OLD or NEW or both. A folder that held something and
+// holds nothing once the patterns have taken their part ("debug" of
+// "**/*.pdb") goes too: it is the left-out files' folder, not an empty one
+// of the release.
 FolderTree WithoutExcluded(const FolderTree& tree, const std::vector<std::wstring>& patterns,
                            std::set<std::wstring>& excludedFiles) {
   if (patterns.empty()) return tree;
   FolderTree kept;
   kept.Error = tree.Error;
-  for (const TreeEntry& entry : tree.Entries) {
-    if (!PathExcluded(patterns, entry.Relative)) {
-      kept.Entries.push_back(entry);
-    } else if (entry.Kind == EntryKind::File) {
-      excludedFiles.insert(entry.Key);
+  // Backwards, so that what lies below a folder is settled before it.
+  for (std::size_t i = tree.Entries.size(); i-- > 0;) {
+    const TreeEntry& entry = tree.Entries[i];
+    if (PathExcluded(patterns, entry.Relative)) {
+      if (entry.Kind == EntryKind::File) excludedFiles.insert(entry.Key);
+      continue;
     }
+    const bool heldSomething = i + 1 < tree.Entries.size() && IsBelow(tree.Entries[i + 1], entry);
+    const bool holdsSomething = !kept.Entries.empty() && IsBelow(kept.Entries.back(), entry);
+    if (entry.Kind == EntryKind::Folder && heldSomething && !holdsSomething) continue;
+    kept.Entries.push_back(entry);
   }
+  std::reverse(kept.Entries.begin(), kept.Entries.end());
   return kept;
 }
 

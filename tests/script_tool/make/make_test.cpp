@@ -304,18 +304,18 @@ TEST(MakeScript, NewFoldersGoIntoThePlanBeforeTheirFiles) {
          t.Put("new", "lib/new/a.dll", "a");
        },
        "cd+++ lib/new/; >f+++ lib/new/a.dll; ", "", ""},
-      {"an empty new folder is a warning, not in the plan",
+      {"an empty new folder is an error: no COP line makes it",
        [](Trees& t) {
          t.Folder("new", "logs");
          t.Put("new", "m.txt", "m");
        },
-       ">f+++ m.txt; ", "new/logs", ""},
+       nullptr, "", "no file to copy into it"},
       {"an empty folder beside a file deeper down",
        [](Trees& t) {
          t.Folder("new", "a/b");
          t.Put("new", "a/c/f.txt", "f");
        },
-       "cd+++ a/; cd+++ a/c/; >f+++ a/c/f.txt; ", "new/a/b", ""},
+       nullptr, "", "no file to copy into it"},
       {"a folder where OLD has a file stays an error",
        [](Trees& t) {
          t.Put("old", "data", "d");
@@ -456,6 +456,7 @@ TEST(MakeScript, LeavesOutWhatExcludeMatches) {
   trees.Put("new", "bin/c.txt", "c2");
   trees.Put("new", "bin/c.PDB", "c");
   trees.Put("new", "debug/trace.bin", "t");  // a folder OLD lacks
+  trees.Put("new", "symbols/x64/app.pdb", "p");  // a folder OLD lacks, all of it left out
   trees.Put("new", "b.txt", "b");
   MakeRequest request = trees.Request();
   request.Excludes = {L"**/*.pdb", L"config\\user.ini", L"Debug"};
@@ -464,7 +465,8 @@ TEST(MakeScript, LeavesOutWhatExcludeMatches) {
   EXPECT_TRUE(outcome.Warnings.empty()) << outcome.Warnings[0].Where;
   const std::map<std::string, std::string> expected = {{"b.txt", ">f+++"}, {"bin/c.txt", ">fs.."}};
   EXPECT_EQ(PlanCodes(outcome), expected);
-  EXPECT_EQ(outcome.Excluded, 5u) << "a.pdb once, legacy.pdb, user.ini once, c.PDB, trace.bin";
+  EXPECT_EQ(outcome.Excluded, 6u)
+      << "a.pdb once, legacy.pdb, user.ini once, c.PDB, trace.bin, app.pdb";
   EXPECT_EQ(MakeScript(trees.Request()).Excluded, 0u);
 }
 
