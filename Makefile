@@ -162,8 +162,14 @@ release-check: deps
 	@echo "release-check: two builds in two folders gave the same bytes:"
 	@cat $(RELEASE_CHECK_DIR)/first/dist/SHA256SUMS
 
-# Builds and runs the sample update under build/demo (see tools/demo/run).
-demo: deps build
+# Builds what the sample update needs, and no test program, then runs it
+# under build/demo (see tools/demo/run): the native toolkit that makes the
+# script, and for x64 the updater, the application library, the demo's driver
+# and the two PexaMenu programs.
+DEMO_TARGETS := devidudi devidudi_updater_client demo_driver pexamenu-1.0 pexamenu-2.0
+demo: deps
+	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script
+	cmake --preset x64 >/dev/null && cmake --build $(BUILD_DIR)/x64 -j $(JOBS) --target $(DEMO_TARGETS)
 	tools/demo/run
 
 # Builds both architectures, runs the benchmark program under Wine and Xvfb
