@@ -168,8 +168,8 @@ release-check: deps
 # and the two PexaMenu programs.
 DEMO_TARGETS := devidudi devidudi_updater_client demo_driver pexamenu-1.0 pexamenu-2.0
 demo: deps
-	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script
-	cmake --preset x64 >/dev/null && cmake --build $(BUILD_DIR)/x64 -j $(JOBS) --target $(DEMO_TARGETS)
+	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script -- --no-print-directory
+	cmake --preset x64 >/dev/null && cmake --build $(BUILD_DIR)/x64 -j $(JOBS) --target $(DEMO_TARGETS) -- --no-print-directory
 	tools/demo/run
 
 # Builds both architectures, runs the benchmark program under Wine and Xvfb
