@@ -149,7 +149,9 @@ release: deps
 # Reproducibility, for CI: the release built twice, in two folders, must give
 # the same bytes. Only the win64 package, to keep `make test` short: it goes
 # through the same flags and archive writing as the other two (`make
-# release-check RELEASE_CHECK=win64,win32,linux` checks all three).
+# release-check RELEASE_CHECK=win64,win32,linux` checks all three). Then each
+# Windows package must stand alone: its README's links resolve in it, and its
+# example links with its compile lines (tools/release/check-package).
 RELEASE_CHECK ?= win64
 RELEASE_CHECK_DIR := $(BUILD_DIR)/release-check
 release-check: deps
@@ -161,9 +163,17 @@ release-check: deps
 	diff -r $(RELEASE_CHECK_DIR)/first/dist $(RELEASE_CHECK_DIR)/second/dist
 	@echo "release-check: two builds in two folders gave the same bytes:"
 	@cat $(RELEASE_CHECK_DIR)/first/dist/SHA256SUMS
+	@zips=$$(ls $(RELEASE_CHECK_DIR)/first/dist/*.zip 2>/dev/null); \
+	  [ -z "$$zips" ] || tools/release/check-package $$zips
 
-# Builds and runs the sample update under build/demo (see tools/demo/run).
-demo: deps build
+# Builds what the sample update needs, and no test program, then runs it
+# under build/demo (see tools/demo/run): the native toolkit that makes the
+# script, and for x64 the updater, the application library, the demo's driver
+# and the two PexaMenu programs.
+DEMO_TARGETS := devidudi devidudi_updater_client demo_driver pexamenu-1.0 pexamenu-2.0
+demo: deps
+	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script -- --no-print-directory
+	cmake --preset x64 >/dev/null && cmake --build $(BUILD_DIR)/x64 -j $(JOBS) --target $(DEMO_TARGETS) -- --no-print-directory
 	tools/demo/run
 
 # Builds both architectures, runs the benchmark program under Wine and Xvfb
