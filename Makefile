@@ -20,7 +20,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check differential demo bench bench-toolkit fuzz fuzz-replay clean release release-check
+.PHONY: build deps test check differential demo bench bench-toolkit road fuzz fuzz-replay clean release release-check
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -193,6 +193,14 @@ bench: deps build
 bench-toolkit: deps
 	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script
 	python3 bench/toolkit_bench.py
+
+# The release road at full size (bench/release_road.py): 20,000 files with new
+# folders, make, lint and verify natively, then the application's part
+# (examples/start_update) and the real updater under Wine; a minute or two.
+road: deps
+	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script
+	cmake --preset x64 >/dev/null && cmake --build $(BUILD_DIR)/x64 -j $(JOBS) --target devidudi start_update
+	$(XVFB) python3 bench/release_road.py
 
 clean:
 	rm -rf $(BUILD_DIR)

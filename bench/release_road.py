@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""The release road on a tree shaped like real build output, timed step by step.
+
+    bench/release_road.py [--files N]
+
+Lays out under build/bench/road an installed version (OLD, N files in
+folders of 500, names with blanks and accents) and a new one (NEW): a tenth
+of the files rebuilt with other bytes, some rebuilt with equal bytes and a
+new time, a few added, and two folders only NEW has (plugins/ and
+locale/de/). Then walks the road a release engineer walks, from the README:
+
+  1. devidudi-script make without --new-folders (it must refuse, naming the flag),
+  2. make --new-folders -o update.txt (the script, with the plan),
+  3. lint update.txt,
+  4. verify --new-folders,
+  5. under Wine: the application's part (examples/start_update: the library's
+     CreateTargetFolders, then LaunchUpdater) and the real devidudi.exe,
+  6. the installed folder compared with NEW, bytes and last-write times.
+
+Needs the native toolkit (build/linux) and the x64 programs (build/x64).
+Prints each step's time; exits 1 when a step does not do what it must.
+Nothing here is a test: it is the road tried at full size.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+TOP = Path(__file__).resolve().parent.parent
+TOOL = TOP / 'build' / 'linux' / 'src' / 'script_tool' / 'devidudi-script'
+BIN = TOP / 'build' / 'x64' / 'bin'
+WORK = TOP / 'build' / 'bench' / 'road'
+FILES_PER_FOLDER = 500
+OLD_TIME = 1741944600  # 2025-03-14 09:30
+NEW_TIME = 1764521100  # 2025-11-30 16:45
+FOLDER_NAMES = ['bin', 'data', 'Menüs', 'help files', 'themes']
+NEW_FOLDER_FILES = ['plugins/export.dll', 'plugins/import.dll',
+                    'locale/de/menü.txt', 'locale/de/hilfe datei.txt']
+
+
+def windows_path(path):
+    return 'Z:' + str(path).replace('/', '\\')
+
+
+def write(path, data, stamp):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_bytes(data)
+    os.utime(path, (stamp, stamp))
+
+
+def lay_out(count):
+    shutil.rmtree(WORK, ignore_errors=True)
+    old, new = WORK / 'OLD', WORK / 'PexaMenu 2.0 update'
+    rng = random.Random(20261208)
+    paths = []
+    for i in range(count):
+        folder = FOLDER_NAMES[(i // FILES_PER_FOLDER) % len(FOLDER_NAMES)]
+        name = f'{folder}/part {i // FILES_PER_FOLDER:02d}/file {i:05d}' + ('é' if i % 97 == 0 else '')
+        paths.append(name + '.dat')
+    changed = set(rng.sample(range(count), count // 10))
+    same_bytes = set(rng.sample(sorted(set(range(count)) - changed), 20))
+    for i, relative in enumerate(paths):
+        data = f'{relative} version 1.0\n'.encode() * (1 + i % 7)
+        write(old / relative, data, OLD_TIME)
+        if i in changed:
+            data = f'{relative} version 2.0\n'.encode() * (1 + i % 7)
+        write(new / relative, data, NEW_TIME if (i in changed or i in same_bytes) else OLD_TIME)
+    for relative in NEW_FOLDER_FILES:
+        write(new / relative, f'{relative} new in 2.0\n'.encode(), NEW_TIME)
+    installed = WORK / 'Program Files' / 'PexaMenu'
+    installed.parent.mkdir(parents=True)
+    shutil.copytree(old, installed, copy_function=shutil.copy2)
+    return old, new, installed, len(changed), {Path(paths[i]) for i in same_bytes}
+
+
+def step(name, command, expect_codes=(0,), **options):
+    started = time.monotonic()
+    result = subprocess.run(command, capture_output=True, text=True, errors='replace', **options)
+    seconds = time.monotonic() - started
+    print(f'{name}: {seconds:.2f} s, exit {result.returncode}')
+    if result.returncode not in expect_codes:
+        print(result.stdout[-3000:], result.stderr[-3000:], sep='\n', file=sys.stderr)
+        sys.exit(f'release road: {name} ended with {result.returncode}')
+    return result, seconds
+
+
+def compare(installed, new):
+    """Differences between the installed folder and NEW, as (path, what)."""
+    differences = []
+    for folder, _, files in os.walk(new):
+        for name in files:
+            expected = Path(folder) / name
+            relative = expected.relative_to(new)
+            actual = installed / relative
+            if not actual.is_file():
+                differences.append((relative, 'missing'))
+            elif actual.read_bytes() != expected.read_bytes():
+                differences.append((relative, 'bytes'))
+            elif int(actual.stat().st_mtime) != int(expected.stat().st_mtime):
+                differences.append((relative, 'time'))
+    return differences
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('--files', type=int, default=20000)
+    arguments = parser.parse_args()
+    for needed in (TOOL, BIN / 'devidudi.exe', BIN / 'start_update.exe'):
+        if not needed.exists():
+            sys.exit(f'release road: {needed} is missing: build linux and x64 first')
+
+    started = time.monotonic()
+    old, new, installed, changed, same_bytes = lay_out(arguments.files)
+    print(f'laid out {arguments.files} files ({changed} rebuilt, {len(same_bytes)} rebuilt with equal '
+          f'bytes, {len(NEW_FOLDER_FILES)} in new folders) in {time.monotonic() - started:.1f} s')
+
+    script = WORK / 'update.txt'
+    roots = ['--source-root', windows_path(new), '--target-root', windows_path(installed)]
+    folders = ['--old', str(old), '--new', str(new)]
+    run_line = ['--run', '"' + windows_path(installed) + '\\bin\\PexaMenu.exe" /updated']
+    refused, _ = step('make (no --new-folders)', [str(TOOL), 'make', *folders, *roots, *run_line,
+                                                   '--dry-run'], expect_codes=(1,))
+    if '--new-folders' not in refused.stderr:
+        sys.exit('release road: the refusal does not name --new-folders')
+    made, _ = step('make --new-folders', [str(TOOL), 'make', '--new-folders', *folders, *roots,
+                                          *run_line, '--quiet', '-o', str(script)])
+    print('  ' + '\n  '.join(line for line in made.stderr.splitlines()
+                             if line.startswith('cd') or line.startswith('make')))
+    step('lint', [str(TOOL), 'lint', str(script)])
+    step('verify --new-folders', [str(TOOL), 'verify', '--new-folders', *folders, *roots,
+                                  '--quiet', str(script)])
+
+    prefix = TOP / 'build' / 'bench' / 'wineprefix'
+    environment = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG='-all',
+                       WINEDLLOVERRIDES='mscoree,mshtml=')
+    if not prefix.exists():
+        step('wineboot (once)', ['wineboot', '--init'], env=environment)
+    applied, _ = step('start_update + devidudi.exe under Wine',
+                      [str(TOP / 'tools' / 'wine-run'), str(BIN / 'start_update.exe'),
+                       windows_path(BIN / 'devidudi.exe'), windows_path(script)],
+                      env=environment)
+    print('  ' + '\n  '.join(applied.stdout.splitlines()))
+    # Without make --times a file rebuilt with equal bytes is not copied and
+    # keeps OLD's time, as verify lists it (kept-with-old-time).
+    differences = compare(installed, new)
+    kept_old_time = [d for d in differences if d[1] == 'time' and d[0] in same_bytes]
+    differences = [d for d in differences if d not in kept_old_time]
+    print(f'  {len(kept_old_time)} file(s) rebuilt with equal bytes keep OLD\'s time')
+    for relative, what in differences[:20]:
+        print(f'  differs: {relative} ({what})')
+    print(f'installed folder {"equals NEW" if not differences else "differs from NEW"}; '
+          f'script {"deleted" if not script.exists() else "still there"}')
+    return 1 if differences or script.exists() else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
