@@ -17,8 +17,8 @@ std::wstring OwnName(const TreeEntry& entry) { return entry.Relative.substr(entr
 
 class Comparison {
  public:
-  Comparison(const MakeRequest& request, MakeOutcome& outcome)
-      : request_(request), outcome_(outcome) {}
+  Comparison(const MakeRequest& request, MakeOutcome& outcome, const TreeProgressReport& progress)
+      : request_(request), outcome_(outcome), progress_(progress) {}
 
   void Run(const FolderTree& oldTree, const FolderTree& newTree) {
     ReportUnusable(oldTree, request_.OldFolder);
@@ -28,6 +28,9 @@ class Comparison {
     const std::vector<TreeEntry>& news = newTree.Entries;
     std::size_t o = 0;
     std::size_t n = 0;
+    if (progress_) {
+      for (const TreeEntry& entry : news) newFiles_ += entry.Kind == EntryKind::File;
+    }
     while (o < olds.size() || n < news.size()) {
       const int order = n == news.size()   ? -1
                         : o == olds.size() ? 1
@@ -81,6 +84,9 @@ class Comparison {
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
+    if (progress_ && entry.Kind == EntryKind::File) {
+      progress_({++newFilesDone_, newFiles_, FolderOfShownPath(entry.Shown)});
+    }
     if (old != nullptr && OwnName(*old) != OwnName(entry)) {
       outcome_.Warnings.push_back(
           {Where(request_.NewFolder, entry),
@@ -138,11 +144,14 @@ class Comparison {
 
   const MakeRequest& request_;
   MakeOutcome& outcome_;
+  const TreeProgressReport& progress_;
+  std::size_t newFiles_ = 0;
+  std::size_t newFilesDone_ = 0;
 };
 
 }  // namespace
 
-MakeOutcome MakeScript(const MakeRequest& request) {
+MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& progress) {
   MakeOutcome outcome;
   const FolderTree oldTree = ReadFolderTree(request.OldFolder);
   const FolderTree newTree = ReadFolderTree(request.NewFolder);
@@ -155,7 +164,7 @@ MakeOutcome MakeScript(const MakeRequest& request) {
   }
   if (outcome.FolderUnreadable) return outcome;
 
-  Comparison(request, outcome).Run(oldTree, newTree);
+  Comparison(request, outcome, progress).Run(oldTree, newTree);
   for (std::size_t i = 0; i < request.Runs.size(); ++i) {
     const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);
     if (!refused.empty()) {

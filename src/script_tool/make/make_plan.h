@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "script_tool/tree_walker/tree_progress.h"
 #include "updater_client/updater_client.h"
 
 struct MakeRequest {
@@ -52,8 +53,9 @@ struct MakeOutcome {
   bool FolderUnreadable = false;
 };
 
-// Reads both folders and compares them; never writes anything.
-MakeOutcome MakeScript(const MakeRequest& request);
+// Reads both folders and compares them; never writes anything. progress,
+// when given, hears of each file of NEW as it is compared, of all of NEW's.
+MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& progress = {});
 
 // The plan's code for one item: five characters, as in "+" new, "s" size,
 // "c" contents, "t" time (see make's --help).

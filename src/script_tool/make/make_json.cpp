@@ -1,0 +1,75 @@
+#include "script_tool/make/make_json.h"
+
+namespace {
+
+nlohmann::json PlanItemJson(const PlanItem& item) {
+  const bool kept = item.What == PlanItem::Action::KeepOnlyInOld;
+  return {{"code", PlanCode(item)},
+          {"path", item.Path},
+          {"action", kept ? "keep" : "copy"},
+          {"added", item.Added},
+          {"size", item.SizeDiffers},
+          {"bytes", item.BytesDiffer},
+          {"time", item.TimeDiffers}};
+}
+
+// "--run 2" names a command-line option, not a path.
+std::string FindingFile(const MakeFinding& finding) {
+  return finding.Where.rfind("--", 0) == 0 ? "make" : finding.Where;
+}
+
+nlohmann::json FindingJson(const MakeFinding& finding, const char* severity) {
+  nlohmann::json out{{"file", FindingFile(finding)},
+                     {"line", 0},
+                     {"column", 0},
+                     {"severity", severity},
+                     {"code", ""},
+                     {"message", finding.Message}};
+  if (out["file"] == "make") out["message"] = finding.Where + ": " + finding.Message;
+  return out;
+}
+
+}  // namespace
+
+PlanCounts CountPlan(const std::vector<PlanItem>& plan) {
+  PlanCounts counts;
+  for (const PlanItem& item : plan) {
+    if (item.What == PlanItem::Action::KeepOnlyInOld) {
+      ++counts.Kept;
+    } else {
+      ++(item.Added ? counts.Added : counts.Changed);
+    }
+  }
+  return counts;
+}
+
+nlohmann::json MakeJson(const MakeOutcome& outcome, const std::optional<std::string>& scriptFile) {
+  nlohmann::json out;
+  out["plan"] = nlohmann::json::array();
+  for (const PlanItem& item : outcome.Plan) out["plan"].push_back(PlanItemJson(item));
+  if (outcome.FolderUnreadable) {
+    out["summary"] = nullptr;
+  } else {
+    const PlanCounts counts = CountPlan(outcome.Plan);
+    out["summary"] = {{"toCopy", counts.Added + counts.Changed},
+                      {"new", counts.Added},
+                      {"changed", counts.Changed},
+                      {"onlyInOld", counts.Kept},
+                      {"unchanged", outcome.Unchanged},
+                      {"errors", outcome.Errors.size()},
+                      {"warnings", outcome.Warnings.size()}};
+  }
+  out["findings"] = nlohmann::json::array();
+  // Errors first, as they decide whether a script is written.
+  for (const MakeFinding& error : outcome.Errors) out["findings"].push_back(FindingJson(error, "error"));
+  for (const MakeFinding& warning : outcome.Warnings) {
+    out["findings"].push_back(FindingJson(warning, "warning"));
+  }
+  if (outcome.FolderUnreadable || !outcome.Errors.empty()) {
+    out["script"] = nullptr;
+  } else {
+    out["script"] = {{"file", scriptFile ? nlohmann::json(*scriptFile) : nlohmann::json()},
+                     {"lines", outcome.Script.LineCount()}};
+  }
+  return out;
+}
