@@ -46,11 +46,12 @@ void LayOut(ClaimCase& c) {
   PlaceRecorder(c.folder.File(L"started.exe"));
 }
 
-// Whether a finding is the row's: preflight's by its line, lint's by its
-// code (by any error on the line where the code is not settled yet).
+// Whether a finding is the row's: preflight's by its code on its line,
+// lint's by its code (by any error on the line where the code is not
+// settled yet).
 bool IsRowsFinding(const ClaimRow& row, const nlohmann::json& finding) {
   const std::size_t line = finding.value("line", std::size_t{0});
-  if (row.preflight) return line == row.line;
+  if (row.preflight) return line == row.line && finding.value("code", "") == row.code;
   if (row.code.empty()) return line == row.line && finding.value("severity", "") == "error";
   return finding.value("code", "") == row.code;
 }
@@ -74,7 +75,7 @@ std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wst
     const std::string severity = finding.value("severity", "");
     return severity == row.severity ? "" : row.code + " is a " + severity + ", not a " + row.severity;
   }
-  const std::string wanted = row.preflight      ? "line " + std::to_string(row.line)
+  const std::string wanted = row.preflight      ? row.code + " at line " + std::to_string(row.line)
                              : row.code.empty() ? std::string("an error")
                                                 : row.code;
   return std::string(row.preflight ? "preflight" : "lint") + " did not report " + wanted + ": " +
@@ -192,8 +193,8 @@ ClaimRow Rule(std::string code, std::string severity, Effect effect, std::string
   return row;
 }
 
-ClaimRow PreflightFinding(std::string name, Effect effect, std::string script, std::wstring named) {
-  ClaimRow row = Rule(std::move(name), "error", effect, std::move(script), std::move(named));
+ClaimRow PreflightFinding(std::string code, Effect effect, std::string script, std::wstring named) {
+  ClaimRow row = Rule(std::move(code), "error", effect, std::move(script), std::move(named));
   row.preflight = true;
   return row;
 }

@@ -40,7 +40,7 @@ using Arrangement = std::function<void(ClaimCase&)>;
 // command-line recorder started.exe in @F@, @NW@ the prepared folder
 // without write permission; an arrangement may add its own.
 struct ClaimRow {
-  std::string code;      // lint's code; empty: any error on the line (see note)
+  std::string code;      // lint's or preflight's code; empty: any error on the line (see note)
   std::string severity;  // "error", "warning", "info"
   Effect effect = Effect::DoesNothing;
   std::string script;
@@ -67,7 +67,8 @@ struct ClaimRow {
 
 ClaimRow Rule(std::string code, std::string severity, Effect effect, std::string script,
               std::wstring named = L"");
-ClaimRow PreflightFinding(std::string name, Effect effect, std::string script, std::wstring named = L"");
+ClaimRow PreflightFinding(std::string code, Effect effect, std::string script,
+                          std::wstring named = L"");
 
 // The case's files while it runs.
 struct ClaimCase {
