@@ -8,7 +8,8 @@ namespace p = preflight_code;
 const std::vector<FindingCode> kCodes = {
     {v::kCopyWithoutTarget, "verify", Severity::Error, "COP without a source and a target"},
     {v::kBelowNeitherRoot, "verify", Severity::Error, "Path below neither root"},
-    {v::kUnmappableName, "verify", Severity::Error, "Name that leaves the root or that Windows changes"},
+    {v::kUnmappableName, "verify", Severity::Error,
+     "Name that leaves the root or that Windows changes"},
     {v::kNamesTheRoot, "verify", Severity::Error, "Path naming a root folder itself"},
     {v::kTargetInNew, "verify", Severity::Error, "Target in the new version"},
     {v::kSourceIsFolder, "verify", Severity::Error, "Source is a folder"},

@@ -61,7 +61,9 @@ nlohmann::json MakeJson(const MakeOutcome& outcome, const std::optional<std::str
   }
   out["findings"] = nlohmann::json::array();
   // Errors first, as they decide whether a script is written.
-  for (const MakeFinding& error : outcome.Errors) out["findings"].push_back(FindingJson(error, "error"));
+  for (const MakeFinding& error : outcome.Errors) {
+    out["findings"].push_back(FindingJson(error, "error"));
+  }
   for (const MakeFinding& warning : outcome.Warnings) {
     out["findings"].push_back(FindingJson(warning, "warning"));
   }

@@ -142,20 +142,21 @@ class Preflight {
     if (!probe.Writable) {
       Add({}, code::kFolderNotWritable,
           "the script's folder " + Quoted(folder) +
-                 " does not let the updater create its probe file: it stops at "
-                 "\"Write access to folder missing\"");
+              " does not let the updater create its probe file: it stops at "
+              "\"Write access to folder missing\"");
     } else if (!probe.Deletable) {
       Add({}, code::kFolderNotDeletable,
           "the script's folder " + Quoted(folder) +
-                 " lets a file be created but not deleted: the updater stops at "
-                 "\"Delete access to folder missing\"; preflight's probe " +
-                 Quoted(probe.LeftBehind) + " was left behind, delete it");
+              " lets a file be created but not deleted: the updater stops at "
+              "\"Delete access to folder missing\"; preflight's probe " +
+              Quoted(probe.LeftBehind) + " was left behind, delete it");
     }
     const DWORD attributes = GetFileAttributesW(setup_.ScriptPath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       // The updater's probe is a copy of the script and takes its attributes.
-      Add({}, code::kScriptReadOnly, "the script is read-only, so the updater's probe (a copy of it) cannot be "
-             "deleted: it stops at \"Delete access to folder missing\"");
+      Add({}, code::kScriptReadOnly,
+          "the script is read-only, so the updater's probe (a copy of it) cannot be "
+          "deleted: it stops at \"Delete access to folder missing\"");
     }
   }
 
@@ -248,7 +249,8 @@ class Preflight {
                     " is in use by another program: the updater stops at \"PexaMenu is "
                     "already running\"");
     } else {
-      Add(at, code::kTargetNotWritable, "target " + Quoted(target) + " cannot be opened for writing (error " +
+      Add(at, code::kTargetNotWritable,
+          "target " + Quoted(target) + " cannot be opened for writing (error " +
                     std::to_string(error) + "): the updater stops at \"PexaMenu is already "
                     "running\"");
     }
@@ -268,11 +270,13 @@ class Preflight {
     }
     FolderProbe& probe = Probe(folder);
     if (!probe.Writable) {
-      Add(at, code::kTargetCannotBeCreated, "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
+      Add(at, code::kTargetCannotBeCreated,
+          "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
                     ": the updater stops at \"Write access to file missing\"");
     } else if (!probe.LeftBehind.empty() && !probe.LeftBehindReported) {
       probe.LeftBehindReported = true;
-      Add(at, code::kProbeLeftBehind, "the folder " + Quoted(folder) + " lets a file be created but not deleted; "
+      Add(at, code::kProbeLeftBehind,
+          "the folder " + Quoted(folder) + " lets a file be created but not deleted; "
                     "preflight's probe " + Quoted(probe.LeftBehind) +
                     " was left behind, delete it");
     }
@@ -281,7 +285,8 @@ class Preflight {
   void CheckRun(const At& at, const std::string& commandLine) {
     const RunRefusal refusal = WhyNothingStarts(commandLine);
     if (refusal != RunRefusal::None) {
-      Add(at, RefusalCode(refusal), "RUN: " + RefusalReason(refusal, commandLine) + ": the updater starts nothing");
+      Add(at, RefusalCode(refusal),
+          "RUN: " + RefusalReason(refusal, commandLine) + ": the updater starts nothing");
       return;
     }
     const std::vector<std::string> candidates = ProgramCandidates(commandLine);
