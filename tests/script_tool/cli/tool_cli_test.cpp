@@ -239,7 +239,8 @@ TEST_F(ToolCommandLine, MakeWritesItsPlanAsJson) {
   EXPECT_EQ(made.ExitCode, 0);
   const nlohmann::json out = nlohmann::json::parse(made.Output);
   ASSERT_EQ(out["plan"].size(), 3u) << made.Output;
-  EXPECT_EQ(out["plan"][0]["code"], ">f.c.");
+  // Written a moment apart, the two a.txt may differ in time too (t).
+  EXPECT_EQ(out["plan"][0]["code"].get<std::string>().substr(0, 4), ">f.c");
   EXPECT_EQ(out["plan"][0]["path"], "a.txt");
   EXPECT_EQ(out["plan"][0]["bytes"], true);
   EXPECT_EQ(out["plan"][1]["code"], "*kept");
