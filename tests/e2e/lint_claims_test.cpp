@@ -1,4 +1,4 @@
-// Every lint rule's claim, and every kind of preflight finding, held against
+// Every lint rule's claim, and every preflight code's, held against
 // the real devidudi.exe under Wine: each row's script is linted (or
 // preflighted), then run through the updater, which must do what the
 // finding says it will. A rule's severity follows from that effect: error,

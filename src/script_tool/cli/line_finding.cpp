@@ -21,8 +21,8 @@ std::string FormatFinding(const std::string& script, const LineFinding& finding)
   if (finding.Line != 0) {
     text += std::to_string(finding.Line) + ":" + std::to_string(ShownColumn(finding)) + ":";
   }
-  return text + " " + std::string(LineFindingSeverity(finding)) + ": " + finding.Message + " [" +
-         std::string(finding.Code) + "]";
+  text += " " + std::string(LineFindingSeverity(finding)) + ": " + finding.Message;
+  return finding.Code.empty() ? text : text + " [" + std::string(finding.Code) + "]";
 }
 
 nlohmann::json FindingJson(const std::string& script, const LineFinding& finding) {

@@ -13,10 +13,10 @@
 struct LineFinding {
   // Counted from 1; 0 for what concerns the script as a whole (its folder).
   std::size_t Line = 0;
-  // One of ToolFindingCodes(); it gives the severity.
-  std::string_view Code;
   // UTF-8; script text in it has been turned from Latin-1 into UTF-8.
   std::string Message;
+  // One of ToolFindingCodes(); it gives the severity.
+  std::string_view Code;
   // In bytes from 1, where the source, target or command line concerned
   // starts; 0 for the line as a whole, which is shown as column 1.
   std::size_t Column = 0;

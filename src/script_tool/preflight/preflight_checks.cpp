@@ -177,7 +177,7 @@ class Preflight {
 
  private:
   void Add(const At& at, std::string_view findingCode, std::string message) {
-    findings_.push_back({at.Line, findingCode, std::move(message), at.Column});
+    findings_.push_back({at.Line, std::move(message), findingCode, at.Column});
   }
 
   FolderProbe& Probe(const std::wstring& folder) {

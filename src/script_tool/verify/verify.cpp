@@ -43,7 +43,7 @@ std::string TimesShown(const TreeDifference& difference) {
 
 // A RUN line is listed, never started: said as a finding of its own.
 LineFinding RunFinding(const ListedRun& run) {
-  return {run.Line, verify_code::kRunNotStarted, "RUN not started: " + run.CommandLine,
+  return {run.Line, "RUN not started: " + run.CommandLine, verify_code::kRunNotStarted,
           run.Column};
 }
 
@@ -52,7 +52,7 @@ LineFinding RunFinding(const ListedRun& run) {
 VerifyProgress ShowProgress(ProgressLine& line) {
   return [&line](VerifyStep step, const TreeProgress& progress) {
     if (!line.Due()) return;
-    std::string text = step == VerifyStep::CopyingOld
+    const std::string text = step == VerifyStep::CopyingOld
                            ? "verify: copying OLD: " + WithThousands(progress.Done) + " files"
                            : "verify: " + WithThousands(progress.Done) + " of " +
                                  WithThousands(progress.Total) + " files compared";

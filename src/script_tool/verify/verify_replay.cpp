@@ -115,7 +115,7 @@ class Replay {
       const std::size_t sourceColumn = ArgumentColumn(line, 0);
       const std::size_t targetColumn = ArgumentColumn(line, 1);
       auto fail = [&](std::string_view code, const std::string& message, std::size_t column) {
-        report.Findings.push_back({line.Number, code, message, column});
+        report.Findings.push_back({line.Number, message, code, column});
       };
       if (command.Arguments.size() != 2) {
         fail(verify_code::kCopyWithoutTarget,
@@ -185,15 +185,14 @@ class Replay {
       const fs::path target = Resolve(copy.Target).Path;
       if (!LiesWithin(target, copy_)) {
         report.Findings.push_back(
-            {copy.Line, verify_code::kTargetOutsideCopy,
-             "the target does not lie in the copy of the installed folder here",
-             copy.TargetColumn});
+            {copy.Line, "the target does not lie in the copy of the installed folder here",
+             verify_code::kTargetOutsideCopy, copy.TargetColumn});
         return;
       }
       const std::string failed = CopyFileWithTime(copy.Source, target);
       if (!failed.empty()) {
         report.Findings.push_back(
-            {copy.Line, verify_code::kCopyFailed, "the copy failed: " + failed, copy.TargetColumn});
+            {copy.Line, "the copy failed: " + failed, verify_code::kCopyFailed, copy.TargetColumn});
         return;
       }
       names_.Added(target);
