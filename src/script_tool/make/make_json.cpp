@@ -18,7 +18,7 @@ std::string FindingFile(const MakeFinding& finding) {
   return finding.Where.rfind("--", 0) == 0 ? "make" : finding.Where;
 }
 
-nlohmann::json FindingJson(const MakeFinding& finding, const char* severity) {
+nlohmann::json MakeFindingJson(const MakeFinding& finding, const char* severity) {
   nlohmann::json out{{"file", FindingFile(finding)},
                      {"line", 0},
                      {"column", 0},
@@ -62,10 +62,10 @@ nlohmann::json MakeJson(const MakeOutcome& outcome, const std::optional<std::str
   out["findings"] = nlohmann::json::array();
   // Errors first, as they decide whether a script is written.
   for (const MakeFinding& error : outcome.Errors) {
-    out["findings"].push_back(FindingJson(error, "error"));
+    out["findings"].push_back(MakeFindingJson(error, "error"));
   }
   for (const MakeFinding& warning : outcome.Warnings) {
-    out["findings"].push_back(FindingJson(warning, "warning"));
+    out["findings"].push_back(MakeFindingJson(warning, "warning"));
   }
   if (outcome.FolderUnreadable || !outcome.Errors.empty()) {
     out["script"] = nullptr;
