@@ -8,6 +8,7 @@
 #include "e2e/observed_run.h"
 #include "e2e/toolkit_run.h"
 #include "support/peer_process.h"
+#include "updater_client/target_folders.h"
 
 namespace {
 
@@ -46,11 +47,12 @@ void LayOut(ClaimCase& c) {
   PlaceRecorder(c.folder.File(L"started.exe"));
 }
 
-// Whether a finding is the row's: preflight's by its line, lint's by its
-// code (by any error on the line where the code is not settled yet).
+// Whether a finding is the row's: preflight's by its code on its line,
+// lint's by its code (by any error on the line where the code is not
+// settled yet).
 bool IsRowsFinding(const ClaimRow& row, const nlohmann::json& finding) {
   const std::size_t line = finding.value("line", std::size_t{0});
-  if (row.preflight) return line == row.line;
+  if (row.preflight) return line == row.line && finding.value("code", "") == row.code;
   if (row.code.empty()) return line == row.line && finding.value("severity", "") == "error";
   return finding.value("code", "") == row.code;
 }
@@ -59,7 +61,7 @@ bool IsRowsFinding(const ClaimRow& row, const nlohmann::json& finding) {
 std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wstring& script) {
   const ToolkitRun run = RunToolkit(
       c.folder, (row.preflight ? L"preflight --format json " : L"lint --format json ") +
-                    Quoted(script));
+                    (row.newFolders ? L"--new-folders " : L"") + Quoted(script));
   nlohmann::json out;
   try {
     out = nlohmann::json::parse(run.out);
@@ -70,11 +72,16 @@ std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wst
   const nlohmann::json findings = row.preflight ? out.value("findings", nlohmann::json::array()) : out;
   for (const nlohmann::json& finding : findings) {
     if (!IsRowsFinding(row, finding)) continue;
-    if (row.preflight) return run.exitCode == 1 ? "" : "preflight's exit code is not 1";
+    // An info finding is told, not a problem: it leaves the exit code 0.
+    const int exitCode = row.severity == "info" ? 0 : 1;
+    if (row.preflight) {
+      return run.exitCode == exitCode ? ""
+                                      : "preflight's exit code is not " + std::to_string(exitCode);
+    }
     const std::string severity = finding.value("severity", "");
     return severity == row.severity ? "" : row.code + " is a " + severity + ", not a " + row.severity;
   }
-  const std::string wanted = row.preflight      ? "line " + std::to_string(row.line)
+  const std::string wanted = row.preflight      ? row.code + " at line " + std::to_string(row.line)
                              : row.code.empty() ? std::string("an error")
                                                 : row.code;
   return std::string(row.preflight ? "preflight" : "lint") + " did not report " + wanted + ": " +
@@ -192,8 +199,8 @@ ClaimRow Rule(std::string code, std::string severity, Effect effect, std::string
   return row;
 }
 
-ClaimRow PreflightFinding(std::string name, Effect effect, std::string script, std::wstring named) {
-  ClaimRow row = Rule(std::move(name), "error", effect, std::move(script), std::move(named));
+ClaimRow PreflightFinding(std::string code, Effect effect, std::string script, std::wstring named) {
+  ClaimRow row = Rule(std::move(code), "error", effect, std::move(script), std::move(named));
   row.preflight = true;
   return row;
 }
@@ -236,6 +243,9 @@ std::string HoldClaim(const ClaimRow& row) {
     if (row.effect == Effect::NotObservable) return toolkitProblem;
 
     const std::optional<std::string> namedBefore = ExactFile(c.Expand(row.named));
+    // As the application does it; a folder it cannot create is the row's to
+    // show, so the updater is started all the same.
+    if (row.newFolders) devidudi::CreateTargetFolders(script);
     const ObservedRun run = ObserveUpdater(
         Launch{L" " + script, {}, row.workingFolder.empty() ? L"" : c.Expand(row.workingFolder)},
         script);

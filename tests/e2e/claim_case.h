@@ -40,7 +40,7 @@ using Arrangement = std::function<void(ClaimCase&)>;
 // command-line recorder started.exe in @F@, @NW@ the prepared folder
 // without write permission; an arrangement may add its own.
 struct ClaimRow {
-  std::string code;      // lint's code; empty: any error on the line (see note)
+  std::string code;      // lint's or preflight's code; empty: any error on the line (see note)
   std::string severity;  // "error", "warning", "info"
   Effect effect = Effect::DoesNothing;
   std::string script;
@@ -54,6 +54,10 @@ struct ClaimRow {
   std::string note;        // why not observable; where lint today disagrees
   Arrangement arrange;
   std::wstring workingFolder;  // the updater's current folder, when set
+  // The script is from make --new-folders: preflight is given --new-folders,
+  // and the application creates the folders (CreateTargetFolders) before it
+  // starts the updater.
+  bool newFolders = false;
 
   ClaimRow& Error(int code) { copyError = code; return *this; }
   ClaimRow& Bytes(std::string text) { bytes = std::move(text); return *this; }
@@ -63,11 +67,14 @@ struct ClaimRow {
   ClaimRow& Arrange(Arrangement how) { arrange = std::move(how); return *this; }
   ClaimRow& WorkingFolder(std::wstring path) { workingFolder = std::move(path); return *this; }
   ClaimRow& AtLine(std::size_t number) { line = number; return *this; }
+  ClaimRow& NewFolders() { newFolders = true; return *this; }
+  ClaimRow& Severity(std::string level) { severity = std::move(level); return *this; }
 };
 
 ClaimRow Rule(std::string code, std::string severity, Effect effect, std::string script,
               std::wstring named = L"");
-ClaimRow PreflightFinding(std::string name, Effect effect, std::string script, std::wstring named = L"");
+ClaimRow PreflightFinding(std::string code, Effect effect, std::string script,
+                          std::wstring named = L"");
 
 // The case's files while it runs.
 struct ClaimCase {

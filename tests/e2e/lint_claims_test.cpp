@@ -1,4 +1,4 @@
-// Every lint rule's claim, and every kind of preflight finding, held against
+// Every lint rule's claim, and every preflight code's, held against
 // the real devidudi.exe under Wine: each row's script is linted (or
 // preflighted), then run through the updater, which must do what the
 // finding says it will. A rule's severity follows from that effect: error,
@@ -19,6 +19,7 @@
 
 #include "e2e/claim_case.h"
 #include "e2e/toolkit_run.h"
+#include "script_tool/cli/finding_codes.h"
 #include "script_tool/lint/lint_rules.h"
 #include "support/peer_process.h"
 
@@ -201,51 +202,64 @@ std::vector<ClaimRow> RuleRows() {
 
 std::vector<ClaimRow> PreflightRows() {
   return {
-      PreflightFinding("folder not writable", E::StopsAtNotice, "",
+      PreflightFinding("DP101", E::StopsAtNotice, "",
               L"Write access to folder missing:\n@NW@")
           .Script(L"@NW@\\upd.txt")
           .AtLine(0),
-      PreflightFinding("folder lets a file be created but not deleted", E::NotObservable, kCopyA)
+      PreflightFinding("DP102", E::NotObservable, "")
+          .AtLine(0)
           .Note("Wine maps rights to Unix permissions, where creating and deleting a file in "
                 "a folder are one right"),
-      PreflightFinding("script read-only", E::StopsAtNotice, "", L"Delete access to folder missing:\n@F@")
+      PreflightFinding("DP114", E::NotObservable, kCopyA)
+          .Note("Wine maps rights to Unix permissions, where creating and deleting a file in "
+                "a folder are one right"),
+      PreflightFinding("DP103", E::StopsAtNotice, "", L"Delete access to folder missing:\n@F@")
           .AtLine(0)
           .Arrange([](ClaimCase& c) {
             WriteBytes(c.folder.File(L"update.txt"), c.ExpandNarrow(kCopyA));
             SetReadOnly(c.folder.File(L"update.txt"), true);
           }),
-      PreflightFinding("COP without source and target", E::StopsAtQuestion, "COP\t@S@\\a.txt\r\n",
+      PreflightFinding("DP104", E::StopsAtQuestion, "COP\t@S@\\a.txt\r\n",
               L"PexaMenu is already running\n(COP line without a target)"),
-      PreflightFinding("source holds a NUL byte", E::StopsAtQuestion,
+      PreflightFinding("DP105", E::StopsAtQuestion,
               WithNul("COP\t@S@\\a\0.txt\t@A@\\a.txt\r\n"),
               L"Can't access source files: @S@\\a\u2400.txt"),
-      PreflightFinding("source missing", E::StopsAtQuestion, "COP\t@S@\\none.txt\t@A@\\a.txt\r\n",
+      PreflightFinding("DP106", E::StopsAtQuestion, "COP\t@S@\\none.txt\t@A@\\a.txt\r\n",
               L"Can't access source files: @S@\\none.txt"),
       // Preflight today says the copy fails; the updater stops at its checks.
-      PreflightFinding("source is a folder", E::StopsAtQuestion, "COP\t@S@\\sub\t@A@\\a.txt\r\n",
+      PreflightFinding("DP107", E::StopsAtQuestion, "COP\t@S@\\sub\t@A@\\a.txt\r\n",
               L"Can't access source files: @S@\\sub"),
-      PreflightFinding("target is a folder", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\sub\r\n",
+      PreflightFinding("DP108", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\sub\r\n",
               L"PexaMenu is already running\n(@A@\\sub)"),
-      PreflightFinding("target read-only", E::StopsAtQuestion, kCopyA,
+      PreflightFinding("DP109", E::StopsAtQuestion, kCopyA,
               L"PexaMenu is already running\n(@A@\\a.txt)")
           .Arrange([](ClaimCase& c) { SetReadOnly(c.folder.File(L"app\\a.txt"), true); }),
-      PreflightFinding("target in use", E::StopsAtQuestion, kCopyA,
+      PreflightFinding("DP110", E::StopsAtQuestion, kCopyA,
               L"PexaMenu is already running\n(@A@\\a.txt)")
           .Arrange([](ClaimCase& c) {
             c.keep.push_back(std::make_shared<FileHolder>(c.folder.File(L"app\\a.txt"), L"r", L"-"));
           }),
-      PreflightFinding("target cannot be opened for another reason", E::NotObservable, kCopyA)
+      PreflightFinding("DP111", E::NotObservable, kCopyA)
           .Note("under Wine every refusal is a read-only file, a folder or a file in use"),
-      PreflightFinding("target's folder missing", E::StopsAtQuestion,
+      PreflightFinding("DP112", E::StopsAtQuestion,
               "COP\t@S@\\a.txt\t@A@\\none\\a.txt\r\n",
               L"Write access to file missing: @A@\\none\\a.txt"),
-      PreflightFinding("target cannot be created", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@NW@\\a.txt\r\n",
+      PreflightFinding("DP113", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@NW@\\a.txt\r\n",
               L"Write access to file missing: @NW@\\a.txt"),
-      PreflightFinding("RUN holds a NUL byte", E::StartsNothing, WithNul("RUN \"@R@\" /x\0y\r\n")),
-      PreflightFinding("RUN of 256 or more", E::StartsNothing,
+      PreflightFinding("DP115", E::StartsNothing, WithNul("RUN \"@R@\" /x\0y\r\n")),
+      PreflightFinding("DP116", E::StartsNothing,
               "RUN \"@R@\" /x " + std::string(300, 'p') + "\r\n"),
-      PreflightFinding("RUN without a command line", E::StartsNothing, "RUN \r\n"),
-      PreflightFinding("RUN program not found", E::StartsNothing, "RUN \"@F@\\none.exe\" \"@R@\"\r\n"),
+      PreflightFinding("DP117", E::StartsNothing, "RUN \r\n"),
+      PreflightFinding("DP118", E::StartsNothing, "RUN \"@F@\\none.exe\" \"@R@\"\r\n"),
+      // With --new-folders the application creates the folders first: a
+      // file in the way stops it, and then the updater as without it.
+      PreflightFinding("DP119", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\a.txt\\x\\b.txt\r\n",
+              L"Write access to file missing: @A@\\a.txt\\x\\b.txt")
+          .NewFolders(),
+      PreflightFinding("DP181", E::CopiesTo, "COP\t@S@\\a.txt\t@A@\\new\\deep\\a.txt\r\n",
+              L"@A@\\new\\deep\\a.txt")
+          .NewFolders()
+          .Severity("info"),
   };
 }
 
@@ -311,6 +325,18 @@ TEST(LintClaims, EveryRuleHasARow) {
       return !running.row.preflight && running.row.code == rule.Code;
     });
     EXPECT_TRUE(held) << rule.Code << " has no row";
+  }
+}
+
+// A preflight code without a row would make a claim nobody saw the updater
+// keep.
+TEST(PreflightClaims, EveryCodeHasARow) {
+  for (const FindingCode& code : ToolFindingCodes()) {
+    if (code.Tool != "preflight") continue;
+    const bool held = std::any_of(AllRows().begin(), AllRows().end(), [&](const Running& running) {
+      return running.row.preflight && running.row.code == code.Code;
+    });
+    EXPECT_TRUE(held) << code.Code << " has no row";
   }
 }
 

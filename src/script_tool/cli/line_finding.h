@@ -1,25 +1,34 @@
 #pragma once
-// One thing found in a script, tied to the line it stands on; verify and
-// preflight report in these.
+// One thing verify or preflight found in a script, tied to the line it
+// stands on, with its stable code (finding_codes.h), and the two ways it is
+// written: a line as compilers and shellcheck write one, and the finding
+// object every subcommand's JSON uses.
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
 
 struct LineFinding {
   // Counted from 1; 0 for what concerns the script as a whole (its folder).
   std::size_t Line = 0;
   // UTF-8; script text in it has been turned from Latin-1 into UTF-8.
   std::string Message;
-  // Said for the reader, never a problem: preflight --new-folders notes each
-  // folder the application creates. It changes no exit status.
-  bool Note = false;
+  // One of ToolFindingCodes(); it gives the severity.
+  std::string_view Code;
+  // In bytes from 1, where the source, target or command line concerned
+  // starts; 0 for the line as a whole, which is shown as column 1.
+  std::size_t Column = 0;
 };
 
-// "SCRIPT:LINE: severity: message", or "SCRIPT: severity: message" for line 0,
-// as compilers and shellcheck write a finding.
-inline std::string FormatFinding(const std::string& script, const LineFinding& finding,
-                                 const char* severity) {
-  std::string text = script + ":";
-  if (finding.Line != 0) text += std::to_string(finding.Line) + ":";
-  return text + " " + severity + ": " + finding.Message;
-}
+// "error", "warning" or "info", by the finding's code.
+std::string_view LineFindingSeverity(const LineFinding& finding);
+
+// "SCRIPT:LINE:COLUMN: severity: message [CODE]", or "SCRIPT: severity:
+// message [CODE]" for line 0.
+std::string FormatFinding(const std::string& script, const LineFinding& finding);
+
+// The finding object: file, line, column (0 with line 0), severity, code,
+// message.
+nlohmann::json FindingJson(const std::string& script, const LineFinding& finding);

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "script_tool/cli/exit_codes.h"
+#include "script_tool/cli/findings_output.h"
+#include "script_tool/cli/progress_line.h"
+#include "script_tool/make/make_json.h"
 #include "script_tool/make/make_plan.h"
 #include "names/text_conversions.h"
 #include "script_tool/cli/subcommands.h"
@@ -51,6 +54,9 @@ constexpr const char* kMakeFooter =
     "output too); a file is written whole or not at all. It is Latin-1 with CR LF\n"
     "line ends, one COP line a file in the order Windows sorts the paths, then the\n"
     "RUN lines in the order given: the same folders give the same bytes.\n"
+    "With --format json the plan, the summary and the findings are one JSON\n"
+    "document on standard output (see the README), and the script goes to -o.\n"
+    "On a terminal a progress line on standard error counts NEW's files.\n"
     "Exit codes: 0 written (or --dry-run without errors), 1 errors or nothing to\n"
     "update (no script), 2 a folder could not be read or the script not written,\n"
     "3 wrong usage.";
@@ -67,7 +73,19 @@ struct MakeOptions {
   bool newFolders = false;
   bool dryRun = false;
   bool allowEmpty = false;
+  std::string format = "text";
+  bool quiet = false;
 };
+
+// "make: 12,345 of 20,000 files of NEW compared  locale/de", at most a few
+// times a second, on a terminal only.
+TreeProgressReport ShowProgress(ProgressLine& line) {
+  return [&line](const TreeProgress& progress) {
+    if (!line.Due()) return;
+    line.Show("make: " + WithThousands(progress.Done) + " of " + WithThousands(progress.Total) +
+              " files of NEW compared  " + std::string(progress.Folder));
+  };
+}
 
 // A root as the writer takes it; an empty text with the reason on standard
 // error when it cannot be one.
@@ -91,23 +109,15 @@ std::string FindingLine(const MakeFinding& finding, const char* severity) {
 // no summary then, whose counts would mislead.
 void ShowOutcome(const MakeOutcome& outcome, bool excluding) {
   std::string text;
-  std::size_t added = 0;
-  std::size_t changed = 0;
-  std::size_t kept = 0;
-  for (const PlanItem& item : outcome.Plan) {
-    text += PlanCode(item) + ' ' + item.Path + '\n';
-    if (item.What == PlanItem::Action::KeepOnlyInOld) {
-      ++kept;
-    } else if (item.What == PlanItem::Action::Copy) {
-      ++(item.Added ? added : changed);
-    }
-  }
+  for (const PlanItem& item : outcome.Plan) text += PlanCode(item) + ' ' + item.Path + '\n';
   for (const MakeFinding& warning : outcome.Warnings) text += FindingLine(warning, "warning");
   for (const MakeFinding& error : outcome.Errors) text += FindingLine(error, "error");
   if (!outcome.FolderUnreadable) {
-    text += "make: " + std::to_string(added + changed) + " to copy (" + std::to_string(added) +
-            " new, " + std::to_string(changed) + " changed), " + std::to_string(kept) +
-            " only in OLD, " + std::to_string(outcome.Unchanged) + " unchanged" +
+    const PlanCounts counts = CountPlan(outcome.Plan);
+    text += "make: " + std::to_string(counts.Added + counts.Changed) + " to copy (" +
+            std::to_string(counts.Added) + " new, " + std::to_string(counts.Changed) +
+            " changed), " + std::to_string(counts.Kept) + " only in OLD, " +
+            std::to_string(outcome.Unchanged) + " unchanged" +
             (excluding ? ", " + std::to_string(outcome.Excluded) + " excluded" : "") + "\n";
   }
   std::cerr << text;
@@ -125,6 +135,12 @@ bool WriteToStandardOutput(const std::string& bytes) {
 }
 
 int RunMake(const MakeOptions& options) {
+  const bool json = options.format == "json";
+  if (json && options.output == "-" && !options.dryRun) {
+    std::cerr << "devidudi-script make: --format json writes the plan to standard output: "
+                 "name the script's file with -o, or give --dry-run\n";
+    return kExitUsage;
+  }
   MakeRequest request;
   request.OldFolder = fs::u8path(options.oldFolder);
   request.NewFolder = fs::u8path(options.newFolder);
@@ -151,8 +167,17 @@ int RunMake(const MakeOptions& options) {
     request.Excludes.push_back(*wide);
   }
 
-  const MakeOutcome outcome = MakeScript(request);
-  ShowOutcome(outcome, !request.Excludes.empty());
+  const StandardErrorProgress shown = StandardErrorProgressSettings(options.quiet);
+  ProgressLine progressLine(std::cerr, shown.Shown, shown.Columns);
+  const MakeOutcome outcome = MakeScript(request, ShowProgress(progressLine));
+  progressLine.Clear();
+  if (json) {
+    const std::optional<std::string> file =
+        options.dryRun ? std::nullopt : std::optional<std::string>(options.output);
+    std::cout << JsonText(MakeJson(outcome, file, !options.allowEmpty)) << '\n' << std::flush;
+  } else {
+    ShowOutcome(outcome, !request.Excludes.empty());
+  }
   if (outcome.FolderUnreadable) return kExitUnreadable;
   if (!outcome.Errors.empty()) {
     std::cerr << "make: " << outcome.Errors.size() << " error(s): no script written\n";
@@ -231,5 +256,13 @@ void AddMakeCommand(CLI::App& program, int& exitCode) {
       ->allow_extra_args(false);
   command->add_flag("--allow-empty", options->allowEmpty,
                     "write the script even when there is nothing to update");
+  command
+      ->add_option("--format", options->format,
+                   "text (default), or json: the plan, the summary and the findings as one "
+                   "JSON document on standard output, instead of the plan on standard error; "
+                   "needs -o FILE or --dry-run")
+      ->check(CLI::IsMember({"text", "json"}));
+  command->add_flag("-q,--quiet", options->quiet,
+                    "no progress line on standard error (shown only on a terminal)");
   command->callback([options, &exitCode] { exitCode = RunMake(*options); });
 }

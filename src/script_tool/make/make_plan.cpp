@@ -22,8 +22,8 @@ std::wstring OwnName(const TreeEntry& entry) { return entry.Relative.substr(entr
 
 class Comparison {
  public:
-  Comparison(const MakeRequest& request, MakeOutcome& outcome)
-      : request_(request), outcome_(outcome) {}
+  Comparison(const MakeRequest& request, MakeOutcome& outcome, const TreeProgressReport& progress)
+      : request_(request), outcome_(outcome), progress_(progress) {}
 
   void Run(const FolderTree& oldTree, const FolderTree& newTree) {
     ReportUnusable(oldTree, request_.OldFolder);
@@ -33,6 +33,9 @@ class Comparison {
     const std::vector<TreeEntry>& news = newTree.Entries;
     std::size_t o = 0;
     std::size_t n = 0;
+    if (progress_) {
+      for (const TreeEntry& entry : news) newFiles_ += entry.Kind == EntryKind::File;
+    }
     while (o < olds.size() || n < news.size()) {
       const int order = n == news.size()   ? -1
                         : o == olds.size() ? 1
@@ -108,6 +111,9 @@ class Comparison {
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
     LeaveNewFolders(&entry);
+    if (progress_ && entry.Kind == EntryKind::File) {
+      progress_({++newFilesDone_, newFiles_, FolderOfShownPath(entry.Shown)});
+    }
     if (old != nullptr && OwnName(*old) != OwnName(entry)) {
       outcome_.Warnings.push_back(
           {Where(request_.NewFolder, entry),
@@ -184,6 +190,9 @@ class Comparison {
   std::vector<std::string> copyWheres_;
   MakeOutcome& outcome_;
   std::vector<const TreeEntry*> newFolders_;
+  const TreeProgressReport& progress_;
+  std::size_t newFiles_ = 0;
+  std::size_t newFilesDone_ = 0;
 };
 
 // Whether entry lies below the folder: keys end each name with a NUL, so an
@@ -221,7 +230,7 @@ FolderTree WithoutExcluded(const FolderTree& tree, const std::vector<std::wstrin
 
 }  // namespace
 
-MakeOutcome MakeScript(const MakeRequest& request) {
+MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& progress) {
   MakeOutcome outcome;
   const FolderTree oldTree = ReadFolderTree(request.OldFolder);
   const FolderTree newTree = ReadFolderTree(request.NewFolder);
@@ -242,7 +251,7 @@ MakeOutcome MakeScript(const MakeRequest& request) {
   const FolderTree oldKept = WithoutExcluded(oldTree, request.Excludes, excludedFiles);
   const FolderTree newKept = WithoutExcluded(newTree, request.Excludes, excludedFiles);
   outcome.Excluded = excludedFiles.size();
-  Comparison comparison(request, outcome);
+  Comparison comparison(request, outcome, progress);
   comparison.Run(oldKept, newKept);
   for (std::size_t i = 0; i < request.Runs.size(); ++i) {
     const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);

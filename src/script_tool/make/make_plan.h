@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "script_tool/tree_walker/tree_progress.h"
 #include "updater_client/updater_client.h"
 
 struct MakeRequest {
@@ -69,8 +70,9 @@ struct MakeOutcome {
 
 // Reads both folders and compares them, then checks the script with lint's
 // rules (make_self_check.h): errors refuse it, warnings are told. Never
-// writes anything.
-MakeOutcome MakeScript(const MakeRequest& request);
+// writes anything. progress, when given, hears of each file of NEW as it is
+// compared, of all of NEW's.
+MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& progress = {});
 
 // The plan's code for one item: five characters, as in "+" new, "s" size,
 // "c" contents, "t" time, "cd+++" a folder to create (see make's --help).

@@ -51,24 +51,21 @@ int RunPreflight(const PreflightOptions& options) {
   setup.NewFolders = options.NewFolders;
   const std::vector<LineFinding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);
   std::size_t problems = 0;
-  for (const LineFinding& finding : findings) problems += finding.Note ? 0 : 1;
+  // An info finding (a folder the application creates) is told, not a problem.
+  for (const LineFinding& finding : findings) problems += LineFindingSeverity(finding) != "info";
 
   if (options.Format == "json") {
     nlohmann::json out;
     out["script"] = options.Script;
     out["findings"] = nlohmann::json::array();
     for (const LineFinding& finding : findings) {
-      out["findings"].push_back(
-          {{"line", finding.Line},
-           {"severity", finding.Note ? "note" : "error"},
-           {"message", finding.Message}});
+      out["findings"].push_back(FindingJson(options.Script, finding));
     }
     out["pass"] = problems == 0;
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
   } else {
     for (const LineFinding& finding : findings) {
-      std::cout << FormatFinding(options.Script, finding, finding.Note ? "note" : "error")
-                << '\n';
+      std::cout << FormatFinding(options.Script, finding) << '\n';
     }
     if (problems == 0) {
       std::cerr << "preflight: the updater would pass its checks\n";
@@ -101,6 +98,10 @@ void AddPreflightCommand(CLI::App& program, int& exitCode) {
       "Checks the script's folder (a probe file of preflight's own name, deleted at "
       "once), each COP source and target, and each RUN line's program, found as "
       "CreateProcessW finds it.\n"
+      "Each problem is one line as compilers write them, SCRIPT:LINE:COLUMN: "
+      "error: message [DP106] (SCRIPT: error: ... for the script's folder); the "
+      "codes (DP1xx) are in docs/lint-rules.md. --format json gives each as an "
+      "object (file, line, column, severity, code, message).\n"
       "Exit codes: 0 the updater would pass its checks and start every RUN program, "
       "1 problems, 2 the script could not be read, 3 wrong usage or not on Windows.");
   command->add_option("--updater-dir", options->UpdaterDir,

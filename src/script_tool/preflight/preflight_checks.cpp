@@ -11,6 +11,7 @@
 #include "platform/scoped_handle.h"
 #include "script/file_command.h"
 #include "script/widen_text.h"
+#include "script_tool/cli/finding_codes.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
 
@@ -111,8 +112,25 @@ FolderProbe ProbeFolder(const std::wstring& folder,
   return probe;
 }
 
+// Where a finding stands: its line, and the column where the source, target
+// or command line it is about starts (0 for the line as a whole).
+struct At {
+  std::size_t Line = 0;
+  std::size_t Column = 0;
+};
+
+namespace code = preflight_code;
+
 // Folder keys as Windows compares folder names.
 std::wstring FolderKey(const std::wstring& folder) { return FoldWideName(folder); }
+
+// The updater refuses a command line with a NUL or one too long; in the
+// others CreateProcessW finds no program name.
+std::string_view RefusalCode(RunRefusal refusal) {
+  if (refusal == RunRefusal::NulByte) return code::kRunWithNul;
+  if (refusal == RunRefusal::TooLong) return code::kRunTooLong;
+  return code::kRunWithoutProgram;
+}
 
 class Preflight {
  public:
@@ -124,20 +142,23 @@ class Preflight {
     FolderProbe& probe = Probe(folder);
     probe.LeftBehindReported = true;
     if (!probe.Writable) {
-      Add(0, "the script's folder " + Quoted(folder) +
-                 " does not let the updater create its probe file: it stops at "
-                 "\"Write access to folder missing\"");
+      Add({}, code::kFolderNotWritable,
+          "the script's folder " + Quoted(folder) +
+              " does not let the updater create its probe file: it stops at "
+              "\"Write access to folder missing\"");
     } else if (!probe.Deletable) {
-      Add(0, "the script's folder " + Quoted(folder) +
-                 " lets a file be created but not deleted: the updater stops at "
-                 "\"Delete access to folder missing\"; preflight's probe " +
-                 Quoted(probe.LeftBehind) + " was left behind, delete it");
+      Add({}, code::kFolderNotDeletable,
+          "the script's folder " + Quoted(folder) +
+              " lets a file be created but not deleted: the updater stops at "
+              "\"Delete access to folder missing\"; preflight's probe " +
+              Quoted(probe.LeftBehind) + " was left behind, delete it");
     }
     const DWORD attributes = GetFileAttributesW(setup_.ScriptPath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       // The updater's probe is a copy of the script and takes its attributes.
-      Add(0, "the script is read-only, so the updater's probe (a copy of it) cannot be "
-             "deleted: it stops at \"Delete access to folder missing\"");
+      Add({}, code::kScriptReadOnly,
+          "the script is read-only, so the updater's probe (a copy of it) cannot be "
+          "deleted: it stops at \"Delete access to folder missing\"");
     }
   }
 
@@ -167,19 +188,21 @@ class Preflight {
       const std::wstring path = FullPath(WidenText(needed.Path));
       const std::size_t line = numbers[needed.Target];
       if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        earlyFindings_.emplace(line, LineFinding{line, "the folder " + Quoted(needed.Path) +
-                                                           " cannot be created by the "
-                                                           "application: a file of that name "
-                                                           "is there"});
+        earlyFindings_.emplace(
+            line, LineFinding{line,
+                              "the folder " + Quoted(needed.Path) +
+                                  " cannot be created by the application: a file of that name "
+                                  "is there",
+                              code::kFolderBlockedByFile, 0});
         return;
       }
       createdFolders_.insert(FolderKey(path));
-      earlyFindings_.emplace(line, LineFinding{line,
-                                               "the folder " + Quoted(needed.Path) +
-                                                   " is missing: created by the application "
-                                                   "before it starts the updater "
-                                                   "(CreateTargetFolders)",
-                                               true});
+      earlyFindings_.emplace(
+          line, LineFinding{line,
+                            "the folder " + Quoted(needed.Path) +
+                                " is missing: created by the application before it starts the "
+                                "updater (CreateTargetFolders)",
+                            code::kFolderCreatedByApplication, 0});
     }
   }
 
@@ -189,19 +212,22 @@ class Preflight {
       findings_.push_back(finding->second);
     }
     const FileCommand& command = line.Command;
-    if (command.Kind == CommandKind::Run) CheckRun(line.Number, command.Arguments[0]);
+    if (command.Kind == CommandKind::Run) {
+      CheckRun({line.Number, ArgumentColumn(line, 0)}, command.Arguments[0]);
+    }
     if (command.Kind != CommandKind::Copy) return;
     if (command.Arguments.size() != 2) {
-      Add(line.Number, "COP without a source and a target: the updater stops here");
+      Add({line.Number, 0}, code::kCopyWithoutTarget,
+          "COP without a source and a target: the updater stops here");
       return;
     }
-    CheckSource(line.Number, command.Arguments[0]);
-    CheckTarget(line.Number, command.Arguments[1]);
+    CheckSource({line.Number, ArgumentColumn(line, 0)}, command.Arguments[0]);
+    CheckTarget({line.Number, ArgumentColumn(line, 1)}, command.Arguments[1]);
   }
 
  private:
-  void Add(std::size_t line, std::string message) {
-    findings_.push_back({line, std::move(message)});
+  void Add(const At& at, std::string_view findingCode, std::string message) {
+    findings_.push_back({at.Line, std::move(message), findingCode, at.Column});
   }
 
   FolderProbe& Probe(const std::wstring& folder) {
@@ -218,10 +244,10 @@ class Preflight {
     std::wstring Path;
     DWORD Attributes;
   };
-  std::optional<LookedUp> LookUp(std::size_t line, const char* role, const std::string& name) {
+  std::optional<LookedUp> LookUp(const At& at, const char* role, const std::string& name) {
     std::optional<std::wstring> path = WidenForSystem(name);
     if (!path) {
-      Add(line, role + (" " + Quoted(name)) + " holds a NUL byte");
+      Add(at, code::kPathWithNul, role + (" " + Quoted(name)) + " holds a NUL byte");
       return std::nullopt;
     }
     const DWORD attributes = path->empty() ? INVALID_FILE_ATTRIBUTES
@@ -229,51 +255,52 @@ class Preflight {
     return LookedUp{std::move(*path), attributes};
   }
 
-  void CheckSource(std::size_t line, const std::string& source) {
-    const std::optional<LookedUp> found = LookUp(line, "source", source);
+  void CheckSource(const At& at, const std::string& source) {
+    const std::optional<LookedUp> found = LookUp(at, "source", source);
     if (!found) return;
     const DWORD attributes = found->Attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-      Add(line, "source " + Quoted(source) +
+      Add(at, code::kSourceMissing, "source " + Quoted(source) +
                     " is missing: the updater stops at \"Can't access source files\"");
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       // The updater's source check counts a folder as missing.
-      Add(line, "source " + Quoted(source) +
+      Add(at, code::kSourceIsFolder, "source " + Quoted(source) +
                     " is a folder: the updater stops at \"Can't access source files\"");
     }
   }
 
-  void CheckTarget(std::size_t line, const std::string& target) {
-    const std::optional<LookedUp> found = LookUp(line, "target", target);
+  void CheckTarget(const At& at, const std::string& target) {
+    const std::optional<LookedUp> found = LookUp(at, "target", target);
     if (!found) return;
     const DWORD attributes = found->Attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-      CheckMissingTarget(line, target, found->Path);
+      CheckMissingTarget(at, target, found->Path);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      Add(line, "target " + Quoted(target) +
+      Add(at, code::kTargetIsFolder, "target " + Quoted(target) +
                     " is a folder: the updater stops at \"PexaMenu is already running\"");
     } else if (attributes & FILE_ATTRIBUTE_READONLY) {
-      Add(line, "target " + Quoted(target) +
+      Add(at, code::kTargetReadOnly, "target " + Quoted(target) +
                     " is read-only: the updater stops at \"PexaMenu is already running\"");
     } else {
-      CheckExistingTarget(line, target, found->Path);
+      CheckExistingTarget(at, target, found->Path);
     }
   }
 
   // The updater's own test: open for writing with no sharing. An open that
   // writes nothing leaves the file as it was.
-  void CheckExistingTarget(std::size_t line, const std::string& target,
+  void CheckExistingTarget(const At& at, const std::string& target,
                            const std::wstring& path) {
     const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = file.IsValid() ? ERROR_SUCCESS : GetLastError();
     if (error == ERROR_SUCCESS) return;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-      Add(line, "target " + Quoted(target) +
+      Add(at, code::kTargetInUse, "target " + Quoted(target) +
                     " is in use by another program: the updater stops at \"PexaMenu is "
                     "already running\"");
     } else {
-      Add(line, "target " + Quoted(target) + " cannot be opened for writing (error " +
+      Add(at, code::kTargetNotWritable,
+          "target " + Quoted(target) + " cannot be opened for writing (error " +
                     std::to_string(error) + "): the updater stops at \"PexaMenu is already "
                     "running\"");
     }
@@ -281,7 +308,7 @@ class Preflight {
 
   // The updater creates a missing target empty during its checks; preflight
   // only proves that it could.
-  void CheckMissingTarget(std::size_t line, const std::string& target,
+  void CheckMissingTarget(const At& at, const std::string& target,
                           const std::wstring& path) {
     const std::wstring folder = FolderOfPath(FullPath(path));
     // Noted where it was found: the application creates it, and the target
@@ -289,27 +316,30 @@ class Preflight {
     if (createdFolders_.count(FolderKey(folder)) != 0) return;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      Add(line, "the folder of target " + Quoted(target) +
+      Add(at, code::kTargetFolderMissing, "the folder of target " + Quoted(target) +
                     " is missing, and the updater creates no folders: it stops at \"Write "
                     "access to file missing\"");
       return;
     }
     FolderProbe& probe = Probe(folder);
     if (!probe.Writable) {
-      Add(line, "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
+      Add(at, code::kTargetCannotBeCreated,
+          "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
                     ": the updater stops at \"Write access to file missing\"");
     } else if (!probe.LeftBehind.empty() && !probe.LeftBehindReported) {
       probe.LeftBehindReported = true;
-      Add(line, "the folder " + Quoted(folder) + " lets a file be created but not deleted; "
+      Add(at, code::kProbeLeftBehind,
+          "the folder " + Quoted(folder) + " lets a file be created but not deleted; "
                     "preflight's probe " + Quoted(probe.LeftBehind) +
                     " was left behind, delete it");
     }
   }
 
-  void CheckRun(std::size_t line, const std::string& commandLine) {
+  void CheckRun(const At& at, const std::string& commandLine) {
     const RunRefusal refusal = WhyNothingStarts(commandLine);
     if (refusal != RunRefusal::None) {
-      Add(line, "RUN: " + RefusalReason(refusal, commandLine) + ": the updater starts nothing");
+      Add(at, RefusalCode(refusal),
+          "RUN: " + RefusalReason(refusal, commandLine) + ": the updater starts nothing");
       return;
     }
     const std::vector<std::string> candidates = ProgramCandidates(commandLine);
@@ -320,7 +350,7 @@ class Preflight {
                           " is not found where CreateProcessW looks (the updater's "
                           "folder, the current folder, the system folders, PATH)";
     if (candidates.size() > 1) message += ", nor any longer name up to a blank";
-    Add(line, message + ": the updater starts nothing");
+    Add(at, code::kRunProgramNotFound, message + ": the updater starts nothing");
   }
 
   const PreflightSetup& setup_;

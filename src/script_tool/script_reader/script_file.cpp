@@ -83,3 +83,16 @@ std::vector<ScriptLine> ParseScriptLines(std::string_view fileBytes) {
   });
   return lines;
 }
+
+std::size_t ArgumentColumn(const ScriptLine& line, std::size_t argument) {
+  if (line.Text.size() <= kArgumentStart) return 0;
+  std::size_t index = kArgumentStart;
+  if (argument == 1) {
+    const std::size_t separator = CopySeparatorIndex(line.Text);
+    if (separator == std::string_view::npos) return 0;
+    index = separator + 1;
+  } else if (argument != 0) {
+    return 0;
+  }
+  return line.ColumnOffset + index + 1;
+}

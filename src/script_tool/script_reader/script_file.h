@@ -60,3 +60,8 @@ struct ScriptLine {
 
 // Every line the updater will read, in order, each with its command.
 std::vector<ScriptLine> ParseScriptLines(std::string_view fileBytes);
+
+// The column (in bytes from 1) where a line's argument starts: 0 the source
+// of a COP or the command line of a RUN, 1 the target of a COP. 0 for an
+// argument the line does not have.
+std::size_t ArgumentColumn(const ScriptLine& line, std::size_t argument);

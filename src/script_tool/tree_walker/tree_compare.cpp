@@ -51,7 +51,8 @@ const char* KindWord(TreeDifference::Kind kind) {
   return "contents";
 }
 
-TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) {
+TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected,
+                            const TreeProgressReport& report) {
   TreeComparison result;
   const FolderTree haveTree = ReadFolderTree(compared);
   const FolderTree wantTree = ReadFolderTree(expected);
@@ -62,6 +63,10 @@ TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) 
   using Kind = TreeDifference::Kind;
   const std::vector<TreeEntry>& have = haveTree.Entries;
   const std::vector<TreeEntry>& want = wantTree.Entries;
+  std::size_t filesExpected = 0;
+  if (report) {
+    for (const TreeEntry& entry : want) filesExpected += entry.Kind != EntryKind::Folder;
+  }
   std::size_t h = 0;
   std::size_t w = 0;
   while (h < have.size() || w < want.size()) {
@@ -91,6 +96,7 @@ TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected) 
     w = PastKey(want, w, false);
     if (mineIsFolder) continue;
     ++result.FilesCompared;
+    if (report) report({result.FilesCompared, filesExpected, FolderOfShownPath(mine.Shown)});
     bool readable = true;
     if (mine.Size != theirs.Size || !SameContents(mine.Path, theirs.Path, readable)) {
       if (!readable) {
@@ -133,7 +139,15 @@ std::string CopyFileWithTime(const fs::path& from, const fs::path& to) {
   return error ? error.message() : std::string();
 }
 
-std::string CopyTree(const fs::path& from, const fs::path& to) {
+namespace {
+
+struct CopyProgress {
+  const TreeProgressReport& Report;
+  std::size_t Done = 0;
+};
+
+std::string CopyTreeBelow(const fs::path& from, const fs::path& to, const std::string& shown,
+                          CopyProgress& progress) {
   std::error_code error;
   if (!fs::create_directory(to, error) || error) {
     return to.u8string() + ": " + (error ? error.message() : "exists already");
@@ -143,14 +157,25 @@ std::string CopyTree(const fs::path& from, const fs::path& to) {
     const fs::path target = to / it->path().filename();
     const bool isFolder = it->is_directory(error);
     if (error) break;
+    const std::string name = it->path().filename().u8string();
+    if (!isFolder && progress.Report) progress.Report({++progress.Done, 0, shown});
     const std::string failed =
-        isFolder ? CopyTree(it->path(), target) : CopyFileWithTime(it->path(), target);
+        isFolder ? CopyTreeBelow(it->path(), target, shown.empty() ? name : shown + "/" + name,
+                                 progress)
+                 : CopyFileWithTime(it->path(), target);
     if (!failed.empty()) {
       return isFolder ? failed : it->path().u8string() + ": " + failed;
     }
   }
   if (error) return from.u8string() + ": " + error.message();
   return {};
+}
+
+}  // namespace
+
+std::string CopyTree(const fs::path& from, const fs::path& to, const TreeProgressReport& report) {
+  CopyProgress progress{report};
+  return CopyTreeBelow(from, to, {}, progress);
 }
 
 std::string DisplayPath(const fs::path& relative) {

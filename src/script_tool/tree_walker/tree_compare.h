@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "script_tool/tree_walker/file_write_time.h"
+#include "script_tool/tree_walker/tree_progress.h"
 
 struct TreeDifference {
   enum class Kind {
@@ -37,12 +38,16 @@ struct TreeComparison {
   std::size_t FilesCompared = 0;
   std::string Error;
 };
+// report, when given, hears of each file compared, of all of expected's.
 TreeComparison CompareTrees(const std::filesystem::path& compared,
-                            const std::filesystem::path& expected);
+                            const std::filesystem::path& expected,
+                            const TreeProgressReport& report = {});
 
 // Copies a tree into a folder that does not exist yet, each file with its
-// last-write time. Returns empty text, or what could not be copied.
-std::string CopyTree(const std::filesystem::path& from, const std::filesystem::path& to);
+// last-write time. Returns empty text, or what could not be copied. report,
+// when given, hears of each file copied (the total is not known).
+std::string CopyTree(const std::filesystem::path& from, const std::filesystem::path& to,
+                     const TreeProgressReport& report = {});
 
 // Copies one file's contents over another's, and its last-write time to the
 // 100 ns, as the updater's copy does. Returns empty text, or why the copy failed.

@@ -6,6 +6,7 @@
 
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
+#include "script_tool/cli/finding_codes.h"
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/tree_walker/windows_paths.h"
 #include "script_tool/verify/folder_names.h"
@@ -22,6 +23,7 @@ struct MappedPath {
   Tree Root = Tree::New;
   std::vector<std::string> Names;
   std::string Problem;  // why the path maps to neither tree; empty when it does
+  std::string_view Code;  // the problem's
 };
 
 struct Roots {
@@ -41,13 +43,16 @@ MappedPath MapScriptPath(const std::string& path, const Roots& roots) {
   MappedPath mapped;
   if (!underSource && !underTarget) {
     mapped.Problem = "lies below neither --source-root nor --target-root";
+    mapped.Code = verify_code::kBelowNeitherRoot;
     return mapped;
   }
   mapped.Root = underSource ? Tree::New : Tree::Copy;
   mapped.Names = underSource ? *underSource : *underTarget;
   mapped.Problem = ProblemOfRelativeNames(mapped.Names);
+  mapped.Code = verify_code::kUnmappableName;
   if (mapped.Problem.empty() && mapped.Names.empty()) {
     mapped.Problem = "names the root folder itself, not a file";
+    mapped.Code = verify_code::kNamesTheRoot;
   }
   return mapped;
 }
@@ -85,6 +90,7 @@ std::string FoldedDisplayPath(const fs::path& relative) {
 // One COP line, mapped and checked.
 struct PlannedCopy {
   std::size_t Line = 0;
+  std::size_t TargetColumn = 0;
   fs::path Source;
   MappedPath Target;
 };
@@ -103,30 +109,40 @@ class Replay {
     for (const ScriptLine& line : lines) {
       const FileCommand& command = line.Command;
       if (command.Kind == CommandKind::Run) {
-        report.Runs.push_back({line.Number, Latin1ToUtf8(command.Arguments[0])});
+        report.Runs.push_back(
+            {line.Number, Latin1ToUtf8(command.Arguments[0]), ArgumentColumn(line, 0)});
       }
       if (command.Kind != CommandKind::Copy) continue;
-      auto fail = [&](const std::string& message) {
-        report.Findings.push_back({line.Number, message});
+      const std::size_t sourceColumn = ArgumentColumn(line, 0);
+      const std::size_t targetColumn = ArgumentColumn(line, 1);
+      auto fail = [&](std::string_view code, const std::string& message, std::size_t column) {
+        report.Findings.push_back({line.Number, message, code, column});
       };
       if (command.Arguments.size() != 2) {
-        fail("COP without a source and a target: the updater stops here");
+        fail(verify_code::kCopyWithoutTarget,
+             "COP without a source and a target: the updater stops here", 0);
         continue;
       }
       const std::string& sourceText = command.Arguments[0];
       const std::string& targetText = command.Arguments[1];
       const MappedPath source = MapScriptPath(sourceText, roots_);
       const MappedPath target = MapScriptPath(targetText, roots_);
-      if (!source.Problem.empty()) fail("source " + Quoted(sourceText) + " " + source.Problem);
-      if (!target.Problem.empty()) fail("target " + Quoted(targetText) + " " + target.Problem);
+      if (!source.Problem.empty()) {
+        fail(source.Code, "source " + Quoted(sourceText) + " " + source.Problem, sourceColumn);
+      }
+      if (!target.Problem.empty()) {
+        fail(target.Code, "target " + Quoted(targetText) + " " + target.Problem, targetColumn);
+      }
       if (!source.Problem.empty() || !target.Problem.empty()) continue;
 
       // NEW is the release itself and only ever read: a line that would
       // write there is not applied, whatever the updater would make of it.
       if (target.Root != Tree::Copy) {
-        fail("target " + Quoted(targetText) +
-             " lies below --source-root, not in the installed folder: the update would "
-             "change the new version's own files; verify applies no such line");
+        fail(verify_code::kTargetInNew,
+             "target " + Quoted(targetText) +
+                 " lies below --source-root, not in the installed folder: the update would "
+                 "change the new version's own files; verify applies no such line",
+             targetColumn);
         continue;
       }
 
@@ -134,24 +150,32 @@ class Replay {
       const FolderNames::Resolved to = Resolve(target);
       const bool sourceFine = from.What == FolderNames::State::File;
       if (from.What == FolderNames::State::Folder) {
-        fail("source " + Quoted(sourceText) +
-             " is a folder: the updater stops at \"Can't access source files\"");
+        fail(verify_code::kSourceIsFolder,
+             "source " + Quoted(sourceText) +
+                 " is a folder: the updater stops at \"Can't access source files\"",
+             sourceColumn);
       } else if (!sourceFine) {
-        fail("source " + Quoted(sourceText) + " is missing");
+        fail(verify_code::kSourceMissing, "source " + Quoted(sourceText) + " is missing",
+             sourceColumn);
       }
       if (to.What == FolderNames::State::Folder) {
-        fail("target " + Quoted(targetText) + " is a folder");
+        fail(verify_code::kTargetIsFolder, "target " + Quoted(targetText) + " is a folder",
+             targetColumn);
       } else if (to.What == FolderNames::State::FolderMissing) {
         // Said once: the folder that could not be created is this line's finding.
-        if (line.Number != folderFailureLine_) fail("the folder of target " + Quoted(targetText) +
-             " is missing, and the updater creates no folders");
+        if (line.Number != folderFailureLine_) {
+          fail(verify_code::kTargetFolderMissing,
+               "the folder of target " + Quoted(targetText) +
+                   " is missing, and the updater creates no folders",
+               targetColumn);
+        }
       } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
         // The updater copies through a temporary file and renames it over
         // the target, which leaves a file copied onto itself as it was,
         // time included: the line does nothing.
         continue;
       } else if (sourceFine) {
-        planned_.push_back({line.Number, from.Path, target});
+        planned_.push_back({line.Number, targetColumn, from.Path, target});
       }
     }
   }
@@ -193,7 +217,8 @@ class Replay {
         folderFailureLine_ = numbers[needed.Target];
         report.Findings.push_back({folderFailureLine_,
                                    "the folder " + Quoted(needed.Path) +
-                                       " cannot be created before the update: " + failed});
+                                       " cannot be created before the update: " + failed,
+                                   verify_code::kFolderNotCreated, 0});
         return;
       }
       names_.Added(folder.Path);
@@ -215,12 +240,14 @@ class Replay {
       const fs::path target = Resolve(copy.Target).Path;
       if (!LiesWithin(target, copy_)) {
         report.Findings.push_back(
-            {copy.Line, "the target does not lie in the copy of the installed folder here"});
+            {copy.Line, "the target does not lie in the copy of the installed folder here",
+             verify_code::kTargetOutsideCopy, copy.TargetColumn});
         return;
       }
       const std::string failed = CopyFileWithTime(copy.Source, target);
       if (!failed.empty()) {
-        report.Findings.push_back({copy.Line, "the copy failed: " + failed});
+        report.Findings.push_back(
+            {copy.Line, "the copy failed: " + failed, verify_code::kCopyFailed, copy.TargetColumn});
         return;
       }
       names_.Added(target);
@@ -266,7 +293,13 @@ int VerifyReport::ExitCode() const {
   return Findings.empty() && Differences.empty() ? kExitClean : kExitFindings;
 }
 
-VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup) {
+VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup,
+                          const VerifyProgress& progress) {
+  // Each step's progress told on, or nothing when nobody listens.
+  auto during = [&progress](VerifyStep step) -> TreeProgressReport {
+    if (!progress) return {};
+    return [&progress, step](const TreeProgress& done) { progress(step, done); };
+  };
   VerifyReport report;
   report.Error = FolderProblem(setup.Old, "OLD");
   if (report.Error.empty()) report.Error = FolderProblem(setup.New, "NEW");
@@ -278,7 +311,7 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
     return report;
   }
   const fs::path copy = scratch.Path() / "old";
-  report.Error = CopyTree(setup.Old, copy);
+  report.Error = CopyTree(setup.Old, copy, during(VerifyStep::CopyingOld));
   if (!report.Error.empty()) return report;
 
   Replay replay(setup, copy);
@@ -288,7 +321,7 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   replay.Apply(report);
   if (!report.Findings.empty()) return report;
 
-  TreeComparison comparison = CompareTrees(copy, setup.New);
+  TreeComparison comparison = CompareTrees(copy, setup.New, during(VerifyStep::Comparing));
   report.Error = std::move(comparison.Error);
   report.FilesCompared = comparison.FilesCompared;
   using Kind = TreeDifference::Kind;

@@ -4,6 +4,7 @@
 // result compared to the new version (NEW). OLD itself is only read.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct VerifySetup {
 struct ListedRun {
   std::size_t Line = 0;
   std::string CommandLine;  // UTF-8
+  std::size_t Column = 0;   // where the command line starts
 };
 
 struct VerifyReport {
@@ -70,4 +72,9 @@ struct VerifyReport {
 // The temporary copy lies in the system's temporary folder and is removed
 // before this returns. Nothing outside it is ever written: a COP line whose
 // target does not lie in the installed folder is a finding, not applied.
-VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup);
+// progress, when given, hears of each file as OLD is copied and as the
+// result is compared with NEW.
+enum class VerifyStep { CopyingOld, Comparing };
+using VerifyProgress = std::function<void(VerifyStep step, const TreeProgress& progress)>;
+VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetup& setup,
+                          const VerifyProgress& progress = {});

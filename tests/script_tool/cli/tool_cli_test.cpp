@@ -237,3 +237,82 @@ TEST_F(ToolCommandLine, VerifyShowsBothTimesAndFailsOnThemOnlyWithTimes) {
 }
 
 }  // namespace
+
+namespace {
+
+// verify's problems and RUN lines as lint writes its findings, each with its
+// code; in JSON the finding object, the keys callers used kept.
+TEST_F(ToolCommandLine, VerifyWritesFindingsWithCodes) {
+  fs::create_directories(folder_ / "old");
+  fs::create_directories(folder_ / "new");
+  Write("update.txt", "COP\tC:\\n\\none.txt\tC:\\o\\a.txt\r\nRUN C:\\o\\a.exe /x\r\n");
+  const std::string name = (folder_ / "update.txt").string();
+  const std::string command = "verify --old " + Path("old") + " --new " + Path("new") +
+                              " --source-root C:/n --target-root C:/o ";
+  const Outcome text = RunTool(command + Path("update.txt"));
+  EXPECT_EQ(text.ExitCode, 1);
+  EXPECT_EQ(text.Output, name + ":1:5: error: source \"C:\\n\\none.txt\" is missing [DV107]\n" +
+                             name + ":2:5: info: RUN not started: C:\\o\\a.exe /x [DV181]\n");
+
+  const Outcome json = RunTool(command + "--format json " + Path("update.txt"));
+  EXPECT_EQ(json.ExitCode, 1);
+  const nlohmann::json report = nlohmann::json::parse(json.Output);
+  ASSERT_EQ(report["findings"].size(), 1u) << json.Output;
+  EXPECT_EQ(report["findings"][0],
+            (nlohmann::json{{"file", name},
+                            {"line", 1},
+                            {"column", 5},
+                            {"severity", "error"},
+                            {"code", "DV107"},
+                            {"message", "source \"C:\\n\\none.txt\" is missing"}}));
+  ASSERT_EQ(report["runs"].size(), 1u) << json.Output;
+  EXPECT_EQ(report["runs"][0]["line"], 2);
+  EXPECT_EQ(report["runs"][0]["commandLine"], "C:\\o\\a.exe /x");
+  EXPECT_EQ(report["runs"][0]["code"], "DV181");
+  EXPECT_EQ(report["runs"][0]["severity"], "info");
+}
+
+// The JSON alone on standard output, the script in its file; without a file
+// for the script, standard output cannot carry both.
+TEST_F(ToolCommandLine, MakeWritesItsPlanAsJson) {
+  fs::create_directories(folder_ / "old");
+  fs::create_directories(folder_ / "new/sub");
+  fs::create_directories(folder_ / "old/sub");
+  Write("old/a.txt", "old");
+  Write("old/gone.txt", "gone");
+  Write("new/a.txt", "new");
+  Write("new/sub/b.txt", "b");
+  const std::string command = "make --old " + Path("old") + " --new " + Path("new") +
+                              " --source-root \"C:\\n\" --target-root \"C:\\o\" --format json ";
+  EXPECT_EQ(RunTool(command).ExitCode, 3) << "no -o";
+  EXPECT_EQ(RunTool(command + "-o -").ExitCode, 3) << "-o -";
+
+  const Outcome made = RunTool(command + "-o " + Path("update.txt"));
+  EXPECT_EQ(made.ExitCode, 0);
+  const nlohmann::json out = nlohmann::json::parse(made.Output);
+  ASSERT_EQ(out["plan"].size(), 3u) << made.Output;
+  // Written a moment apart, the two a.txt may differ in time too (t).
+  EXPECT_EQ(out["plan"][0]["code"].get<std::string>().substr(0, 4), ">f.c");
+  EXPECT_EQ(out["plan"][0]["path"], "a.txt");
+  EXPECT_EQ(out["plan"][0]["bytes"], true);
+  EXPECT_EQ(out["plan"][1]["code"], "*kept");
+  EXPECT_EQ(out["plan"][1]["action"], "keep");
+  EXPECT_EQ(out["plan"][2]["code"], ">f+++");
+  EXPECT_EQ(out["plan"][2]["path"], "sub/b.txt");
+  EXPECT_EQ(out["summary"]["toCopy"], 2);
+  EXPECT_EQ(out["summary"]["new"], 1);
+  EXPECT_EQ(out["summary"]["onlyInOld"], 1);
+  ASSERT_EQ(out["findings"].size(), 1u) << made.Output;
+  EXPECT_EQ(out["findings"][0]["severity"], "warning");
+  EXPECT_EQ(out["findings"][0]["file"], (folder_ / "old").string() + "/gone.txt");
+  EXPECT_EQ(out["script"]["lines"], 2);
+  std::ifstream script(folder_ / "update.txt", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(script)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.find("COP\tC:\\n\\a.txt\tC:\\o\\a.txt\r\n"), 0u) << bytes;
+
+  const Outcome dry = RunTool(command + "--dry-run");
+  EXPECT_EQ(dry.ExitCode, 0);
+  EXPECT_TRUE(nlohmann::json::parse(dry.Output)["script"]["file"].is_null()) << dry.Output;
+}
+
+}  // namespace

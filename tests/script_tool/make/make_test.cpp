@@ -542,3 +542,27 @@ TEST(MakeCommand, ExitsAndWritesAsDocumented) {
 #endif
 
 }  // namespace
+
+namespace {
+
+// Each file of NEW is told once, in the plan's order, with its folder and
+// NEW's count; OLD's files and folders alone are not counted.
+TEST(MakeScript, ProgressTellsOfEachFileOfNew) {
+  Trees trees;
+  trees.Put("old", "a.txt", "a");
+  trees.Put("old", "only-old.txt", "o");
+  trees.Put("new", "a.txt", "A");
+  trees.Put("new", "locale/de/b.txt", "b");
+  trees.Put("new", "locale/c.txt", "c");
+  trees.Folder("old", "locale");
+  trees.Folder("old", "locale/de");
+  std::string heard;
+  const MakeOutcome outcome = MakeScript(trees.Request(), [&](const TreeProgress& progress) {
+    heard += std::to_string(progress.Done) + "/" + std::to_string(progress.Total) + " " +
+             std::string(progress.Folder) + "; ";
+  });
+  EXPECT_TRUE(outcome.Errors.empty());
+  EXPECT_EQ(heard, "1/3 ; 2/3 locale; 3/3 locale/de; ");
+}
+
+}  // namespace

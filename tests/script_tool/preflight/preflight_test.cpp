@@ -50,7 +50,8 @@ std::string Replace(std::string text, const std::string& mark, const std::string
 std::string Found(const std::vector<LineFinding>& findings) {
   std::string listed;
   for (const LineFinding& finding : findings) {
-    listed += std::to_string(finding.Line) + ": " + finding.Message + "\n";
+    listed += std::to_string(finding.Line) + ": [" + std::string(finding.Code) + "] " +
+              finding.Message + "\n";
   }
   return listed;
 }
@@ -97,56 +98,67 @@ class Machine {
   std::unique_ptr<FileHolder> holder_;
 };
 
+// A finding as a case expects it: its line, its code, words of its message.
+struct Expected {
+  std::size_t line;
+  const char* code;
+  std::string words;
+};
+
 TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
   const struct {
     const char* why;
     std::string script;  // lines joined by CR LF; %D% the folder, %N% no write
-    std::vector<std::pair<std::size_t, std::string>> findings;  // line, words of its message
-    bool newFolders = false;  // notes say ": created by the application"
+    std::vector<Expected> findings;
+    bool newFolders = false;  // the application's folders are DP181, info
   } cases[] = {
       {"a good script",
        "COP %D%\\exists.txt\t%D%\\new.txt\r\nCOP %D%\\exists.txt %D%\\free.txt\r\n"
        "RUN cmd /c exit\r\n",
        {}},
-      {"missing source", "COP %D%\\none.txt %D%\\free.txt", {{1, "is missing"}}},
-      {"folder source", "COP %D%\\sub %D%\\free.txt", {{1, "is a folder: the updater stops at \"Can't access source files\""}}},
-      {"folder target", "COP %D%\\exists.txt %D%\\sub", {{1, "is a folder"}}},
-      {"read-only target", "COP %D%\\exists.txt %D%\\ro.txt", {{1, "is read-only"}}},
-      {"target in use", "COP %D%\\exists.txt %D%\\held.txt", {{1, "is in use"}}},
+      {"missing source", "COP %D%\\none.txt %D%\\free.txt", {{1, "DP106", "is missing"}}},
+      {"folder source", "COP %D%\\sub %D%\\free.txt",
+       {{1, "DP107", "is a folder: the updater stops at \"Can't access source files\""}}},
+      {"folder target", "COP %D%\\exists.txt %D%\\sub", {{1, "DP108", "is a folder"}}},
+      {"read-only target", "COP %D%\\exists.txt %D%\\ro.txt", {{1, "DP109", "is read-only"}}},
+      {"target in use", "COP %D%\\exists.txt %D%\\held.txt", {{1, "DP110", "is in use"}}},
       {"target in a missing folder", "COP %D%\\exists.txt %D%\\none\\new.txt",
-       {{1, "the folder of target"}}},
-      {"with --new-folders, each missing folder once, a note",
+       {{1, "DP112", "the folder of target"}}},
+      {"with --new-folders, each missing folder once, told as info",
        "COP %D%\\exists.txt %D%\\none\\deep\\new.txt\r\nCOP %D%\\exists.txt %D%\\NONE\\b.txt\r\n"
        "COP %D%\\exists.txt %D%\\free.txt\r\nCOP %D%\\exists.txt %D%\\none/deep/c.txt",
-       {{1, "none\" is missing: created by the application"},
-        {1, "deep\" is missing: created by the application"}},
+       {{1, "DP181", "none\" is missing: created by the application"},
+        {1, "DP181", "deep\" is missing: created by the application"}},
        true},
       {"with --new-folders, a file where a folder must be",
        "COP %D%\\exists.txt %D%\\exists.txt\\x\\new.txt",
-       {{1, "exists.txt\" cannot be created by the application: a file of that name is there"},
-        {1, "the folder of target"}},
+       {{1, "DP119", "exists.txt\" cannot be created by the application: a file of that name is there"},
+        {1, "DP112", "the folder of target"}},
        true},
       {"target in a folder without write access", "COP %D%\\exists.txt\t%N%\\new.txt",
-       {{1, "cannot be created in"}}},
+       {{1, "DP113", "cannot be created in"}}},
       {"an existing target there passes", "COP %D%\\exists.txt\t%N%\\upd.txt", {}},
-      {"no separator", "COP%D%\\exists.txt", {{1, "COP without a source and a target"}}},
+      {"no separator", "COP%D%\\exists.txt", {{1, "DP104", "COP without a source and a target"}}},
       {"every problem at once, each with its line",
        "COP %D%\\none.txt %D%\\held.txt\r\nRUN %D%\\none.exe\r\nCOP %D%\\exists.txt %D%\\ro.txt",
-       {{1, "is missing"}, {1, "is in use"}, {2, "is not found"}, {3, "is read-only"}}},
+       {{1, "DP106", "is missing"},
+        {1, "DP110", "is in use"},
+        {2, "DP118", "is not found"},
+        {3, "DP109", "is read-only"}}},
       {"a program in the updater's folder, .exe appended", "RUN tool /x", {}},
       {"a program in a system folder", "RUN cmd.exe /c exit", {}},
       {"a full path, .exe appended", "RUN %D%\\bin\\tool /x", {}},
       {"an unquoted path with blanks, by the longer name", "RUN %D%\\My Tools\\tool.exe /x", {}},
       {"an unquoted path, first word missing", "RUN %D%\\My Tools\\none.exe /x",
-       {{1, "nor any longer name"}}},
+       {{1, "DP118", "nor any longer name"}}},
       {"a quoted program that does not exist", "RUN \"%D%\\My Tools\\none.exe\" /x",
-       {{1, "is not found"}}},
-      {"a program in the script's folder only", "RUN upd.txt", {{1, "is not found"}}},
+       {{1, "DP118", "is not found"}}},
+      {"a program in the script's folder only", "RUN upd.txt", {{1, "DP118", "is not found"}}},
       {"a command line too long", "RUN cmd /c rem " + std::string(250, 'x'),
-       {{1, "the updater starts none of 256 or more"}}},
-      {"an empty command line", "RUN ", {{1, "the command line is empty"}}},
+       {{1, "DP116", "the updater starts none of 256 or more"}}},
+      {"an empty command line", "RUN ", {{1, "DP117", "the command line is empty"}}},
       {"a command line after a blank", "RUN  cmd /c exit",
-       {{1, "starts with a space, before any program name"}}},
+       {{1, "DP117", "starts with a space, before any program name"}}},
   };
   for (const auto& c : cases) {
     const Machine machine;
@@ -157,12 +169,10 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
 
     EXPECT_EQ(findings.size(), c.findings.size()) << c.why << "\n" << Found(findings);
     for (std::size_t i = 0; i < findings.size() && i < c.findings.size(); ++i) {
-      EXPECT_EQ(findings[i].Line, c.findings[i].first) << c.why << "\n" << Found(findings);
-      EXPECT_NE(findings[i].Message.find(c.findings[i].second), std::string::npos)
+      EXPECT_EQ(findings[i].Line, c.findings[i].line) << c.why << "\n" << Found(findings);
+      EXPECT_EQ(findings[i].Code, c.findings[i].code) << c.why << "\n" << Found(findings);
+      EXPECT_NE(findings[i].Message.find(c.findings[i].words), std::string::npos)
           << c.why << "\n" << Found(findings);
-      EXPECT_EQ(findings[i].Note,
-                findings[i].Message.find(": created by the application") != std::string::npos)
-          << c.why << ": only the application's folders are notes\n" << Found(findings);
     }
     EXPECT_EQ(Listing(machine.Folder()), before) << c.why << ": something was changed";
     EXPECT_EQ(Listing(FixturePath(L"nowrite")), noWriteBefore) << c.why;
@@ -183,13 +193,14 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
     const char* why;
     std::wstring script;
     std::string words;
+    const char* code;
     bool (*deleteProbe)(const std::wstring&);
   } cases[] = {
       {"a folder without write access", FixturePath(L"nowrite\\upd.txt"),
-       "does not let the updater create its probe file", nullptr},
-      {"a read-only script", readOnlyScript, "the script is read-only", nullptr},
+       "does not let the updater create its probe file", "DP101", nullptr},
+      {"a read-only script", readOnlyScript, "the script is read-only", "DP103", nullptr},
       {"a folder where a file can be created but not deleted", script,
-       "\"Delete access to folder missing\"", undeletable},
+       "\"Delete access to folder missing\"", "DP102", undeletable},
   };
   for (const auto& c : cases) {
     const auto before = Listing(FolderOfPath(c.script));
@@ -198,6 +209,7 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
     const auto findings = PreflightScript({}, setup);
     ASSERT_EQ(findings.size(), 1u) << c.why << "\n" << Found(findings);
     EXPECT_EQ(findings[0].Line, 0u) << c.why;
+    EXPECT_EQ(findings[0].Code, c.code) << c.why;
     EXPECT_NE(findings[0].Message.find(c.words), std::string::npos) << c.why << "\n"
                                                                     << Found(findings);
     auto after = Listing(FolderOfPath(c.script));

@@ -2,6 +2,7 @@
 // and what the comparison built on it finds between two trees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -131,6 +132,48 @@ TEST(TreeWalker, ContentsAreComparedToTheEndOfBothFiles) {
   EXPECT_TRUE(readable);
   EXPECT_FALSE(SameContents(native("short"), native("absent"), readable));
   EXPECT_FALSE(readable);
+}
+
+}  // namespace
+
+namespace {
+
+// Every report of a walk, "done/total folder; " each.
+std::string Heard(const std::vector<std::string>& reports) {
+  std::string text;
+  for (const std::string& report : reports) text += report + "; ";
+  return text;
+}
+
+// Each file is told once, in order, with its folder, and folders alone are
+// not counted; the comparison knows its total, the copy does not.
+TEST(TreeWalker, ProgressTellsOfEachFileWithItsFolder) {
+  const ScratchFolder scratch("devidudi-walker");
+  const TreeSpec tree = {{"a.txt", {"a"}}, {"empty/", {}}, {"locale/de/b.txt", {"b"}},
+                         {"locale/de/c.txt", {"c"}}, {"locale/e.txt", {"e"}}};
+  const fs::path expected = MakeTree(scratch.Path() / "expected", tree);
+  const fs::path compared = MakeTree(scratch.Path() / "compared", tree);
+  std::vector<std::string> reports;
+  const TreeProgressReport listen = [&](const TreeProgress& progress) {
+    reports.push_back(std::to_string(progress.Done) + "/" + std::to_string(progress.Total) + " " +
+                      std::string(progress.Folder));
+  };
+
+  ASSERT_EQ(CompareTrees(compared, expected, listen).Error, "");
+  EXPECT_EQ(Heard(reports), "1/4 ; 2/4 locale/de; 3/4 locale/de; 4/4 locale; ");
+
+  // The copy goes in the system's order, and counts without a total.
+  reports.clear();
+  ASSERT_EQ(CopyTree(expected, scratch.Path() / "copy", listen), "");
+  std::vector<std::string> counts;
+  std::vector<std::string> folders;
+  for (const std::string& report : reports) {
+    counts.push_back(report.substr(0, report.find(' ')));
+    folders.push_back(report.substr(report.find(' ') + 1));
+  }
+  std::sort(folders.begin(), folders.end());
+  EXPECT_EQ(Heard(counts), "1/0; 2/0; 3/0; 4/0; ");
+  EXPECT_EQ(Heard(folders), "; locale; locale/de; locale/de; ");
 }
 
 }  // namespace

@@ -289,29 +289,34 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
     const char* why;
     std::string line;  // the script's second line; the first is good
     std::string finding;
+    const char* code;
+    std::size_t column;  // 5 the source, 20 the target after it; 0 the line
     bool newFolders = false;
   } cases[] = {
-      {"no separator", "COP C:\\Stage\\a.txt", "COP without a source and a target"},
-      {"missing source", "COP C:\\Stage\\b.txt C:\\App\\b.txt", "source \"C:\\Stage\\b.txt\" is missing"},
-      {"folder source", "COP C:\\Stage\\sub C:\\App\\b.txt", "is a folder: the updater stops at \"Can't access source files\""},
-      {"folder target", "COP C:\\Stage\\a.txt C:\\App\\lib", "target \"C:\\App\\lib\" is a folder"},
+      {"no separator", "COP C:\\Stage\\a.txt", "COP without a source and a target", "DV101", 0},
+      {"missing source", "COP C:\\Stage\\b.txt C:\\App\\b.txt", "source \"C:\\Stage\\b.txt\" is missing",
+       "DV107", 5},
+      {"folder source", "COP C:\\Stage\\sub C:\\App\\b.txt",
+       "is a folder: the updater stops at \"Can't access source files\"", "DV106", 5},
+      {"folder target", "COP C:\\Stage\\a.txt C:\\App\\lib", "target \"C:\\App\\lib\" is a folder", "DV108",
+       20},
       {"target in a missing folder", "COP C:\\Stage\\a.txt C:\\App\\new\\a.txt",
-       "the folder of target \"C:\\App\\new\\a.txt\" is missing"},
+       "the folder of target \"C:\\App\\new\\a.txt\" is missing", "DV109", 20},
       {"target below a file", "COP C:\\Stage\\a.txt C:\\App\\readme.txt\\a.txt",
-       "the folder of target"},
+       "the folder of target", "DV109", 20},
       {"target below a file, with --new-folders",
        "COP C:\\Stage\\a.txt C:\\App\\readme.txt\\sub\\a.txt",
        "the folder \"C:\\App\\readme.txt\" cannot be created before the update: a file of "
-       "that name is there", true},
+       "that name is there", "DV112", 0, true},
       {"a target in NEW, with --new-folders: no folder made there",
-       "COP C:\\Stage\\a.txt C:\\stage\\new\\a.txt", "lies below --source-root", true},
+       "COP C:\\Stage\\a.txt C:\\stage\\new\\a.txt", "lies below --source-root", "DV105", 20, true},
       {"outside both roots", "COP D:\\Stage\\a.txt C:\\App\\a.txt",
-       "\"D:\\Stage\\a.txt\" lies below neither"},
-      {"a root itself", "COP C:\\Stage\\a.txt C:\\App", "names the root folder itself"},
-      {"leaves the root", "COP C:\\Stage\\..\\a.txt C:\\App\\a.txt", "holds \"..\""},
-      {"a name Windows changes", "COP C:\\Stage\\a.txt. C:\\App\\a.txt", "whose last dot"},
+       "\"D:\\Stage\\a.txt\" lies below neither", "DV102", 5},
+      {"a root itself", "COP C:\\Stage\\a.txt C:\\App", "names the root folder itself", "DV104", 20},
+      {"leaves the root", "COP C:\\Stage\\..\\a.txt C:\\App\\a.txt", "holds \"..\"", "DV103", 5},
+      {"a name Windows changes", "COP C:\\Stage\\a.txt. C:\\App\\a.txt", "whose last dot", "DV103", 5},
       {"a target in NEW", "COP C:\\Stage\\a.txt C:\\stage\\sub\\a.txt",
-       "target \"C:\\stage\\sub\\a.txt\" lies below --source-root"},
+       "target \"C:\\stage\\sub\\a.txt\" lies below --source-root", "DV105", 20},
   };
   for (const auto& c : cases) {
     const VerifyFolders folders;
@@ -325,6 +330,8 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
     EXPECT_EQ(report.Findings[0].Line, 2u) << c.why;
     EXPECT_NE(report.Findings[0].Message.find(c.finding), std::string::npos)
         << c.why << ": " << report.Findings[0].Message;
+    EXPECT_EQ(report.Findings[0].Code, c.code) << c.why;
+    EXPECT_EQ(report.Findings[0].Column, c.column) << c.why;
     EXPECT_EQ(report.Runs.size(), 1u) << c.why << ": RUN lines are listed all the same";
     EXPECT_TRUE(report.Differences.empty()) << c.why << ": nothing applied, nothing compared";
     EXPECT_EQ(report.ExitCode(), 1) << c.why;

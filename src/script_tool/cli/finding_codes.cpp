@@ -1,0 +1,58 @@
+#include "script_tool/cli/finding_codes.h"
+
+namespace {
+
+namespace v = verify_code;
+namespace p = preflight_code;
+
+const std::vector<FindingCode> kCodes = {
+    {v::kCopyWithoutTarget, "verify", Severity::Error, "COP without a source and a target"},
+    {v::kBelowNeitherRoot, "verify", Severity::Error, "Path below neither root"},
+    {v::kUnmappableName, "verify", Severity::Error,
+     "Name that leaves the root or that Windows changes"},
+    {v::kNamesTheRoot, "verify", Severity::Error, "Path naming a root folder itself"},
+    {v::kTargetInNew, "verify", Severity::Error, "Target in the new version"},
+    {v::kSourceIsFolder, "verify", Severity::Error, "Source is a folder"},
+    {v::kSourceMissing, "verify", Severity::Error, "Source missing"},
+    {v::kTargetIsFolder, "verify", Severity::Error, "Target is a folder"},
+    {v::kTargetFolderMissing, "verify", Severity::Error, "Target's folder missing"},
+    {v::kTargetOutsideCopy, "verify", Severity::Error, "Target outside the installed folder"},
+    {v::kCopyFailed, "verify", Severity::Error, "Copy failed"},
+    {v::kFolderNotCreated, "verify", Severity::Error, "Folder the application cannot create"},
+    {v::kRunNotStarted, "verify", Severity::Info, "RUN not started"},
+    {p::kFolderNotWritable, "preflight", Severity::Error, "Script's folder not writable"},
+    {p::kFolderNotDeletable, "preflight", Severity::Error,
+     "Script's folder lets a file be created but not deleted"},
+    {p::kScriptReadOnly, "preflight", Severity::Error, "Script read-only"},
+    {p::kCopyWithoutTarget, "preflight", Severity::Error, "COP without a source and a target"},
+    {p::kPathWithNul, "preflight", Severity::Error, "Path holding a NUL byte"},
+    {p::kSourceMissing, "preflight", Severity::Error, "Source missing"},
+    {p::kSourceIsFolder, "preflight", Severity::Error, "Source is a folder"},
+    {p::kTargetIsFolder, "preflight", Severity::Error, "Target is a folder"},
+    {p::kTargetReadOnly, "preflight", Severity::Error, "Target read-only"},
+    {p::kTargetInUse, "preflight", Severity::Error, "Target in use"},
+    {p::kTargetNotWritable, "preflight", Severity::Error, "Target cannot be opened for writing"},
+    {p::kTargetFolderMissing, "preflight", Severity::Error, "Target's folder missing"},
+    {p::kTargetCannotBeCreated, "preflight", Severity::Error, "Target cannot be created"},
+    {p::kProbeLeftBehind, "preflight", Severity::Error,
+     "Target's folder lets a file be created but not deleted"},
+    {p::kRunWithNul, "preflight", Severity::Error, "RUN holding a NUL byte"},
+    {p::kRunTooLong, "preflight", Severity::Error, "RUN of 256 characters or more"},
+    {p::kRunWithoutProgram, "preflight", Severity::Error, "RUN without a program name"},
+    {p::kRunProgramNotFound, "preflight", Severity::Error, "RUN program not found"},
+    {p::kFolderBlockedByFile, "preflight", Severity::Error,
+     "Folder the application cannot create"},
+    {p::kFolderCreatedByApplication, "preflight", Severity::Info,
+     "Folder created by the application"},
+};
+
+}  // namespace
+
+const std::vector<FindingCode>& ToolFindingCodes() { return kCodes; }
+
+const FindingCode* FindToolFindingCode(std::string_view code) {
+  for (const FindingCode& entry : kCodes) {
+    if (entry.Code == code) return &entry;
+  }
+  return nullptr;
+}

@@ -1,0 +1,54 @@
+// verify's and preflight's codes, read against their rules-page sections and
+// the numbering every code keeps once released.
+#include "script_tool/cli/finding_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+namespace {
+
+// The code's number decides its severity, its letters its tool, and no code
+// is given twice (nor one of lint's).
+TEST(ToolFindingCodes, AreNumberedByToolAndSeverity) {
+  std::set<std::string_view> seen;
+  for (const FindingCode& entry : ToolFindingCodes()) {
+    const std::string code(entry.Code);
+    ASSERT_EQ(code.size(), 5u) << code;
+    EXPECT_TRUE(seen.insert(entry.Code).second) << code << " is given twice";
+    EXPECT_EQ(FindLintRule(entry.Code), nullptr) << code << " is lint's";
+    EXPECT_EQ(code.substr(0, 2), entry.Tool == "verify" ? "DV" : "DP") << code;
+    const int number = std::stoi(code.substr(2));
+    const Severity bySeverity = number % 100 <= 39   ? Severity::Error
+                                : number % 100 <= 79 ? Severity::Warning
+                                                     : Severity::Info;
+    EXPECT_EQ(entry.Level, bySeverity) << code;
+    EXPECT_EQ(FindToolFindingCode(entry.Code), &entry) << code;
+  }
+  EXPECT_EQ(FindToolFindingCode("DV999"), nullptr);
+}
+
+// A section per code, with its title, its tool and its severity, as lint's
+// rules have.
+TEST(ToolFindingCodes, EachCodeHasASectionInTheRulesPage) {
+  std::ifstream page(DEVIDUDI_SOURCE_DIR "/docs/lint-rules.md");
+  ASSERT_TRUE(page) << "docs/lint-rules.md not found";
+  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  for (const FindingCode& entry : ToolFindingCodes()) {
+    const std::string heading = "## " + std::string(entry.Code) + ": " + std::string(entry.Title);
+    const std::size_t at = text.find(heading + "\n");
+    ASSERT_NE(at, std::string::npos) << "no section \"" << heading << "\"";
+    const std::size_t next = text.find("\n## ", at + 1);
+    const std::string section = text.substr(at, next == std::string::npos ? next : next - at);
+    EXPECT_NE(section.find("Reported by: " + std::string(entry.Tool)), std::string::npos)
+        << entry.Code;
+    EXPECT_NE(section.find("Severity: " + std::string(SeverityName(entry.Level))),
+              std::string::npos)
+        << entry.Code;
+  }
+}
+
+}  // namespace
