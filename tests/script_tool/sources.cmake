@@ -5,7 +5,7 @@ set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/script_reader/text_mode_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_reader/script_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/make/make_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/make/exclude_glob_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tree_walker/exclude_glob_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/verify/verify_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_reader/run_program_test.cpp

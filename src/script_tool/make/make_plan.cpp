@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <set>
 
-#include "script_tool/make/exclude_glob.h"
+#include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/make/make_self_check.h"
 #include "script_tool/tree_walker/folder_tree.h"
 #include "names/text_conversions.h"
@@ -195,39 +195,6 @@ class Comparison {
   std::size_t newFilesDone_ = 0;
 };
 
-// Whether entry lies below the folder: keys end each name with a NUL, so an
-// entry below a folder starts with the folder's key.
-bool IsBelow(const TreeEntry& entry, const TreeEntry& folder) {
-  return entry.Key.size() > folder.Key.size() &&
-         entry.Key.compare(0, folder.Key.size(), folder.Key) == 0;
-}
-
-// The tree without the entries the patterns leave out; each file left out
-// is counted once, in OLD or NEW or both. A folder that held something and
-// holds nothing once the patterns have taken their part ("debug" of
-// "**/*.pdb") goes too: it is the left-out files' folder, not an empty one
-// of the release.
-FolderTree WithoutExcluded(const FolderTree& tree, const std::vector<std::wstring>& patterns,
-                           std::set<std::wstring>& excludedFiles) {
-  if (patterns.empty()) return tree;
-  FolderTree kept;
-  kept.Error = tree.Error;
-  // Backwards, so that what lies below a folder is settled before it.
-  for (std::size_t i = tree.Entries.size(); i-- > 0;) {
-    const TreeEntry& entry = tree.Entries[i];
-    if (PathExcluded(patterns, entry.Relative)) {
-      if (entry.Kind == EntryKind::File) excludedFiles.insert(entry.Key);
-      continue;
-    }
-    const bool heldSomething = i + 1 < tree.Entries.size() && IsBelow(tree.Entries[i + 1], entry);
-    const bool holdsSomething = !kept.Entries.empty() && IsBelow(kept.Entries.back(), entry);
-    if (entry.Kind == EntryKind::Folder && heldSomething && !holdsSomething) continue;
-    kept.Entries.push_back(entry);
-  }
-  std::reverse(kept.Entries.begin(), kept.Entries.end());
-  return kept;
-}
-
 }  // namespace
 
 MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& progress) {
@@ -248,8 +215,8 @@ MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& pro
     if (entry.Kind == EntryKind::File) written.NewFiles.insert(FoldWideName(entry.Relative));
   }
   std::set<std::wstring> excludedFiles;
-  const FolderTree oldKept = WithoutExcluded(oldTree, request.Excludes, excludedFiles);
-  const FolderTree newKept = WithoutExcluded(newTree, request.Excludes, excludedFiles);
+  const FolderTree oldKept = WithoutExcluded(oldTree, request.Excludes, &excludedFiles);
+  const FolderTree newKept = WithoutExcluded(newTree, request.Excludes, &excludedFiles);
   outcome.Excluded = excludedFiles.size();
   Comparison comparison(request, outcome, progress);
   comparison.Run(oldKept, newKept);

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/tree_walker/folder_tree.h"
 
 #ifdef _WIN32
@@ -52,10 +53,11 @@ const char* KindWord(TreeDifference::Kind kind) {
 }
 
 TreeComparison CompareTrees(const fs::path& compared, const fs::path& expected,
-                            const TreeProgressReport& report) {
+                            const TreeProgressReport& report,
+                            const std::vector<std::wstring>& excludes) {
   TreeComparison result;
-  const FolderTree haveTree = ReadFolderTree(compared);
-  const FolderTree wantTree = ReadFolderTree(expected);
+  const FolderTree haveTree = WithoutExcluded(ReadFolderTree(compared), excludes);
+  const FolderTree wantTree = WithoutExcluded(ReadFolderTree(expected), excludes);
   result.Error = WhyUnreadable(compared, haveTree);
   if (result.Error.empty()) result.Error = WhyUnreadable(expected, wantTree);
   if (!result.Error.empty()) return result;

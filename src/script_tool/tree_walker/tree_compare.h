@@ -39,9 +39,12 @@ struct TreeComparison {
   std::string Error;
 };
 // report, when given, hears of each file compared, of all of expected's.
+// A path the patterns leave out (exclude_glob.h) is not compared, in either
+// tree.
 TreeComparison CompareTrees(const std::filesystem::path& compared,
                             const std::filesystem::path& expected,
-                            const TreeProgressReport& report = {});
+                            const TreeProgressReport& report = {},
+                            const std::vector<std::wstring>& excludes = {});
 
 // Copies a tree into a folder that does not exist yet, each file with its
 // last-write time. Returns empty text, or what could not be copied. report,

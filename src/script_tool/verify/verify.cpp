@@ -29,6 +29,7 @@ struct VerifyOptions {
   bool Times = false;
   bool NewFolders = false;
   bool Quiet = false;
+  std::vector<std::string> Excludes;
 };
 
 constexpr const char* kKeptWithOldTimeWord = "kept-with-old-time";
@@ -152,9 +153,17 @@ int RunVerify(const VerifyOptions& options) {
     std::cerr << options.Script << ": " << input.Error << '\n';
     return kExitUnreadable;
   }
-  const VerifySetup setup{std::filesystem::u8path(options.Old),
+  VerifySetup setup{std::filesystem::u8path(options.Old),
                           std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
-                          options.Times, options.NewFolders};
+                          options.Times, options.NewFolders, {}};
+  for (const std::string& pattern : options.Excludes) {
+    const std::optional<std::wstring> wide = Utf8ToWide(pattern);
+    if (!wide) {
+      std::cerr << "verify: --exclude: it is not UTF-8\n";
+      return kExitUsage;
+    }
+    setup.Excludes.push_back(*wide);
+  }
   const StandardErrorProgress shown = StandardErrorProgressSettings(options.Quiet);
   ProgressLine progressLine(std::cerr, shown.Shown, shown.Columns);
   const VerifyReport report =
@@ -214,6 +223,12 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
                     "first create in the copy the missing folders above COP targets, as the "
                     "application does with CreateTargetFolders before it starts the updater "
                     "(listed as created-folder)");
+  command
+      ->add_option("--exclude", options->Excludes,
+                   "leave out of the comparison the paths make --exclude left out, with the "
+                   "same GLOB ('**/*.pdb'); repeat for more")
+      ->type_name("GLOB")
+      ->allow_extra_args(false);
   command->add_option("--format", options->Format, "text (default) or json")
       ->check(CLI::IsMember({"text", "json"}));
   command->add_flag("-q,--quiet", options->Quiet,

@@ -321,7 +321,7 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   replay.Apply(report);
   if (!report.Findings.empty()) return report;
 
-  TreeComparison comparison = CompareTrees(copy, setup.New, during(VerifyStep::Comparing));
+  TreeComparison comparison = CompareTrees(copy, setup.New, during(VerifyStep::Comparing), setup.Excludes);
   report.Error = std::move(comparison.Error);
   report.FilesCompared = comparison.FilesCompared;
   using Kind = TreeDifference::Kind;

@@ -30,6 +30,9 @@ struct VerifySetup {
   // Only those: a folder of NEW that no target needs (an empty one) stays
   // missing from the result, as it will from the installed folder.
   bool NewFolders = false;
+  // Paths make --exclude left out (exclude_glob.h): not compared, in NEW or
+  // the result.
+  std::vector<std::wstring> Excludes = {};
 };
 
 struct ListedRun {

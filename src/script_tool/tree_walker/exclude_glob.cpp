@@ -1,5 +1,6 @@
-#include "script_tool/make/exclude_glob.h"
+#include "script_tool/tree_walker/exclude_glob.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -80,4 +81,38 @@ bool PathExcluded(const std::vector<std::wstring>& patterns, std::wstring_view r
     }
     if (end == std::wstring_view::npos) return false;
   }
+}
+
+namespace {
+
+// Whether entry lies below the folder: keys end each name with a NUL, so an
+// entry below a folder starts with the folder's key.
+bool IsBelow(const TreeEntry& entry, const TreeEntry& folder) {
+  return entry.Key.size() > folder.Key.size() &&
+         entry.Key.compare(0, folder.Key.size(), folder.Key) == 0;
+}
+
+}  // namespace
+
+FolderTree WithoutExcluded(const FolderTree& tree, const std::vector<std::wstring>& patterns,
+                           std::set<std::wstring>* excludedFiles) {
+  if (patterns.empty()) return tree;
+  FolderTree kept;
+  kept.Error = tree.Error;
+  // Backwards, so that what lies below a folder is settled before it.
+  for (std::size_t i = tree.Entries.size(); i-- > 0;) {
+    const TreeEntry& entry = tree.Entries[i];
+    if (PathExcluded(patterns, entry.Relative)) {
+      if (excludedFiles != nullptr && entry.Kind == EntryKind::File) {
+        excludedFiles->insert(entry.Key);
+      }
+      continue;
+    }
+    const bool heldSomething = i + 1 < tree.Entries.size() && IsBelow(tree.Entries[i + 1], entry);
+    const bool holdsSomething = !kept.Entries.empty() && IsBelow(kept.Entries.back(), entry);
+    if (entry.Kind == EntryKind::Folder && heldSomething && !holdsSomething) continue;
+    kept.Entries.push_back(entry);
+  }
+  std::reverse(kept.Entries.begin(), kept.Entries.end());
+  return kept;
 }

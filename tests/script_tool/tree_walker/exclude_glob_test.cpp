@@ -1,5 +1,5 @@
 // make --exclude's patterns against relative paths, as Windows compares names.
-#include "script_tool/make/exclude_glob.h"
+#include "script_tool/tree_walker/exclude_glob.h"
 
 #include <gtest/gtest.h>
 
