@@ -13,6 +13,7 @@
 #include "script_tool/cli/progress_line.h"
 #include "script_tool/make/make_json.h"
 #include "script_tool/make/make_plan.h"
+#include "script_tool/tree_walker/exclude_glob.h"
 #include "names/text_conversions.h"
 #include "script_tool/cli/subcommands.h"
 #include "updater_client/updater_client.h"
@@ -158,14 +159,13 @@ int RunMake(const MakeOptions& options) {
     request.Runs.push_back(Utf8ToWide(run).value_or(std::wstring(1, L'\xFFFD')));
   }
 
-  for (const std::string& pattern : options.excludes) {
-    const std::optional<std::wstring> wide = Utf8ToWide(pattern);
-    if (!wide) {
-      std::cerr << "devidudi-script make: --exclude: it is not UTF-8\n";
-      return kExitUsage;
-    }
-    request.Excludes.push_back(*wide);
+  const std::optional<std::vector<std::wstring>> excludes =
+      ExcludePatternsFromUtf8(options.excludes);
+  if (!excludes) {
+    std::cerr << "devidudi-script make: --exclude: it is not UTF-8\n";
+    return kExitUsage;
   }
+  request.Excludes = *excludes;
 
   const StandardErrorProgress shown = StandardErrorProgressSettings(options.quiet);
   ProgressLine progressLine(std::cerr, shown.Shown, shown.Columns);

@@ -168,14 +168,7 @@ class Preflight {
   // creating there, as it stops CreateTargetFolders: that is a problem, and
   // the folders after it are not taken as created.
   void FindFoldersTheApplicationCreates(const std::vector<ScriptLine>& lines) {
-    std::vector<std::string_view> targets;
-    std::vector<std::size_t> numbers;
-    for (const ScriptLine& line : lines) {
-      const FileCommand& command = line.Command;
-      if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
-      targets.push_back(command.Arguments[1]);
-      numbers.push_back(line.Number);
-    }
+    const CopyTargets copies = CopyTargetsOf(lines);
     // A name with a NUL byte is a finding of its own line: taken as there.
     const auto isFolder = [](const std::string& folder) {
       const std::optional<std::wstring> path = WidenForSystem(folder);
@@ -184,9 +177,9 @@ class Preflight {
       return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     };
     for (const devidudi::NeededFolder& needed :
-         devidudi::MissingTargetFolders(targets, isFolder)) {
+         devidudi::MissingTargetFolders(copies.Targets, isFolder)) {
       const std::wstring path = FullPath(WidenText(needed.Path));
-      const std::size_t line = numbers[needed.Target];
+      const std::size_t line = copies.Lines[needed.Target];
       if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         earlyFindings_.emplace(
             line, LineFinding{line,

@@ -96,3 +96,14 @@ std::size_t ArgumentColumn(const ScriptLine& line, std::size_t argument) {
   }
   return line.ColumnOffset + index + 1;
 }
+
+CopyTargets CopyTargetsOf(const std::vector<ScriptLine>& lines) {
+  CopyTargets copies;
+  for (const ScriptLine& line : lines) {
+    const FileCommand& command = line.Command;
+    if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
+    copies.Targets.push_back(command.Arguments[1]);
+    copies.Lines.push_back(line.Number);
+  }
+  return copies;
+}

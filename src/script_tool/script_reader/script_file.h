@@ -61,6 +61,15 @@ struct ScriptLine {
 // Every line the updater will read, in order, each with its command.
 std::vector<ScriptLine> ParseScriptLines(std::string_view fileBytes);
 
+// The targets of the COP lines that have a source and a target, in order,
+// each with its line's number: what the folders an application creates
+// before the update are found from (updater_client/target_folders.h).
+struct CopyTargets {
+  std::vector<std::string_view> Targets;  // views into the lines' commands
+  std::vector<std::size_t> Lines;
+};
+CopyTargets CopyTargetsOf(const std::vector<ScriptLine>& lines);
+
 // The column (in bytes from 1) where a line's argument starts: 0 the source
 // of a COP or the command line of a RUN, 1 the target of a COP. 0 for an
 // argument the line does not have.

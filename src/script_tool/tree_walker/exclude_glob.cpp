@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "names/text_conversions.h"
 #include "names/windows_names.h"
 
 namespace {
@@ -115,4 +116,15 @@ FolderTree WithoutExcluded(const FolderTree& tree, const std::vector<std::wstrin
   }
   std::reverse(kept.Entries.begin(), kept.Entries.end());
   return kept;
+}
+
+std::optional<std::vector<std::wstring>> ExcludePatternsFromUtf8(
+    const std::vector<std::string>& patterns) {
+  std::vector<std::wstring> wide;
+  for (const std::string& pattern : patterns) {
+    std::optional<std::wstring> converted = Utf8ToWide(pattern);
+    if (!converted) return std::nullopt;
+    wide.push_back(std::move(*converted));
+  }
+  return wide;
 }

@@ -6,6 +6,7 @@
 // "**/*.pdb" is every .pdb, "config/user.ini" one file, "logs" or "logs/**"
 // a folder and all it holds.
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -16,6 +17,11 @@
 // Whether the pattern matches the whole relative path (names between "\" or
 // "/"). Neither holds a "." or ".." name.
 bool ExcludeGlobMatches(std::wstring_view pattern, std::wstring_view relative);
+
+// The patterns as given on the command line (UTF-8), wide; nothing when one
+// is not UTF-8.
+std::optional<std::vector<std::wstring>> ExcludePatternsFromUtf8(
+    const std::vector<std::string>& patterns);
 
 // Whether make leaves the entry at relative out: a pattern matches its path
 // or the path of a folder above it.

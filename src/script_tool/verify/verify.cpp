@@ -12,6 +12,7 @@
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/cli/finding_codes.h"
 #include "script_tool/cli/progress_line.h"
+#include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/tree_walker/file_write_time.h"
 #include "script_tool/cli/subcommands.h"
 #include "script_tool/verify/verify_replay.h"
@@ -153,17 +154,15 @@ int RunVerify(const VerifyOptions& options) {
     std::cerr << options.Script << ": " << input.Error << '\n';
     return kExitUnreadable;
   }
-  VerifySetup setup{std::filesystem::u8path(options.Old),
-                          std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
-                          options.Times, options.NewFolders, {}};
-  for (const std::string& pattern : options.Excludes) {
-    const std::optional<std::wstring> wide = Utf8ToWide(pattern);
-    if (!wide) {
-      std::cerr << "verify: --exclude: it is not UTF-8\n";
-      return kExitUsage;
-    }
-    setup.Excludes.push_back(*wide);
+  const std::optional<std::vector<std::wstring>> excludes =
+      ExcludePatternsFromUtf8(options.Excludes);
+  if (!excludes) {
+    std::cerr << "verify: --exclude: it is not UTF-8\n";
+    return kExitUsage;
   }
+  const VerifySetup setup{std::filesystem::u8path(options.Old),
+                          std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
+                          options.Times, options.NewFolders, *excludes};
   const StandardErrorProgress shown = StandardErrorProgressSettings(options.Quiet);
   ProgressLine progressLine(std::cerr, shown.Shown, shown.Columns);
   const VerifyReport report =

@@ -187,21 +187,14 @@ class Replay {
   // line copying there is a finding of Plan's. A failure ends the creating,
   // as it ends CreateTargetFolders.
   void CreateTargetFolders(const std::vector<ScriptLine>& lines, VerifyReport& report) {
-    std::vector<std::string_view> targets;
-    std::vector<std::size_t> numbers;
-    for (const ScriptLine& line : lines) {
-      const FileCommand& command = line.Command;
-      if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
-      targets.push_back(command.Arguments[1]);
-      numbers.push_back(line.Number);
-    }
+    const CopyTargets copies = CopyTargetsOf(lines);
     const auto isFolder = [this](const std::string& folder) {
       const MappedPath mapped = MapScriptPath(folder, roots_);
       if (!mapped.Problem.empty() || mapped.Root != Tree::Copy) return true;
       return Resolve(mapped).What == FolderNames::State::Folder;
     };
     for (const devidudi::NeededFolder& needed :
-         devidudi::MissingTargetFolders(targets, isFolder)) {
+         devidudi::MissingTargetFolders(copies.Targets, isFolder)) {
       const MappedPath mapped = MapScriptPath(needed.Path, roots_);
       const FolderNames::Resolved folder = Resolve(mapped);
       std::error_code error;
@@ -214,7 +207,7 @@ class Replay {
         failed = error ? error.message() : "it could not be made";
       }
       if (!failed.empty()) {
-        folderFailureLine_ = numbers[needed.Target];
+        folderFailureLine_ = copies.Lines[needed.Target];
         report.Findings.push_back({folderFailureLine_,
                                    "the folder " + Quoted(needed.Path) +
                                        " cannot be created before the update: " + failed,
