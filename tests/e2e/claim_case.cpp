@@ -60,7 +60,7 @@ bool IsRowsFinding(const ClaimRow& row, const nlohmann::json& finding) {
 // What lint or preflight said of the script, checked against the row.
 std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wstring& script) {
   const ToolkitRun run = RunToolkit(
-      c.folder, (row.preflight ? L"preflight --format json " : L"lint --format json ") +
+      c.folder, std::wstring(row.preflight ? L"preflight --format json " : L"lint --format json ") +
                     (row.newFolders ? L"--new-folders " : L"") + Quoted(script));
   nlohmann::json out;
   try {
@@ -73,7 +73,7 @@ std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wst
   for (const nlohmann::json& finding : findings) {
     if (!IsRowsFinding(row, finding)) continue;
     // An info finding is told, not a problem: it leaves the exit code 0.
-    const int exitCode = row.severity == "info" ? 0 : 1;
+    const DWORD exitCode = row.severity == "info" ? 0 : 1;
     if (row.preflight) {
       return run.exitCode == exitCode ? ""
                                       : "preflight's exit code is not " + std::to_string(exitCode);
