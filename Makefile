@@ -111,10 +111,11 @@ ifeq ($(shell id -u),0)
 	@mkdir -p $(STAGE_ROOT) && chmod 755 $(STAGE_ROOT)
 	@install -d -o $(TEST_USER) -g $(TEST_USER) $(STAGE_DIR)
 	@echo "staging the sources in $(STAGE_DIR) for $(TEST_USER)"
-	@runuser -u $(TEST_USER) -- rm -rf $(STAGE_DIR)/src
-	@runuser -u $(TEST_USER) -- mkdir $(STAGE_DIR)/src
+	@# Only what changed is written anew, with the time of now (see the tool).
+	@install -o $(TEST_USER) -g $(TEST_USER) -m 755 tools/stage-sources $(STAGE_DIR)/stage-sources
+	@runuser -u $(TEST_USER) -- mkdir -p $(STAGE_DIR)/src
 	@tar -C '$(CURDIR)' --exclude=./$(BUILD_DIR) --exclude=./.git -cf - . | \
-	  runuser -u $(TEST_USER) -- tar -C $(STAGE_DIR)/src -xf -
+	  runuser -u $(TEST_USER) -- $(STAGE_DIR)/stage-sources $(STAGE_DIR)/src
 	@runuser -u $(TEST_USER) -- mkdir -p $(STAGE_DIR)/build $(SMALL_FS)
 	@runuser -u $(TEST_USER) -- ln -sfn $(STAGE_DIR)/build $(STAGE_DIR)/src/$(BUILD_DIR)
 	@# A 1 MiB file system on which a copy runs out of space; the test that
