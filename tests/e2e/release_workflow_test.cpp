@@ -181,7 +181,7 @@ TEST(ReleaseWorkflow, NewFoldersAreCreatedByTheApplicationBeforeTheUpdate) {
   EXPECT_EQ(RunTool(release.folder, preflight).exitCode, 1u) << "without the flag";
   const ToolRun preflighted = RunTool(release.folder, preflight + L" --new-folders");
   EXPECT_EQ(preflighted.exitCode, 0u) << preflighted.output;
-  EXPECT_NE(preflighted.output.find("note: the folder"), std::string::npos)
+  EXPECT_NE(preflighted.output.find(": info: the folder"), std::string::npos)
       << preflighted.output;
 
   // The application's part.
