@@ -70,6 +70,9 @@ def lay_out(count):
         if i in changed:
             data = f'{relative} version 2.0\n'.encode() * (1 + i % 7)
         write(new / relative, data, NEW_TIME if (i in changed or i in same_bytes) else OLD_TIME)
+    # The program the script starts at the end: rebuilt, as every release.
+    write(old / 'bin' / 'PexaMenu.exe', b'MZ PexaMenu 1.0', OLD_TIME)
+    write(new / 'bin' / 'PexaMenu.exe', b'MZ PexaMenu 2.0', NEW_TIME)
     for relative in NEW_FOLDER_FILES:
         write(new / relative, f'{relative} new in 2.0\n'.encode(), NEW_TIME)
     installed = WORK / 'Program Files' / 'PexaMenu'
@@ -130,7 +133,7 @@ def main():
     made, _ = step('make --new-folders', [str(TOOL), 'make', '--new-folders', *folders, *roots,
                                           *run_line, '--quiet', '-o', str(script)])
     print('  ' + '\n  '.join(line for line in made.stderr.splitlines()
-                             if line.startswith('cd') or line.startswith('make')))
+                             if line.startswith(('cd', 'make')) or ': warning: ' in line))
     step('lint', [str(TOOL), 'lint', str(script)])
     step('verify --new-folders', [str(TOOL), 'verify', '--new-folders', *folders, *roots,
                                   '--quiet', str(script)])
