@@ -27,9 +27,9 @@ struct Outcome {
   std::string Output;
 };
 
-// Runs the program with these arguments; standard error goes to the test's
-// own.
-Outcome RunTool(const std::string& arguments) {
+// Runs the program with these arguments once; standard error goes to the
+// test's own.
+Outcome RunToolOnce(const std::string& arguments) {
 #ifdef _WIN32
   // The program lies beside the test program. Its path holds no blank, so
   // it goes unquoted: cmd.exe would strip the first quotation mark.
@@ -58,6 +58,16 @@ Outcome RunTool(const std::string& arguments) {
   const int status = pclose(pipe);
   outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+  return outcome;
+}
+
+// The program's exit codes are 0 to 3 (a crash gives an NTSTATUS); -1 with
+// nothing read means the command processor itself did not run. Seen once
+// under Wine, with a fresh prefix and other test programs starting
+// updaters beside this one: that is tried again, once.
+Outcome RunTool(const std::string& arguments) {
+  Outcome outcome = RunToolOnce(arguments);
+  if (outcome.ExitCode == -1 && outcome.Output.empty()) outcome = RunToolOnce(arguments);
   return outcome;
 }
 
