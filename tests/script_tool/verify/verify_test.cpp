@@ -9,6 +9,7 @@
 #include <cctype>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -352,12 +353,24 @@ std::map<std::string, std::pair<std::string, fs::file_time_type>> Snapshot(const
   return files;
 }
 
-std::size_t ScratchFoldersLeft() {
-  std::size_t count = 0;
+// verify's scratch folders in the shared temporary folder. Other test
+// programs running verify at the same time make and remove their own there.
+std::set<std::string> ScratchFolders() {
+  std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
-    count += entry.path().filename().u8string().rfind("devidudi-verify-", 0) == 0;
+    const std::string name = entry.path().filename().u8string();
+    if (name.rfind("devidudi-verify-", 0) == 0) names.insert(name);
   }
-  return count;
+  return names;
+}
+
+// The scratch folders there now that were not there before.
+std::string NewScratchFolders(const std::set<std::string>& before) {
+  std::string left;
+  for (const std::string& name : ScratchFolders()) {
+    if (before.count(name) == 0) left += name + " ";
+  }
+  return left;
 }
 
 TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
@@ -394,7 +407,7 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
     const auto before = Snapshot(old);
     const auto newBefore = Snapshot(newTree);
     const auto besideBefore = Snapshot(folders.Root());
-    const std::size_t scratchBefore = ScratchFoldersLeft();
+    const std::set<std::string> scratchBefore = ScratchFolders();
     const VerifyReport report =
         VerifyScript(ParseScriptLines(Script(c.script)), {old, newTree, "C:\\new", "C:\\app"});
     if (c.differences.empty()) {
@@ -405,7 +418,7 @@ TEST(VerifyScript, ChangesNothingButItsOwnCopyAndRemovesIt) {
     EXPECT_EQ(Snapshot(old), before) << c.why;
     EXPECT_EQ(Snapshot(newTree), newBefore) << c.why;
     EXPECT_EQ(Snapshot(folders.Root()), besideBefore) << c.why << ": beside the trees";
-    EXPECT_EQ(ScratchFoldersLeft(), scratchBefore) << c.why;
+    EXPECT_EQ(NewScratchFolders(scratchBefore), "") << c.why << ": verify's copy left behind";
     fs::permissions(old / "readme.txt", fs::perms::owner_write, fs::perm_options::add);
   }
 }
