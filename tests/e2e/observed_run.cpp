@@ -29,7 +29,10 @@ ObservedRun ObserveUpdater(const Launch& launch, const std::wstring& scriptPath)
   ObservedRun run;
   UpdaterProcess updater(launch, CallMatch{"DeleteFileW", 0, scriptPath});
   run.started = updater.Started();
-  if (!run.started) return run;
+  if (!run.started) {
+    run.startError = updater.StartError();
+    return run;
+  }
   bool held = false;
   for (DWORD waited = 0; waited < kRunWaitMs; waited += kPollMs) {
     if (!held && updater.WaitUntilHeld(0)) {
@@ -51,7 +54,9 @@ ObservedRun ObserveUpdater(const Launch& launch, const std::wstring& scriptPath)
 }
 
 std::string Describe(const ObservedRun& run) {
-  std::string text = "updater: started " + std::to_string(run.started) + ", exit " +
+  std::string text = "updater: started " + std::to_string(run.started) +
+                     (run.started ? "" : " (error " + std::to_string(run.startError) + ")") +
+                     ", exit " +
                      std::to_string(run.exitCode) + (run.crashed ? ", CRASHED" : "");
   for (std::size_t i = 0; i < run.messages.size(); ++i) {
     text += "\n  box \"" + Utf8(run.messages[i].caption) + "\": \"" + Utf8(run.messages[i].text) +

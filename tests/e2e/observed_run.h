@@ -15,6 +15,7 @@
 
 struct ObservedRun {
   bool started = false;
+  DWORD startError = 0;  // why it did not start
   bool crashed = false;
   DWORD exitCode = STILL_ACTIVE;
   std::vector<ShownMessage> messages;

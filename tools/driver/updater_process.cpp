@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr DWORD kStartWaitMs = 30000;
+constexpr DWORD kStartRetryMs = 1000;
 constexpr DWORD kTrapFlag = 0x100;
 constexpr BYTE kInt3 = 0xCC;
 
@@ -70,16 +70,23 @@ UpdaterProcess::UpdaterProcess(const Launch& launch, const CallMatch& hold,
       startup.wShowWindow = *showCommand;
     }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                        DEBUG_ONLY_THIS_PROCESS, nullptr,
-                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
-                        &info)) {
-      return false;
+    auto create = [&] {
+      return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                            DEBUG_ONLY_THIS_PROCESS, nullptr,
+                            currentDirectory.empty() ? nullptr : currentDirectory.c_str(),
+                            &startup, &info);
+    };
+    // Under Wine, with a dozen debugged programs starting at once on a busy
+    // machine, a start has been seen to fail once and work when tried again.
+    if (!create()) {
+      Sleep(kStartRetryMs);
+      if (!create()) return false;
     }
     started = Debuggee{info.hProcess, info.hThread, info.dwProcessId, info.dwThreadId};
     return true;
   });
-  WaitForSingleObject(startAttempted_, kStartWaitMs);
+  // A start attempt always ends; on a busy machine it may take long.
+  WaitForSingleObject(startAttempted_, INFINITE);
 }
 
 UpdaterProcess::UpdaterProcess(const LaunchThroughLibrary& launch, const CallMatch& hold,
@@ -90,13 +97,17 @@ UpdaterProcess::UpdaterProcess(const LaunchThroughLibrary& launch, const CallMat
   debugger_ = std::thread(&UpdaterProcess::DebugLoop, this, [scriptPath](Debuggee& started) {
     devidudi::LaunchResult launched =
         devidudi::LaunchUpdater(ProgramPath(), scriptPath, DEBUG_ONLY_THIS_PROCESS);
-    if (!launched.Process.IsValid()) return false;
+    if (!launched.Process.IsValid()) {
+      SetLastError(launched.Error);
+      return false;
+    }
     // The launcher closed its handle to the main thread; the debug loop
     // takes the one its first debug event brings.
     started = Debuggee{launched.Process.Release(), nullptr, launched.ProcessId, 0};
     return true;
   });
-  WaitForSingleObject(startAttempted_, kStartWaitMs);
+  // A start attempt always ends; on a busy machine it may take long.
+  WaitForSingleObject(startAttempted_, INFINITE);
 }
 
 UpdaterProcess::~UpdaterProcess() {
@@ -227,6 +238,7 @@ void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoi
 void UpdaterProcess::DebugLoop(Starter start) {
   Debuggee info;
   if (!start(info)) {
+    startError_ = GetLastError();
     SetEvent(startAttempted_);
     SetEvent(exited_);
     return;

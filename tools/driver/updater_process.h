@@ -59,6 +59,8 @@ class UpdaterProcess {
 
   // False when the program could not be started at all.
   bool Started() const { return started_; }
+  // Why it could not: the start's last error.
+  DWORD StartError() const { return startError_; }
   DWORD ProcessId() const { return processId_; }
   HANDLE Handle() const { return process_; }
 
@@ -112,6 +114,7 @@ class UpdaterProcess {
   HANDLE releaseHold_ = nullptr;   // set by the caller to let the worker go on
   HANDLE startAttempted_ = nullptr;
   std::atomic<bool> started_{false};
+  DWORD startError_ = 0;  // written before startAttempted_ is set
   std::atomic<bool> crashed_{false};
   std::atomic<bool> failedTheCall_{false};
   std::atomic<DWORD> exitCode_{STILL_ACTIVE};

@@ -4,7 +4,29 @@
 #include <string>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
+
+namespace {
+
+unsigned long ThisProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
+}  // namespace
+
+std::string TemporaryFolder::NamePrefix() {
+  return "devidudi-verify-" + std::to_string(ThisProcessId()) + "-";
+}
 
 TemporaryFolder::TemporaryFolder() {
   std::error_code error;
@@ -12,7 +34,7 @@ TemporaryFolder::TemporaryFolder() {
   if (error) return;
   std::random_device random;
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    const fs::path candidate = base / ("devidudi-verify-" + std::to_string(random()));
+    const fs::path candidate = base / (NamePrefix() + std::to_string(random()));
     if (fs::create_directory(candidate, error) && !error) path_ = candidate;
   }
 }

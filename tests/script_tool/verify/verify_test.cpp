@@ -16,6 +16,7 @@
 #include "script_tool/tree_walker/file_write_time.h"
 #include "script_tool/make/make_plan.h"
 #include "script_tool/script_reader/script_file.h"
+#include "script_tool/verify/temporary_folder.h"
 #include "script_tool/verify/verify_replay.h"
 #include "names/text_conversions.h"
 #include "script_tool/tree_walker/windows_paths.h"
@@ -353,13 +354,14 @@ std::map<std::string, std::pair<std::string, fs::file_time_type>> Snapshot(const
   return files;
 }
 
-// verify's scratch folders in the shared temporary folder. Other test
-// programs running verify at the same time make and remove their own there.
+// This process's verify scratch folders in the shared temporary folder.
+// Other test programs run verify at the same time and make and remove their
+// own there, which must not count.
 std::set<std::string> ScratchFolders() {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
     const std::string name = entry.path().filename().u8string();
-    if (name.rfind("devidudi-verify-", 0) == 0) names.insert(name);
+    if (name.rfind(TemporaryFolder::NamePrefix(), 0) == 0) names.insert(name);
   }
   return names;
 }
