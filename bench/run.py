@@ -34,6 +34,8 @@ KEPT = '<!-- kept: '  # where the sections of other scripts begin
 MIB = 1024 * 1024
 SMALL_SET = ('2,000 files of 16 KiB', 2000, 16 * 1024)
 LARGE_SET = ('8 files of 64 MiB', 8, 64 * MIB)
+# Files in the folder for the copy by folder size (1c).
+FOLDER_SIZES = (100, 500, 2000)
 SCALE_SIZES = (1000, 10000, 100000)
 SCALE_FILE_BYTES = 4096
 FILES_PER_FOLDER = 1000
@@ -164,14 +166,40 @@ STEP_METHODS = [
 ]
 
 
-def copy_steps(file_set, runs):
+def copy_steps(file_set, runs, ways=None):
     label, count, size = file_set
     folder = WORK / f'steps-{count}'
     shutil.rmtree(folder, ignore_errors=True)
     lay_out_sources(folder, count, size)
-    figures = bench('copysteps', windows_path(folder), count, runs)
+    figures = bench('copysteps', windows_path(folder), count, runs, *([ways] if ways else []))
     shutil.rmtree(folder, ignore_errors=True)
     return figures
+
+
+def copy_by_folder_size(runs):
+    """The bare loop, the program's copy and a missing name's lookup, by folder size."""
+    return {str(count): copy_steps(('', count, SMALL_SET[2]), runs,
+                                   'bare,whole,look_up_missing')
+            for count in FOLDER_SIZES}
+
+
+def folder_size_section(by_size):
+    out = ['## 1c. The copy by folder size', '',
+           f'Files of {SMALL_SET[2] // 1024} KiB, each way into a folder of its own of as many '
+           'files, ways in turn, medians per file (bench/copy_steps.cpp). Under Wine a lookup of '
+           'a name the folder does not hold, as the creation of the temporary file makes, reads '
+           'the whole folder, and its cost grows with the folder. The copies themselves scatter '
+           'with the disk\'s write-back in the smaller folders (runs minutes apart differ by a '
+           'factor of two or more); read the lookup column against the folder size.',
+           '', "| files in the folder | runs | (b) bare ms | (b') whole ms | b' / b | "
+           'missing name looked up, ms |', '|---:|---:|---:|---:|---:|---:|']
+    for count, f in sorted(by_size.items(), key=lambda item: int(item[0])):
+        count = int(count)
+        bare, whole, missing = (1000 * median(f[way + '.total']) / count
+                                for way in ('bare', 'whole', 'look_up_missing'))
+        out.append(f'| {count:,} | {len(f["bare.total"])} | {bare:.3f} | {whole:.3f} | '
+                   f'{whole / bare:.3f} | {missing:.3f} |')
+    return out + ['']
 
 
 def copy_steps_section(figures, label):
@@ -297,7 +325,7 @@ def throughput_table(label, count, size, figures):
     return lines
 
 
-def write_results(info, small, large, scale, start, size_rows, steps):
+def write_results(info, small, large, scale, start, size_rows, steps, by_size):
     a, b, u, c = (median(small[k]) for k in 'abuc')
     w = median(small["b'"])
     small_excess = (a - w) / u
@@ -340,6 +368,8 @@ def write_results(info, small, large, scale, start, size_rows, steps):
     out += throughput_table(LARGE_SET[0], LARGE_SET[1], LARGE_SET[2], large)
     if steps:
         out += copy_steps_section(steps, SMALL_SET[0])
+    if by_size:
+        out += folder_size_section(by_size)
 
     out += ['## 2. Scaling', '',
             f'Copy lines over files of {SCALE_FILE_BYTES // 1024} KiB, {FILES_PER_FOLDER:,} to a '
@@ -409,6 +439,8 @@ def main():
             # Before the large files, whose 512 MiB would still be written back.
             print('copy steps, small files ...', flush=True)
             figures['steps'] = copy_steps(SMALL_SET, 3)
+            print('the copy by folder size ...', flush=True)
+            figures['by_folder_size'] = copy_by_folder_size(5)
             print('apply throughput, large files ...', flush=True)
             figures['large'] = throughput(LARGE_SET, options.runs)
             print('scaling ...', flush=True)
@@ -419,7 +451,8 @@ def main():
     figures = json.loads(FIGURES.read_text())
     write_results(figures['machine'], figures['small'], figures['large'],
                   {int(size): values for size, values in figures['scale'].items()},
-                  figures['startup'], figures['sizes'], figures.get('steps'))
+                  figures['startup'], figures['sizes'], figures.get('steps'),
+                  figures.get('by_folder_size'))
     print(f'wrote {RESULTS.relative_to(TOP)}')
     print(RESULTS.read_text())
 
