@@ -15,6 +15,8 @@ constexpr int kFiles = 300;
 // Appended to a target's path to name the file its new bytes are written to
 // first (see the README).
 constexpr wchar_t kTemporarySuffix[] = L".ddu-new";
+// The first note when the update ended or hung before the moment came.
+const std::wstring kNeverReached = L"never reached the moment: ";
 
 std::wstring FileName(int index) {
   wchar_t name[16];
@@ -123,7 +125,11 @@ Facts KillThenRunAgain(const KillMoment& moment) {
     UpdaterProcess updater(Launch{L" " + update.Script(), {}, {}}, HoldAt(update, moment));
     facts.started = updater.Started();
     if (!updater.WaitUntilHeld(kScenarioWaitMs)) {
-      facts.notes.push_back(L"never reached the moment");
+      const DWORD exitCode = updater.WaitForExit(0);
+      facts.notes.push_back(kNeverReached + (exitCode == STILL_ACTIVE
+                                                 ? std::wstring(L"still running")
+                                                 : L"ended with " + std::to_wstring(exitCode)) +
+                            (updater.Crashed() ? L", crashed" : L""));
       return facts;
     }
     updater.ReleaseHold();
@@ -163,7 +169,7 @@ TEST(KilledUpdate, LeavesEveryTargetOldOrNewAndTheSecondRunFinishesWithoutLitter
     ASSERT_TRUE(facts.started);
     EXPECT_FALSE(facts.crashed);
     ASSERT_FALSE(facts.notes.empty());
-    ASSERT_NE(facts.notes[0], L"never reached the moment");
+    ASSERT_NE(facts.notes[0].rfind(kNeverReached, 0), 0u) << facts.notes[0];
     EXPECT_EQ(facts.exitCode, 1u) << "killed, not ended by itself";
 
     // After the kill: each target whole, old or new; at most the temporary

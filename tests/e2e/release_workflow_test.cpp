@@ -42,8 +42,7 @@ ToolRun RunTool(const TempFolder& folder, const std::wstring& arguments) {
   startup.hStdError = output;
   PROCESS_INFORMATION process{};
   ToolRun run;
-  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                     nullptr, nullptr, &startup, &process)) {
+  if (CreateProcessOnceMore(commandLine, TRUE, CREATE_NO_WINDOW, startup, process)) {
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, kUpdateWaitMs);
     GetExitCodeProcess(process.hProcess, &run.exitCode);

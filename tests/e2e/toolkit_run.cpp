@@ -46,10 +46,11 @@ ToolkitRun RunToolkit(const TempFolder& folder, const std::wstring& arguments) {
       startup.hStdOutput = out;
       startup.hStdError = err;
       PROCESS_INFORMATION started{};
-      if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                         nullptr, nullptr, &startup, &started)) {
+      if (CreateProcessOnceMore(commandLine, TRUE, CREATE_NO_WINDOW, startup, started)) {
         CloseHandle(started.hThread);
         process = started.hProcess;
+      } else {
+        run.err = "could not start devidudi-script.exe: error " + std::to_string(GetLastError());
       }
     }
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
@@ -60,6 +61,7 @@ ToolkitRun RunToolkit(const TempFolder& folder, const std::wstring& arguments) {
     GetExitCodeProcess(process, &run.exitCode);
     CloseHandle(process);
   }
+  if (process == nullptr) return run;
   run.out = FileExists(outPath) ? ReadBytes(outPath) : std::string();
   run.err = FileExists(errPath) ? ReadBytes(errPath) : std::string();
   return run;

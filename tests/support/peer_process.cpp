@@ -46,14 +46,28 @@ NamedEvent::NamedEvent() {
 
 NamedEvent::~NamedEvent() { CloseHandle(handle_); }
 
+bool CreateProcessOnceMore(std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                           STARTUPINFOW& startup, PROCESS_INFORMATION& started) {
+  // CreateProcessW may write into the command line, so each try gets the
+  // text as it was given.
+  const std::wstring given = commandLine;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0) Sleep(1000);
+    commandLine = given;
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, flags,
+                       nullptr, nullptr, &startup, &started)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 StartedProcess::StartedProcess(const std::wstring& commandLine) {
-  std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-  writable.push_back(L'\0');
+  std::wstring writable = commandLine;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!CreateProcessOnceMore(writable, FALSE, 0, startup, info)) {
     Fail("CreateProcessW " + Narrow(commandLine));
   }
   CloseHandle(info.hThread);

@@ -37,6 +37,13 @@ class NamedEvent {
 // Upper bound for any wait on a peer; reached only when something is broken.
 constexpr DWORD kPeerWaitMs = 30000;
 
+// CreateProcessW with no application name, no environment and no current
+// folder of its own, tried once more a second later when it fails: under
+// Wine, with many programs starting at once on a busy machine, a start has
+// been seen to fail and then work. False with GetLastError set.
+bool CreateProcessOnceMore(std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                           STARTUPINFOW& startup, PROCESS_INFORMATION& started);
+
 // Starts a program with an exact command line and owns its process handle.
 class StartedProcess {
  public:

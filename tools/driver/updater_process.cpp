@@ -230,7 +230,7 @@ void UpdaterProcess::OnBreakpoint(const DEBUG_EVENT& event, Breakpoint& breakpoi
   } else {
     // Step over the original instruction, then put the breakpoint back.
     context.EFlags |= kTrapFlag;
-    rearmAfterStep_ = &breakpoint;
+    rearmAfterStep_[event.dwThreadId] = &breakpoint;
   }
   SetThreadContext(thread, &context);
 }
@@ -281,9 +281,10 @@ void UpdaterProcess::DebugLoop(Starter start) {
           // The loader's own breakpoint: the system DLLs are in, so arm ours.
           loaderBreakpointSeen_ = true;
           for (Breakpoint* breakpoint : {&hold_, &fail_, &sleep_}) Arm(*breakpoint);
-        } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP && rearmAfterStep_ != nullptr) {
-          Arm(*rearmAfterStep_);
-          rearmAfterStep_ = nullptr;
+        } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP &&
+                   rearmAfterStep_.count(event.dwThreadId) != 0) {
+          Arm(*rearmAfterStep_[event.dwThreadId]);
+          rearmAfterStep_.erase(event.dwThreadId);
         } else {
           if (!event.u.Exception.dwFirstChance) crashed_ = true;
           status = DBG_EXCEPTION_NOT_HANDLED;

@@ -126,7 +126,9 @@ class UpdaterProcess {
   Breakpoint hold_;
   Breakpoint fail_;
   Breakpoint sleep_;
-  Breakpoint* rearmAfterStep_ = nullptr;
+  // The breakpoint each thread is stepping over, to be put back after its
+  // step. By thread: two threads may each stand on one at the same time.
+  std::map<DWORD, Breakpoint*> rearmAfterStep_;
   bool loaderBreakpointSeen_ = false;
   DWORD heldThread_ = 0;
 
