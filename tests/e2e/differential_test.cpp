@@ -251,16 +251,31 @@ TEST(Differential, PrintAndVerifyPredictWhatTheUpdaterDoes) {
             << " at once" << (tellsStarts ? "" : ", print does not tell which RUN starts") << "\n";
   RecordProperty("seed", std::to_string(seed));
 
+  auto runCase = [&](std::size_t i) -> std::string {
+    try {
+      return RunCase(GenerateCase(seed + i, tellsStarts));
+    } catch (const std::exception& error) {
+      return std::string("the case could not run: ") + error.what();
+    }
+  };
   std::vector<std::string> outcomes(cases);
   std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> passedOnSecondRun{0};
   std::vector<std::thread> workers;
   for (std::size_t w = 0; w < std::min(parallel, cases); ++w) {
     workers.emplace_back([&] {
       for (std::size_t i = next++; i < cases; i = next++) {
-        try {
-          outcomes[i] = RunCase(GenerateCase(seed + i, tellsStarts));
-        } catch (const std::exception& error) {
-          outcomes[i] = std::string("the case could not run: ") + error.what();
+        outcomes[i] = runCase(i);
+        // Under Wine on a busy machine a process start fails now and then,
+        // the updater's start of a program included, and the updater does
+        // not try again. A disagreement between the toolkit and the updater
+        // comes back on a second run of the same case; a start that failed
+        // by chance does not.
+        if (!outcomes[i].empty() && runCase(i).empty()) {
+          std::cout << "differential: case " << i << " passed on its second run; the first:\n"
+                    << outcomes[i] << "\n";
+          outcomes[i].clear();
+          ++passedOnSecondRun;
         }
       }
     });
@@ -269,7 +284,8 @@ TEST(Differential, PrintAndVerifyPredictWhatTheUpdaterDoes) {
   std::cout << "differential: " << Counted().copies << " copies, " << Counted().starts
             << " programs started, " << Counted().notStarted << " RUN rows that start nothing, "
             << Counted().failedCopies << " copies failed on a held source, "
-            << Counted().differences << " differences from the new version\n";
+            << Counted().differences << " differences from the new version, "
+            << passedOnSecondRun << " cases passed only on their second run\n";
   for (std::size_t i = 0; i < cases; ++i) {
     EXPECT_EQ(outcomes[i], "") << "case " << i << "; run it alone with DEVIDUDI_DIFF_SEED="
                                << seed + i << " DEVIDUDI_DIFF_CASES=1";
