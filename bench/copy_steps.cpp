@@ -11,7 +11,7 @@
 
 #include "bench_clock.h"
 #include "bench_modes.h"
-#include "exec/temporary_path.h"
+#include "names/temporary_path.h"
 #include "exec/whole_copy.h"
 #include "platform/scoped_handle.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "exec/temporary_path.h"
+#include "names/temporary_path.h"
 #include "platform/scoped_handle.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "exec/temporary_path.h"
+#include "names/temporary_path.h"
 
 #include <cstddef>
 #include <cwctype>
