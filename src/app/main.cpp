@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include "app/command_line.h"
+#include "app/exit_codes.h"
 #include "app/update_thread.h"
 #include "platform/scoped_handle.h"
 #include "platform/system_dlls.h"
@@ -12,10 +13,6 @@
 #include "ui/progress_window.h"
 
 namespace {
-
-constexpr int kExitNoArgument = 99;
-constexpr int kExitNothingAtPath = 100;
-constexpr int kExitWindowFailed = 0;
 
 // Written once, read by nobody: kept as the worker's identity for debugging.
 DWORD WorkerThreadId = 0;

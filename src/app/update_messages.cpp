@@ -26,12 +26,20 @@ std::wstring FolderText(const std::wstring& scriptPath) {
   return scriptPath.substr(0, lastBackslash);
 }
 
+std::wstring FolderWriteNotice(const std::wstring& folder) {
+  return L"Write access to folder missing:\n" + folder;
+}
+
+std::wstring FolderDeleteNotice(const std::wstring& folder) {
+  return L"Delete access to folder missing:\n" + folder;
+}
+
 std::wstring FolderWriteMessage(const std::wstring& scriptPath) {
-  return L"Write access to folder missing:\n" + FolderText(scriptPath);
+  return FolderWriteNotice(FolderText(scriptPath));
 }
 
 std::wstring FolderDeleteMessage(const std::wstring& scriptPath) {
-  return L"Delete access to folder missing:\n" + FolderText(scriptPath);
+  return FolderDeleteNotice(FolderText(scriptPath));
 }
 
 std::wstring BusyTargetQuestion(const std::string& name) {

@@ -14,6 +14,9 @@ std::wstring FolderText(const std::wstring& scriptPath);
 
 std::wstring FolderWriteMessage(const std::wstring& scriptPath);
 std::wstring FolderDeleteMessage(const std::wstring& scriptPath);
+// The same notices for a folder of the copy targets, shown as given.
+std::wstring FolderWriteNotice(const std::wstring& folder);
+std::wstring FolderDeleteNotice(const std::wstring& folder);
 
 // Questions naming the file a check reported, as the check reported it.
 std::wstring BusyTargetQuestion(const std::string& name);

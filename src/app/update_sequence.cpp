@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/update_messages.h"
+#include "checks/blocked_folder.h"
 #include "script/file_command_collection.h"
 
 namespace {
@@ -13,7 +14,8 @@ enum class ChecksOutcome { Passed, GaveUp };
 // anything but Yes. Every pass starts again from the first check, because a
 // file the user freed for one check may have become busy for an earlier one.
 // The folder flags were fixed at loading, so only the first pass can stop at
-// them.
+// them. The folders of the targets are probed last, once every target passed:
+// a missing folder is the target check's question, which the user can mend.
 ChecksOutcome CheckUntilReady(const FileCommandCollection& collection,
                               const std::wstring& scriptPath, UpdateSurface& surface) {
   for (;;) {
@@ -35,6 +37,12 @@ ChecksOutcome CheckUntilReady(const FileCommandCollection& collection,
     } else if (const std::string blocked = collection.FindBlockedTarget(accessCode);
                !blocked.empty()) {
       question = BlockedTargetQuestion(blocked, accessCode);
+    } else if (const auto folder = FindBlockedFolder(collection.Commands)) {
+      // Final, as for the script's folder: a folder's rights do not change
+      // while the user looks at a question.
+      surface.Tell(folder->Access.Writable ? FolderDeleteNotice(folder->Folder)
+                                           : FolderWriteNotice(folder->Folder));
+      return ChecksOutcome::GaveUp;
     } else {
       return ChecksOutcome::Passed;
     }

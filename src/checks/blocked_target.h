@@ -7,10 +7,11 @@
 
 #include "script/file_command.h"
 
-// Opens the file for writing with no sharing, creating it empty (with normal
-// attributes) when it does not exist; no folder is ever created. Returns 1
-// when that fails for any reason, 0 otherwise. A created file stays in place.
-// A name holding a NUL byte gives 1 without a system call.
+// Opens the file for writing with no sharing, or, when it does not exist,
+// creates it empty and deletes it again; no folder is ever created. Returns
+// 1 when that fails for any reason, 0 otherwise. Nothing created stays
+// behind, even when the process is killed. A name holding a NUL byte gives 1
+// without a system call.
 std::int32_t TargetAccessCode(std::string name);
 
 using TargetAccessTest = std::function<std::int32_t(const std::string&)>;

@@ -4,6 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "exec/brief_hold.h"
+#include "exec/kept_security.h"
+#include "exec/rename_over.h"
 #include "names/temporary_path.h"
 #include "platform/scoped_handle.h"
 
@@ -37,7 +40,7 @@ ScopedHandle OpenSource(const std::wstring& source, bool& exclusive) {
 
 // Moves every byte of `from` to `to`. Returns ERROR_SUCCESS or the error of
 // the read or write that failed (ERROR_DISK_FULL on a full disk).
-DWORD CopyBytes(HANDLE from, HANDLE to) {
+DWORD CopyBytes(HANDLE from, HANDLE to, const CopyCalls& calls) {
   LARGE_INTEGER size{};
   GetFileSizeEx(from, &size);
   std::vector<char> buffer(static_cast<std::size_t>(
@@ -51,7 +54,7 @@ DWORD CopyBytes(HANDLE from, HANDLE to) {
     if (read == 0) return ERROR_SUCCESS;
     for (DWORD done = 0; done < read;) {
       DWORD written = 0;
-      if (!WriteFile(to, buffer.data() + done, read - done, &written, nullptr)) {
+      if (!calls.writeFile(to, buffer.data() + done, read - done, &written, nullptr)) {
         const DWORD error = GetLastError();
         return error;
       }
@@ -60,58 +63,47 @@ DWORD CopyBytes(HANDLE from, HANDLE to) {
   }
 }
 
-// Gives the open file the name `target`, replacing what is there. Made
-// through the handle, the rename needs no second lookup of the temporary
-// file by its name; it takes a full NT path (Wine would read a bare name
-// as one in its current folder, where Windows keeps the file's own).
-DWORD RenameTo(HANDLE file, const std::wstring& target) {
-  const DWORD needed = GetFullPathNameW(target.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) {
+// Deletes a temporary copy that never became the target, through its own
+// handle, which it then closes; by name, tried again while another process
+// holds it, only where the handle cannot do it.
+void Discard(ScopedHandle& file, const std::wstring& temporary, const CopyCalls& calls) {
+  const bool deleted = DeleteWhenClosed(file.Get(), calls) == ERROR_SUCCESS;
+  file.Reset();
+  if (deleted) return;
+  RetryWhileHeld([&] {
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(temporary.c_str())) return static_cast<DWORD>(ERROR_SUCCESS);
     const DWORD error = GetLastError();
-    return error;
-  }
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(target.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return ERROR_INVALID_NAME;
-  full.resize(length);
-  const std::wstring name = NtPathOf(full);
-
-  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
-  std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  info->ReplaceIfExists = TRUE;
-  info->RootDirectory = nullptr;
-  info->FileNameLength = static_cast<DWORD>(nameBytes);
-  name.copy(info->FileName, name.size());
-  if (!SetFileInformationByHandle(file, FileRenameInfo, info,
-                                  static_cast<DWORD>(buffer.size()))) {
-    const DWORD error = GetLastError();
-    return error;
-  }
-  return ERROR_SUCCESS;
-}
-
-// Deletes a temporary copy that never became the target; one made from a
-// read-only source is read-only, and DeleteFileW refuses a read-only file.
-void Discard(const std::wstring& temporary) {
-  SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(temporary.c_str());
+    return error == ERROR_FILE_NOT_FOUND ? static_cast<DWORD>(ERROR_SUCCESS) : error;
+  });
 }
 
 // Creates the temporary file, empty, with the given attributes, or writes
 // over whatever an interrupted run left under its name. Such a file, made
 // from a read-only source, refuses to be written over: it is deleted first.
-ScopedHandle CreateTemporary(const std::wstring& temporary, DWORD attributes) {
+// WRITE_DAC and READ_CONTROL, which the creator holds as owner, let it take
+// the target's access list. Returns ERROR_SUCCESS or the error of the last
+// try, with `file` open on success.
+DWORD CreateTemporary(const std::wstring& temporary, DWORD attributes, ScopedHandle& file) {
   const auto create = [&] {
-    return CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                       attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.Reset(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC | READ_CONTROL,
+                           0, nullptr, CREATE_ALWAYS,
+                           attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsValid()) return static_cast<DWORD>(ERROR_SUCCESS);
+    const DWORD error = GetLastError();
+    return error;
   };
-  ScopedHandle file(create());
-  if (file.IsValid() || GetLastError() != ERROR_ACCESS_DENIED) return file;
-  Discard(temporary);
-  file.Reset(create());
-  if (!file.IsValid()) SetLastError(ERROR_ACCESS_DENIED);
-  return file;
+  return RetryWhileHeld([&] {
+    const DWORD error = create();
+    if (error != ERROR_ACCESS_DENIED) return error;
+    const DWORD leftover = GetFileAttributesW(temporary.c_str());
+    if (leftover == INVALID_FILE_ATTRIBUTES || !(leftover & FILE_ATTRIBUTE_READONLY)) {
+      return error;
+    }
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(temporary.c_str());
+    return create();
+  });
 }
 
 }  // namespace
@@ -130,24 +122,30 @@ ScopedHandle CreateTemporary(const std::wstring& temporary, DWORD attributes) {
 // name up twice; a rename by MoveFileExW opens the file by name once more.
 // Streams other than the file's data are not copied.
 //
+// The data is flushed to the disk before the rename: the file system logs
+// the rename at once but writes data lazily, so without the flush a power
+// cut could leave the new name on lost contents, with the old file gone.
+// One flush per file costs one flush of the disk's cache; gathering them
+// (git's core.fsyncMethod=batch: every file written out, one flush, then
+// every rename) would need every temporary file at once, twice the space,
+// and a kill would leave them all (bench/findings.md has the figures).
+//
 // The rename replaces the target only where Windows would: never a folder,
 // nor a file that another process holds open, whatever sharing it allowed
-// (ERROR_ACCESS_DENIED, on Windows as under Wine). A read-only target is
-// refused here: Windows refuses it too, but Wine replaces it.
+// (ERROR_ACCESS_DENIED, on Windows as under Wine), unless the POSIX rename
+// is offered and the holder shares deletion. A scanner's hold of either file
+// is outlasted (brief_hold.h). A read-only target is refused here: Windows
+// refuses it too, but Wine replaces it.
 //
 // The times are set after the rename, through the same handle: Windows'
 // file-name tunnelling may give a file renamed into a name just freed the
 // creation time of the file that had it, undoing a time set before.
-// No MOVEFILE_WRITE_THROUGH: for a rename within one volume it changes
-// nothing on Windows (it waits only for a move made as a copy), and Wine
-// ignores it.
-DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target) {
+DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target,
+                      const CopyCalls& calls) {
   const DWORD targetAttributes = GetFileAttributesW(target.c_str());
-  if (targetAttributes != INVALID_FILE_ATTRIBUTES &&
-      (targetAttributes & FILE_ATTRIBUTE_READONLY) &&
-      !(targetAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return ERROR_ACCESS_DENIED;
-  }
+  const bool targetIsFile = targetAttributes != INVALID_FILE_ATTRIBUTES &&
+                            !(targetAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (targetIsFile && (targetAttributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
   const std::optional<std::wstring> temporary = TemporaryPathFor(target);
   if (!temporary) return ERROR_FILENAME_EXCED_RANGE;
 
@@ -160,17 +158,35 @@ DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target) {
   // FileBasicInfo alone: GetFileInformationByHandle asks for the volume's
   // serial number too, a request to the wineserver under Wine.
   FILE_BASIC_INFO sourceInfo{};
-  const DWORD attributes =
-      GetFileInformationByHandleEx(from.Get(), FileBasicInfo, &sourceInfo, sizeof sourceInfo)
-          ? sourceInfo.FileAttributes & kCopiedAttributes
-          : 0;
-  ScopedHandle to = CreateTemporary(*temporary, attributes);
-  if (!to.IsValid()) {
+  if (!GetFileInformationByHandleEx(from.Get(), FileBasicInfo, &sourceInfo, sizeof sourceInfo)) {
     const DWORD error = GetLastError();
     return error;
   }
+  // The source's attributes, as CopyFileW gives them, and a hidden or
+  // system target stays so.
+  const DWORD attributes =
+      (sourceInfo.FileAttributes & kCopiedAttributes) |
+      (targetIsFile ? targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0);
+  std::vector<BYTE> security;
+  if (targetIsFile) {
+    if (const DWORD error = ReadSecurityToKeep(target, security); error != ERROR_SUCCESS) {
+      return error;
+    }
+  }
 
-  DWORD error = CopyBytes(from.Get(), to.Get());
+  ScopedHandle to;
+  if (const DWORD error = CreateTemporary(*temporary, attributes, to); error != ERROR_SUCCESS) {
+    return error;
+  }
+  DWORD error = GiveKeptSecurity(to.Get(), security);
+  if (error == ERROR_SUCCESS && !security.empty() && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    // Given again: Wine keeps the access list as the Unix permissions,
+    // which also carry the read-only attribute.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes;
+    calls.setFileInformationByHandle(to.Get(), FileBasicInfo, &basic, sizeof basic);
+  }
+  if (error == ERROR_SUCCESS) error = CopyBytes(from.Get(), to.Get(), calls);
   // Read after the bytes: reading moved the last-access time.
   SourceTimes times{};
   const bool haveTimes =
@@ -178,10 +194,12 @@ DWORD ReplaceWithCopy(const std::wstring& source, const std::wstring& target) {
   // Closed before the rename, so that a source that is its own target can
   // be replaced.
   from.Reset();
-  if (error == ERROR_SUCCESS) error = RenameTo(to.Get(), target);
+  if (error == ERROR_SUCCESS && !calls.flushFileBuffers(to.Get())) error = GetLastError();
+  if (error == ERROR_SUCCESS) {
+    error = RetryWhileHeld([&] { return RenameOver(to.Get(), target, calls); });
+  }
   if (error != ERROR_SUCCESS) {
-    to.Reset();
-    Discard(*temporary);
+    Discard(to, *temporary, calls);
     return error;
   }
   if (haveTimes) {

@@ -23,10 +23,11 @@ class FileCommandCollection {
   // Defined in checks/missing_source.cpp.
   std::string FindMissingSource() const;
 
-  // The first copy target that cannot be opened, or created empty, for
-  // writing with no sharing, or empty text. With a name, accessCode is 1 when
-  // the target still failed a second test and 0 when it had become free; it
-  // is left alone after a pass. Defined in checks/blocked_target.cpp.
+  // The first copy target that cannot be opened for writing with no
+  // sharing, or created (and deleted again) when missing, or empty text.
+  // With a name, accessCode is 1 when the target still failed a second test
+  // and 0 when it had become free; it is left alone after a pass.
+  // Defined in checks/blocked_target.cpp.
   std::string FindBlockedTarget(std::int32_t& accessCode) const;
 
   // Every line of the script as a command, in file order.

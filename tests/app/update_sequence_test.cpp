@@ -86,7 +86,8 @@ TEST_F(UpdateSequence, AllChecksPassRunsThenDeletesTheScriptThenCloses) {
                                     L"run 2, script present", L"close, script deleted"}));
   ASSERT_EQ(surface.ran.size(), 2u);
   EXPECT_EQ(surface.ran[1].Arguments[0], "x.exe");
-  EXPECT_TRUE(FileExists(WidePath(L"old.dll"))) << "the access check created the target";
+  EXPECT_FALSE(FileExists(WidePath(L"old.dll")))
+      << "the access check deletes the target it created to prove it could";
 }
 
 TEST_F(UpdateSequence, AnEmptyScriptStillChangesTheTitleAndIsDeleted) {
@@ -112,6 +113,19 @@ TEST_F(UpdateSequence, ReadOnlyScriptShowsTheDeleteMessage) {
   RunUpdateSequence(Script().c_str(), surface, 0);
   EXPECT_EQ(surface.events, (Events{L"tell: Delete access to folder missing:\n" + folder_.Path(),
                                     L"close, script present"}));
+}
+
+// Every target may be written, but its folder takes no new file, which the
+// copy's temporary file needs: the update ends as for the script's folder.
+TEST_F(UpdateSequence, ATargetFolderThatTakesNoNewFileEndsWithTheFolderNotice) {
+  WriteBytes(WidePath(L"new.ini"), "new");
+  const std::wstring target = FixturePath(L"nowrite\\settings.ini");
+  WriteScript("COP " + Path(L"new.ini") + "\t" + Narrow(target) + "\n");
+  RecordingSurface surface(Script(), {});
+  RunUpdateSequence(Script().c_str(), surface, 0);
+  EXPECT_EQ(surface.events,
+            (Events{L"tell: " + FolderWriteNotice(target.substr(0, target.rfind(L'\\'))),
+                    L"close, script present"}));
 }
 
 TEST_F(UpdateSequence, NoToAQuestionEndsWithNothingCopiedAndTheScriptKept) {

@@ -495,8 +495,8 @@ const bool kDiskFull = RegisterScenario("disk full during a copy", [] {
   facts.notes.push_back(big == "big, old" ? L"big.bin holds its old contents"
                                           : L"big.bin holds " + std::to_wstring(big.size()) +
                                                 L" other bytes");
-  facts.notes.push_back(L"after.txt holds " + std::to_wstring(ReadBytes(targets + L"\\after.txt").size()) +
-                        L" bytes");
+  facts.notes.push_back(FileExists(targets + L"\\after.txt") ? L"after.txt exists"
+                                                             : L"after.txt missing");
   std::wstring names = L"files:";
   for (const std::wstring& name : NamesIn(targets)) names += L" " + name;
   facts.notes.push_back(names);
@@ -516,11 +516,11 @@ TEST(Faults, ADiskFullCopyIsReportedAndStopsTheRun) {
       << "112 is ERROR_DISK_FULL";
   EXPECT_EQ(facts.notes, (std::vector<std::wstring>{L"small.txt intact",
                                                      L"big.bin holds its old contents",
-                                                     L"after.txt holds 0 bytes",
-                                                     L"files: after.txt big.bin small.txt"}))
+                                                     L"after.txt missing",
+                                                     L"files: big.bin small.txt"}))
       << "the copy before stays whole, the failed one leaves the old contents and no "
-         "temporary copy (big.bin.ddu-new) nor any other file; the one after never ran (the "
-         "checks made it empty)";
+         "temporary copy (big.bin.ddu-new) nor any other file; the one after never ran, and "
+         "the checks left no empty file in its place";
   EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
   EXPECT_EQ(facts.exitCode, 0u);
 }
@@ -530,15 +530,17 @@ const bool kLockedAfterChecks = RegisterScenario("target locked after the checks
   WriteBytes(layout.New(L"a.dll"), "new a");
   WriteBytes(layout.New(L"b.dll"), "new b");
   WriteBytes(layout.New(L"c.dll"), "new c");
+  WriteBytes(layout.New(L"d.dll"), "new d");
   for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.dll"}) WriteBytes(layout.App(name), "old");
   layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
                       Cop(layout.New(L"b.dll"), layout.App(L"b.dll")),
-                      Cop(layout.New(L"c.dll"), layout.App(L"c.dll"))});
+                      Cop(layout.New(L"c.dll"), layout.App(L"c.dll")),
+                      Cop(layout.New(L"d.dll"), layout.App(L"d.dll"))});
   Facts facts;
   facts.folder = layout.folder;
   // Held right before the second copy opens its source, long after the
-  // checks passed, the target is taken by another process; then the copy
-  // goes ahead.
+  // checks passed, the target is taken by another process for longer than
+  // the copy waits out; then the copy goes ahead.
   UpdaterProcess updater(Launch{L" " + layout.Script(), {}, {}},
                          CallMatch{"CreateFileW", 0, layout.New(L"b.dll")});
   facts.started = updater.Started();
@@ -569,10 +571,103 @@ TEST(Faults, ATargetLockedAfterTheChecksIsReportedAndNothingIsUndone) {
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\b.dll")), "old");
   EXPECT_EQ(NamesIn(facts.folder->File(L"app")),
             (std::set<std::wstring>{L"a.dll", L"b.dll", L"c.dll"}))
-      << "no temporary copy (a name ending in .ddu-new) nor any other file is left";
+      << "no temporary copy (a name ending in .ddu-new), no empty d.dll from the checks, "
+         "nor any other file is left";
   EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\c.dll")), "old");
   EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
   EXPECT_EQ(facts.exitCode, 0u);
+}
+
+// A scanner's moment at the copy: right before the second copy, another
+// process opens its target for some 300 ms, and the temporary file an
+// interrupted run left for the third for some 600 ms, both with full
+// sharing. The copies wait them out and the update ends as NEW.
+const bool kBriefHold = RegisterScenario("a scanner's brief hold at the copy", [] {
+  Layout layout;
+  for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.dll"}) {
+    WriteBytes(layout.New(name), "new " + Narrow(name));
+    WriteBytes(layout.App(name), "old");
+  }
+  WriteBytes(layout.App(L"c.dll.ddu-new"), "left by an interrupted run");
+  layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
+                      Cop(layout.New(L"b.dll"), layout.App(L"b.dll")),
+                      Cop(layout.New(L"c.dll"), layout.App(L"c.dll"))});
+  Facts facts;
+  facts.folder = layout.folder;
+  UpdaterProcess updater(Launch{L" " + layout.Script(), {}, {}},
+                         CallMatch{"CreateFileW", 0, layout.New(L"b.dll")});
+  facts.started = updater.Started();
+  if (updater.WaitUntilHeld(kScenarioWaitMs)) {
+    FileHolder target(layout.App(L"b.dll"), L"r", L"rwd", 300);
+    FileHolder temporary(layout.App(L"c.dll.ddu-new"), L"r", L"rwd", 600);
+    updater.ReleaseHold();
+    facts.exitCode = updater.WaitForExit(kScenarioWaitMs);
+  }
+  facts.crashed = updater.Crashed();
+  if (auto message = WaitForMessage(updater.ProcessId(), updater.Handle(), 0)) {
+    facts.messages.push_back(*message);
+  }
+  return facts;
+});
+
+TEST(Faults, AScannersBriefHoldIsOutlastedAndTheUpdateEndsAsNew) {
+  const Facts& facts = ScenarioFacts("a scanner's brief hold at the copy");
+  EXPECT_TRUE(facts.messages.empty());
+  for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.dll"}) {
+    EXPECT_EQ(ReadBytes(facts.folder->File(L"app\\" + std::wstring(name))), "new " + Narrow(name));
+  }
+  EXPECT_EQ(NamesIn(facts.folder->File(L"app")),
+            (std::set<std::wstring>{L"a.dll", L"b.dll", L"c.dll"}));
+  EXPECT_FALSE(FileExists(facts.folder->File(L"update.txt")));
+  EXPECT_EQ(facts.exitCode, 0u);
+}
+
+// A target in a folder that does not exist, answered No: the target before
+// it, new too, is not left behind as an empty file.
+const bool kMissingFolderNo = RegisterScenario("target in a missing folder, answered No", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"a.txt"), "new a");
+  layout.WriteScript({Cop(layout.New(L"a.txt"), layout.App(L"new1.txt")),
+                      Cop(layout.New(L"a.txt"), layout.App(L"nodir\\a.txt"))});
+  Facts facts = RunUpdater(L" " + layout.Script(), L"", Buttons({IDNO}));
+  facts.folder = layout.folder;
+  return facts;
+});
+
+// A folder that lets the user write the target but not create files: the
+// copy could not make its temporary file there, so the update stops before
+// copying anything, with the folder notice the script's folder gets.
+const bool kNoCreate = RegisterScenario("target folder without create permission", [] {
+  Layout layout;
+  WriteBytes(layout.New(L"a.dll"), "new a");
+  WriteBytes(layout.New(L"settings.ini"), "new settings");
+  layout.WriteScript({Cop(layout.New(L"a.dll"), layout.App(L"a.dll")),
+                      Cop(layout.New(L"settings.ini"), FixturePath(L"nowrite\\settings.ini"))});
+  Facts facts = RunUpdater(L" " + layout.Script(), L"", Buttons({IDOK}));
+  facts.folder = layout.folder;
+  const std::string settings = ReadBytes(FixturePath(L"nowrite\\settings.ini"));
+  facts.notes.push_back(L"settings: " + std::wstring(settings.begin(), settings.end()));
+  return facts;
+});
+
+TEST(Questions, AStoppedUpdateLeavesNoFileThatWasNotThereBefore) {
+  const Facts& missing = ScenarioFacts("target in a missing folder, answered No");
+  ASSERT_EQ(missing.messages.size(), 1u);
+  EXPECT_EQ(missing.messages[0].text, L"Write access to file missing: " +
+                                          missing.folder->File(L"app\\nodir\\a.txt") +
+                                          L"\nTry again?");
+  EXPECT_TRUE(NamesIn(missing.folder->File(L"app")).empty());
+  EXPECT_TRUE(FileExists(missing.folder->File(L"update.txt")));
+
+  const Facts& noCreate = ScenarioFacts("target folder without create permission");
+  ASSERT_EQ(noCreate.messages.size(), 1u);
+  EXPECT_EQ(noCreate.messages[0].caption, L"Failed to copy");
+  EXPECT_EQ(noCreate.messages[0].text,
+            L"Write access to folder missing:\n" + FolderOf(FixturePath(L"nowrite\\settings.ini")));
+  EXPECT_EQ(noCreate.messages[0].buttons, Buttons({IDOK}));
+  EXPECT_EQ(noCreate.notes, std::vector<std::wstring>{L"settings: old settings\n"});
+  EXPECT_TRUE(NamesIn(noCreate.folder->File(L"app")).empty()) << "nothing copied";
+  EXPECT_TRUE(FileExists(noCreate.folder->File(L"update.txt")));
 }
 
 TEST(EveryScenario, EndsByItselfWithoutACrash) {
@@ -583,7 +678,9 @@ TEST(EveryScenario, EndsByItselfWithoutACrash) {
         "busy target, answered No", "missing source, then it appears",
         "source is a folder, answered Yes then No", "only a byte-order mark",
         "byte-order mark before the first command", "failing copy",
-        "worker thread cannot be created", "target locked after the checks"}) {
+        "worker thread cannot be created", "target locked after the checks",
+        "a scanner's brief hold at the copy", "target in a missing folder, answered No",
+        "target folder without create permission"}) {
     const Facts& facts = ScenarioFacts(name);
     EXPECT_TRUE(facts.started) << name;
     EXPECT_FALSE(facts.crashed) << name;

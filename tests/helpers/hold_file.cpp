@@ -1,7 +1,8 @@
-// hold_file ACCESS SHARE PATH READY-EVENT STOP-EVENT PARENT-PID
+// hold_file ACCESS SHARE PATH READY-EVENT STOP-EVENT PARENT-PID [HOLD-MS]
 // Opens PATH with ACCESS (r, w or rw) and the share mode SHARE (- for none,
 // or any of the letters r, w, d), tells the test it is ready, and keeps the
-// file open until told to stop.
+// file open until told to stop, or for HOLD-MS milliseconds at most, as a
+// scanner holds a file for a moment.
 #include <windows.h>
 
 #include <stdlib.h>  // __argc, __wargv
@@ -31,13 +32,15 @@ DWORD ShareFrom(const wchar_t* letters) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  if (__argc != 7) return peer::kBadArguments;
+  if (__argc != 7 && __argc != 8) return peer::kBadArguments;
   wchar_t** args = __wargv;
   const HANDLE file = CreateFileW(args[3], AccessFrom(args[1]), ShareFrom(args[2]),
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return peer::kCannotOpen;
   peer::SignalReady(args[4]);
-  const int result = peer::WaitForStop(args[5], args[6]);
+  const DWORD holdMs =
+      __argc == 8 ? std::wcstoul(args[7], nullptr, 10) : peer::kLongestLifeMs;
+  const int result = peer::WaitForStop(args[5], args[6], holdMs);
   CloseHandle(file);
   return result;
 }

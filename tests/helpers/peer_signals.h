@@ -22,8 +22,10 @@ inline void SignalReady(const wchar_t* readyEvent) {
   }
 }
 
-// Waits until the stop event is set or the parent process has ended.
-inline int WaitForStop(const wchar_t* stopEvent, const wchar_t* parentPid) {
+// Waits until the stop event is set, the parent process has ended or
+// `longestMs` have passed.
+inline int WaitForStop(const wchar_t* stopEvent, const wchar_t* parentPid,
+                       DWORD longestMs = kLongestLifeMs) {
   const HANDLE stop = OpenEventW(SYNCHRONIZE, FALSE, stopEvent);
   const HANDLE parent =
       OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::wcstoul(parentPid, nullptr, 10)));
@@ -32,10 +34,10 @@ inline int WaitForStop(const wchar_t* stopEvent, const wchar_t* parentPid) {
   if (stop != nullptr) waits[count++] = stop;
   if (parent != nullptr) waits[count++] = parent;
   DWORD result = WAIT_OBJECT_0;
-  if (count > 0) result = WaitForMultipleObjects(count, waits, FALSE, kLongestLifeMs);
+  if (count > 0) result = WaitForMultipleObjects(count, waits, FALSE, longestMs);
   if (stop != nullptr) CloseHandle(stop);
   if (parent != nullptr) CloseHandle(parent);
-  return result == WAIT_TIMEOUT ? kTimedOut : kStopped;
+  return result == WAIT_TIMEOUT && longestMs == kLongestLifeMs ? kTimedOut : kStopped;
 }
 
 }  // namespace peer

@@ -86,10 +86,12 @@ DWORD StartedProcess::WaitForExit(DWORD timeoutMs) const {
   return code;
 }
 
-FileHolder::FileHolder(const std::wstring& path, const wchar_t* access, const wchar_t* share) {
-  process_ = std::make_unique<StartedProcess>(Quoted(HelperPath(L"hold_file.exe")) + L" " + access + L" " +
-                                share + L" " + Quoted(path) + L" " + ready_.Name() + L" " +
-                                stop_.Name() + L" " + std::to_wstring(GetCurrentProcessId()));
+FileHolder::FileHolder(const std::wstring& path, const wchar_t* access, const wchar_t* share,
+                       DWORD holdMs) {
+  process_ = std::make_unique<StartedProcess>(
+      Quoted(HelperPath(L"hold_file.exe")) + L" " + access + L" " + share + L" " + Quoted(path) +
+      L" " + ready_.Name() + L" " + stop_.Name() + L" " + std::to_wstring(GetCurrentProcessId()) +
+      (holdMs != 0 ? L" " + std::to_wstring(holdMs) : std::wstring()));
   const HANDLE waits[] = {ready_.Get(), process_->Handle()};
   if (WaitForMultipleObjects(2, waits, FALSE, kPeerWaitMs) != WAIT_OBJECT_0) {
     Release();

@@ -62,10 +62,12 @@ class StartedProcess {
 
 // Another process that holds a file open with the given access ("r", "w",
 // "rw") and share mode ("-" for none, or letters of r, w, d) until Release()
-// or destruction.
+// or destruction, or, with `holdMs`, for that long at most: a scanner's
+// moment.
 class FileHolder {
  public:
-  FileHolder(const std::wstring& path, const wchar_t* access, const wchar_t* share);
+  FileHolder(const std::wstring& path, const wchar_t* access, const wchar_t* share,
+             DWORD holdMs = 0);
   ~FileHolder() { Release(); }
   void Release();
 
