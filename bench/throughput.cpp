@@ -134,23 +134,36 @@ void RunBareLoop(void* context) {
   work->seconds = Seconds() - started;
 }
 
+void RunWholeCopies(BareLoopWork& work, const CopyCalls& calls) {
+  const FileSet& set = *work.set;
+  const double started = Seconds();
+  for (std::size_t i = 0; i < set.sources.size(); ++i) {
+    ReplaceWithCopy(set.sources[i], set.targets[i], calls);
+  }
+  work.seconds = Seconds() - started;
+}
+
 // (b'): the copy the runner makes, through a temporary file renamed into the
 // target's place, with the times; no runner, no window.
 void RunWholeCopyLoop(void* context) {
-  auto* work = static_cast<BareLoopWork*>(context);
-  const FileSet& set = *work->set;
-  const double started = Seconds();
-  for (std::size_t i = 0; i < set.sources.size(); ++i) {
-    ReplaceWithCopy(set.sources[i], set.targets[i]);
-  }
-  work->seconds = Seconds() - started;
+  RunWholeCopies(*static_cast<BareLoopWork*>(context), CopyCalls{});
+}
+
+BOOL WINAPI NoFlush(HANDLE) { return TRUE; }
+
+// (n): the same without the flush of each file's data before its rename,
+// which is what the flush costs.
+void RunUnflushedCopyLoop(void* context) {
+  CopyCalls calls;
+  calls.flushFileBuffers = NoFlush;
+  RunWholeCopies(*static_cast<BareLoopWork*>(context), calls);
 }
 
 // On a worker too, as (a) runs, while the window's thread waits idle: the
-// two differ only by the runner and its display.
-double TimeBareLoop(const FileSet& set, bool wholeOrNothing) {
+// loops differ from (a) only by the runner and its display.
+double TimeLoop(const FileSet& set, void (*loop)(void*)) {
   BareLoopWork work{&set, 0};
-  RunBesideWindow(wholeOrNothing ? RunWholeCopyLoop : RunBareLoop, &work);
+  RunBesideWindow(loop, &work);
   return work.seconds;
 }
 
@@ -196,10 +209,10 @@ int MeasureThroughput(const std::wstring& folder, int count, int runs) {
     return 1;
   }
   // Once untimed, so that every timed run replaces existing targets.
-  TimeBareLoop(set, false);
+  TimeLoop(set, RunBareLoop);
 
-  const char* const names[] = {"a", "b", "u", "c", "h", "b'"};
-  constexpr int kMethods = 6;
+  const char* const names[] = {"a", "b", "u", "c", "h", "b'", "n"};
+  constexpr int kMethods = 7;
   for (int run = 0; run < runs; ++run) {
     // A different method goes first in each run.
     for (int turn = 0; turn < kMethods; ++turn) {
@@ -208,11 +221,12 @@ int MeasureThroughput(const std::wstring& folder, int count, int runs) {
       double seconds = 0;
       switch (method) {
         case 0: seconds = TimeRunner(set, false); break;
-        case 1: seconds = TimeBareLoop(set, false); break;
+        case 1: seconds = TimeLoop(set, RunBareLoop); break;
         case 2: seconds = TimeRunner(set, true); break;
         case 3: seconds = TimeXcopy(set); break;
         case 4: seconds = TimeRunnerHidden(set); break;
-        case 5: seconds = TimeBareLoop(set, true); break;
+        case 5: seconds = TimeLoop(set, RunWholeCopyLoop); break;
+        case 6: seconds = TimeLoop(set, RunUnflushedCopyLoop); break;
       }
       if (method != 2 && !TargetsMatch(set)) {
         std::fprintf(stderr, "method %s left a target without its source's size or time\n",

@@ -11,7 +11,7 @@
 
 namespace {
 
-// The target's full path, or nothing where the system cannot make one.
+// The full path, or nothing where the system cannot make one.
 std::optional<std::wstring> FullPathOf(const std::wstring& path) {
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return std::nullopt;
@@ -54,9 +54,12 @@ std::optional<BlockedFolder> FindBlockedFolderIn(const std::vector<FileCommand>&
     if (command.Kind != CommandKind::Copy || command.Arguments.size() != 2) continue;
     const std::optional<std::wstring> target = WidenForSystem(command.Arguments[1]);
     if (!target || target->empty()) continue;
-    const std::optional<std::wstring> full = FullPathOf(*target);
     const std::optional<std::wstring> temporary = TemporaryPathFor(*target);
-    if (!full || !temporary) continue;
+    if (!temporary) continue;
+    // The probe's own full path: it lies in the target's folder. A device
+    // name ("nul.txt") leads to no folder at all: the copy itself fails.
+    const std::optional<std::wstring> full = FullPathOf(*temporary);
+    if (!full || full->rfind(L"\\\\.\\", 0) == 0) continue;
     const std::size_t lastBackslash = full->rfind(L'\\');
     if (lastBackslash == std::wstring::npos) continue;
     const std::wstring folder = full->substr(0, lastBackslash);

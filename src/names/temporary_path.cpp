@@ -1,7 +1,8 @@
 #include "names/temporary_path.h"
 
 #include <cstddef>
-#include <cwctype>
+
+#include "names/windows_names.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ constexpr std::size_t kMostPathUnits = 259;
 constexpr std::size_t kMostNameUnits = 255;
 // A path given as "\\?\C:\..." reaches the file system unparsed, and then
 // only the system's string length bounds it.
-constexpr wchar_t kVerbatimPrefix[] = L"\\\\?\\";
+constexpr wchar_t kWideVerbatimPrefix[] = L"\\\\?\\";
 constexpr std::size_t kMostVerbatimPathUnits = 32766;
 
 // Where the target's own name begins: after its last separator, or after a
@@ -22,12 +23,14 @@ std::size_t NameStart(const std::wstring& path) {
   return 0;
 }
 
-// File names compare without regard to case (the suffix is ASCII).
+// File names compare as Windows folds them.
 bool EndsWithSuffix(const std::wstring& path) {
   const std::wstring suffix = kTemporarySuffix;
   if (path.size() < suffix.size()) return false;
   for (std::size_t i = 0; i < suffix.size(); ++i) {
-    if (std::towlower(path[path.size() - suffix.size() + i]) != suffix[i]) return false;
+    if (FoldNameUnit(path[path.size() - suffix.size() + i]) != FoldNameUnit(suffix[i])) {
+      return false;
+    }
   }
   return true;
 }
@@ -37,7 +40,7 @@ bool EndsWithSuffix(const std::wstring& path) {
 std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
   const std::size_t suffixUnits = std::wstring(kTemporarySuffix).size();
   const std::size_t mostPath =
-      target.compare(0, 4, kVerbatimPrefix) == 0 ? kMostVerbatimPathUnits : kMostPathUnits;
+      target.compare(0, 4, kWideVerbatimPrefix) == 0 ? kMostVerbatimPathUnits : kMostPathUnits;
   const std::size_t nameStart = NameStart(target);
   std::size_t keep = target.size();
   if (keep + suffixUnits > mostPath) keep = mostPath - suffixUnits;
@@ -54,7 +57,8 @@ std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
 std::wstring NtPathOf(const std::wstring& fullPath) {
   const std::wstring ntPrefix = L"\\??\\";
   // "\\?\" and "\\.\" lead to the same place as NT's "\??\".
-  if (fullPath.compare(0, 4, kVerbatimPrefix) == 0 || fullPath.compare(0, 4, L"\\\\.\\") == 0) {
+  if (fullPath.compare(0, 4, kWideVerbatimPrefix) == 0 ||
+      fullPath.compare(0, 4, L"\\\\.\\") == 0) {
     return ntPrefix + fullPath.substr(4);
   }
   if (fullPath.compare(0, 2, L"\\\\") == 0) return ntPrefix + L"UNC\\" + fullPath.substr(2);

@@ -54,15 +54,14 @@ Prediction PredictFromPrint(const Json& rows, const std::wstring& app, const Tre
     if (folded.rfind(appPrefix, 0) != 0) return std::nullopt;
     return folded.substr(appPrefix.size());
   };
-  // The checks create every missing target, empty, before the first copy.
+  // The checks create no file that stays: a missing target exists only once
+  // its copy has been made.
   for (const Json& row : rows) {
     if (row.value("kind", "") != "copy") continue;
-    const std::optional<std::wstring> target = relative(Text(row, "target"));
-    if (!target) {
+    if (!relative(Text(row, "target"))) {
       predicted.problem = "a copy row's target lies outside app: " + Utf8(Text(row, "target"));
       return predicted;
     }
-    predicted.app.emplace(*target, FileFacts{});
   }
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Json& row = rows[i];

@@ -77,10 +77,11 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS011", "error", E::CopiesElsewhere, "COP\t@S@\\a.txt\t@A@\\b.txt \r\n", L"@A@\\b.txt"),
       Rule("DS011", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\b.txt\t\r\n",
            L"Write access to file missing: @A@\\b.txt\t"),
-      // The checks open the device and pass; the copy cannot rename its
-      // temporary file onto a device. The code is Wine's (ERROR_BAD_DEV_TYPE).
+      // The checks open the device and pass; the copy's temporary file is
+      // the device too, whose data cannot be flushed to a disk before the
+      // rename. The code is Wine's (ERROR_ACCESS_DENIED).
       Rule("DS012", "error", E::FailsCopy, "COP\t@S@\\a.txt\t@A@\\nul.txt\r\n", L"@S@\\a.txt")
-          .Error(ERROR_BAD_DEV_TYPE),
+          .Error(ERROR_ACCESS_DENIED),
       // The console can be opened for writing by nobody else: the busy check.
       Rule("DS012", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\con.txt\r\n",
            L"PexaMenu is already running\n(@A@\\con.txt)"),
@@ -256,6 +257,11 @@ std::vector<ClaimRow> PreflightRows() {
       PreflightFinding("DP119", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\a.txt\\x\\b.txt\r\n",
               L"Write access to file missing: @A@\\a.txt\\x\\b.txt")
           .NewFolders(),
+      PreflightFinding("DP120", E::StopsAtNotice, "COP\t@S@\\a.txt\t@NW@\\settings.ini\r\n",
+              L"Write access to folder missing:\n@NW@"),
+      PreflightFinding("DP121", E::NotObservable, kCopyA)
+          .Note("Wine maps rights to Unix permissions, where creating and deleting a file in "
+                "a folder are one right"),
       PreflightFinding("DP181", E::CopiesTo, "COP\t@S@\\a.txt\t@A@\\new\\deep\\a.txt\r\n",
               L"@A@\\new\\deep\\a.txt")
           .NewFolders()

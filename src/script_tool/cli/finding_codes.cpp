@@ -42,6 +42,10 @@ const std::vector<FindingCode> kCodes = {
     {p::kRunProgramNotFound, "preflight", Severity::Error, "RUN program not found"},
     {p::kFolderBlockedByFile, "preflight", Severity::Error,
      "Folder the application cannot create"},
+    {p::kTargetFolderTakesNoFile, "preflight", Severity::Error,
+     "Target's folder takes no new file"},
+    {p::kTargetFolderKeepsFiles, "preflight", Severity::Error,
+     "Existing target's folder lets a file be created but not deleted"},
     {p::kFolderCreatedByApplication, "preflight", Severity::Info,
      "Folder created by the application"},
 };

@@ -61,5 +61,7 @@ inline constexpr std::string_view kRunTooLong = "DP116";
 inline constexpr std::string_view kRunWithoutProgram = "DP117";
 inline constexpr std::string_view kRunProgramNotFound = "DP118";
 inline constexpr std::string_view kFolderBlockedByFile = "DP119";
+inline constexpr std::string_view kTargetFolderTakesNoFile = "DP120";
+inline constexpr std::string_view kTargetFolderKeepsFiles = "DP121";
 inline constexpr std::string_view kFolderCreatedByApplication = "DP181";
 }  // namespace preflight_code

@@ -81,6 +81,7 @@ struct FolderProbe {
   bool Deletable = false;
   std::wstring LeftBehind;  // a probe that could be made but not deleted
   bool LeftBehindReported = false;  // said once, for the first line it concerns
+  bool FolderReported = false;  // the folder's own finding, said once too
 };
 
 // Proves that files can be created in the folder, and deleted again, with a
@@ -274,19 +275,45 @@ class Preflight {
     } else if (attributes & FILE_ATTRIBUTE_READONLY) {
       Add(at, code::kTargetReadOnly, "target " + Quoted(target) +
                     " is read-only: the updater stops at \"PexaMenu is already running\"");
-    } else {
-      CheckExistingTarget(at, target, found->Path);
+    } else if (CheckExistingTarget(at, target, found->Path)) {
+      CheckExistingTargetsFolder(at, target, found->Path);
     }
   }
 
+  // The copy makes its temporary file in the target's folder and renames it
+  // over the target, so the updater probes each folder of an existing
+  // target with a file created and deleted, once every target passed.
+  void CheckExistingTargetsFolder(const At& at, const std::string& target,
+                                  const std::wstring& path) {
+    const std::wstring folder = FolderOfPath(FullPath(path));
+    FolderProbe& probe = Probe(folder);
+    if (probe.Writable && probe.Deletable) return;
+    if (probe.FolderReported) return;
+    probe.FolderReported = true;
+    if (!probe.Writable) {
+      Add(at, code::kTargetFolderTakesNoFile,
+          "the folder " + Quoted(folder) + " of target " + Quoted(target) +
+              " does not let a file be created, though the target may be written: the copy "
+              "makes its temporary file there, so the updater stops at \"Write access to "
+              "folder missing\"");
+      return;
+    }
+    probe.LeftBehindReported = true;
+    Add(at, code::kTargetFolderKeepsFiles,
+        "the folder " + Quoted(folder) + " of target " + Quoted(target) +
+            " lets a file be created but not deleted: the updater stops at \"Delete access "
+            "to folder missing\"; preflight's probe " +
+            Quoted(probe.LeftBehind) + " was left behind, delete it");
+  }
+
   // The updater's own test: open for writing with no sharing. An open that
-  // writes nothing leaves the file as it was.
-  void CheckExistingTarget(const At& at, const std::string& target,
+  // writes nothing leaves the file as it was. True when it passed.
+  bool CheckExistingTarget(const At& at, const std::string& target,
                            const std::wstring& path) {
     const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = file.IsValid() ? ERROR_SUCCESS : GetLastError();
-    if (error == ERROR_SUCCESS) return;
+    if (error == ERROR_SUCCESS) return true;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
       Add(at, code::kTargetInUse, "target " + Quoted(target) +
                     " is in use by another program: the updater stops at \"PexaMenu is "
@@ -297,10 +324,11 @@ class Preflight {
                     std::to_string(error) + "): the updater stops at \"PexaMenu is already "
                     "running\"");
     }
+    return false;
   }
 
-  // The updater creates a missing target empty during its checks; preflight
-  // only proves that it could.
+  // The updater creates a missing target during its checks and deletes it
+  // at once; preflight only proves that it could.
   void CheckMissingTarget(const At& at, const std::string& target,
                           const std::wstring& path) {
     const std::wstring folder = FolderOfPath(FullPath(path));

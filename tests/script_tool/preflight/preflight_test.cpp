@@ -137,7 +137,9 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
        true},
       {"target in a folder without write access", "COP %D%\\exists.txt\t%N%\\new.txt",
        {{1, "DP113", "cannot be created in"}}},
-      {"an existing target there passes", "COP %D%\\exists.txt\t%N%\\upd.txt", {}},
+      // It may be written, but the copy's temporary file cannot be made there.
+      {"an existing target there", "COP %D%\\exists.txt\t%N%\\upd.txt",
+       {{1, "DP120", "does not let a file be created, though the target may be written"}}},
       {"no separator", "COP%D%\\exists.txt", {{1, "DP104", "COP without a source and a target"}}},
       {"every problem at once, each with its line",
        "COP %D%\\none.txt %D%\\held.txt\r\nRUN %D%\\none.exe\r\nCOP %D%\\exists.txt %D%\\ro.txt",
