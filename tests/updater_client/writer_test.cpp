@@ -181,9 +181,13 @@ TEST(UpdateScript, WritesWholeOrNotAtAll) {
   {
     SCOPED_TRACE("a folder without write permission (prepared by the host)");
     const fs::path folder = FixturePath(L"nowrite");
+    const auto entries = [&] {
+      return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    };
+    const auto before = entries();
     EXPECT_TRUE(script.WriteTo(folder / "upd.txt"));
     EXPECT_EQ(Contents(folder / "upd.txt"), "RUN nothing.exe\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_EQ(entries(), before) << "no temporary file left beside it";
   }
 #else
   if (geteuid() != 0) {  // root writes into any folder
