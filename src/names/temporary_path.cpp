@@ -27,7 +27,9 @@ bool EndsWithSuffix(const std::wstring& path) {
   const std::wstring suffix = kTemporarySuffix;
   if (path.size() < suffix.size()) return false;
   for (std::size_t i = 0; i < suffix.size(); ++i) {
-    if (std::towlower(path[path.size() - suffix.size() + i]) != suffix[i]) return false;
+    // wint_t is unsigned where wchar_t is not (natively, on Linux).
+    const auto lower = static_cast<wchar_t>(std::towlower(path[path.size() - suffix.size() + i]));
+    if (lower != suffix[i]) return false;
   }
   return true;
 }
