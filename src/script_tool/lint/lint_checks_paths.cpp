@@ -67,6 +67,12 @@ void CheckTargetIsFolder(const LintLine& lintLine, FindingSink& sink) {
   });
 }
 
+void CheckDotNamesInTargets(const LintLine& lintLine, FindingSink& sink) {
+  ForEachCopyPath(lintLine, [&](const CopyPath& path) {
+    if (path.IsTarget) AddProblem(sink, path, FindDotNameInside(path.Text));
+  });
+}
+
 void CheckSourceIsTarget(const LintLine& lintLine, FindingSink& sink) {
   ForEachCopyPath(lintLine, [&](const CopyPath& path) {
     const std::string_view source = path.Line.Command.Arguments[0];

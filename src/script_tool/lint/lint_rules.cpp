@@ -91,6 +91,10 @@ const std::vector<LintRule> kRules = {
      "the file is not text: {}; the updater finds no COP or RUN line in it, so it copies and "
      "starts nothing, and deletes the file; give the updater the script instead",
      "name the script, a text file of COP and RUN lines", CheckNotText},
+    {"DS022", Severity::Error, "Dot name inside a target",
+     "{}: Windows resolves it, so the copy goes to a file the line does not spell out, which "
+     "the rules that compare targets by name cannot see; write the target's path without it",
+     "write the target's full path without \\.\\ or \\..\\", CheckDotNamesInTargets},
 
     {"DS041", Severity::Warning, "Space as separator, and spaces after it",
      "the source ends at the first space ({}) and the rest of the line, spaces included, is the "
