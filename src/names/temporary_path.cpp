@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <cwctype>
 
+#include "names/text_conversions.h"
+#include "names/windows_names.h"
+#include "script/widen_text.h"
+
 namespace {
 
 // MAX_PATH less the terminating zero, and the longest name of one file.
@@ -10,7 +14,7 @@ constexpr std::size_t kMostPathUnits = 259;
 constexpr std::size_t kMostNameUnits = 255;
 // A path given as "\\?\C:\..." reaches the file system unparsed, and then
 // only the system's string length bounds it.
-constexpr wchar_t kVerbatimPrefix[] = L"\\\\?\\";
+constexpr wchar_t kWideVerbatimPrefix[] = L"\\\\?\\";
 constexpr std::size_t kMostVerbatimPathUnits = 32766;
 
 // Where the target's own name begins: after its last separator, or after a
@@ -39,7 +43,7 @@ bool EndsWithSuffix(const std::wstring& path) {
 std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
   const std::size_t suffixUnits = std::wstring(kTemporarySuffix).size();
   const std::size_t mostPath =
-      target.compare(0, 4, kVerbatimPrefix) == 0 ? kMostVerbatimPathUnits : kMostPathUnits;
+      target.compare(0, 4, kWideVerbatimPrefix) == 0 ? kMostVerbatimPathUnits : kMostPathUnits;
   const std::size_t nameStart = NameStart(target);
   std::size_t keep = target.size();
   if (keep + suffixUnits > mostPath) keep = mostPath - suffixUnits;
@@ -53,10 +57,26 @@ std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
   return target.substr(0, keep) + kTemporarySuffix;
 }
 
+std::optional<std::string> TemporaryScriptPathFor(std::string_view target) {
+  const std::optional<std::wstring> temporary = TemporaryPathFor(WidenText(std::string(target)));
+  if (!temporary) return std::nullopt;
+  return WideToLatin1(*temporary);
+}
+
+bool EndsInTemporarySuffix(std::string_view path) {
+  const std::wstring_view suffix = kTemporarySuffix;
+  if (path.size() < suffix.size()) return false;
+  const std::string_view end = path.substr(path.size() - suffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (FoldNameByte(end[i]) != FoldNameByte(static_cast<char>(suffix[i]))) return false;
+  }
+  return true;
+}
+
 std::wstring NtPathOf(const std::wstring& fullPath) {
   const std::wstring ntPrefix = L"\\??\\";
   // "\\?\" and "\\.\" lead to the same place as NT's "\??\".
-  if (fullPath.compare(0, 4, kVerbatimPrefix) == 0 || fullPath.compare(0, 4, L"\\\\.\\") == 0) {
+  if (fullPath.compare(0, 4, kWideVerbatimPrefix) == 0 || fullPath.compare(0, 4, L"\\\\.\\") == 0) {
     return ntPrefix + fullPath.substr(4);
   }
   if (fullPath.compare(0, 2, L"\\\\") == 0) return ntPrefix + L"UNC\\" + fullPath.substr(2);

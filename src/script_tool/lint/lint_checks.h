@@ -57,3 +57,4 @@ void CheckDotNamesInTargets(const LintLine& line, FindingSink& sink);
 void CheckSourceIsTarget(const LintLine& line, FindingSink& sink);
 void CheckRelativePaths(const LintLine& line, FindingSink& sink);
 void CheckSameTargetTwice(const LintScript& script, FindingSink& sink);
+void CheckTemporaryFileTargets(const LintScript& script, FindingSink& sink);
