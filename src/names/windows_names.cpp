@@ -317,6 +317,14 @@ PathProblem FindDotNameInside(std::string_view path) {
   }
 }
 
+PathProblem FindNewFolderLengthProblem(std::string_view folder) {
+  if (folder.size() < kMaxNewFolderUnits || IsVerbatimPath(folder)) return {};
+  return Problem(PathProblemKind::TooLong, 0, folder.size(),
+                 "the folder's path is " + std::to_string(folder.size()) +
+                     " characters long; Windows creates no folder of " +
+                     std::to_string(kMaxNewFolderUnits) + " or more");
+}
+
 PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
   if (path.empty()) return Problem(PathProblemKind::Empty, 0, 0, "the path is empty");
   for (std::size_t i = 0; i < path.size(); ++i) {

@@ -13,6 +13,14 @@
 // the file calls the updater makes (one unit per script byte).
 inline constexpr std::size_t kMaxPathUnits = 260;
 
+// CreateDirectoryW refuses a new folder whose full path, without the
+// terminator, is this many units or more (ERROR_FILENAME_EXCED_RANGE): "There
+// is a default string size limit for paths of 248 characters. This limit is
+// related to how the CreateDirectory function parses paths" (Microsoft Learn,
+// CreateDirectoryW). That is MAX_PATH less room for an 8.3 file name in the
+// folder. Wine 8 creates such folders: only Windows shows the limit.
+inline constexpr std::size_t kMaxNewFolderUnits = 248;
+
 // A path in this form reaches the file system as it stands: no length limit,
 // no trailing blanks or dots dropped, no device names. "\\?\C:\..." or
 // "\\?\UNC\server\share\...".
@@ -130,6 +138,9 @@ PathProblem FindFolderName(std::string_view path);
 // the one the text spells, and no comparison of targets by their bytes (the
 // same target twice, a temporary file's name, the folders to create) sees it.
 PathProblem FindDotNameInside(std::string_view path);
+// A folder path (full, as CreateDirectoryW gets it) of kMaxNewFolderUnits or
+// more that is not verbatim: Windows creates no such folder.
+PathProblem FindNewFolderLengthProblem(std::string_view folder);
 
 // The first thing that stops a copy path from naming the one file it is
 // meant to, in this order: empty, a control or C1 character, not a full

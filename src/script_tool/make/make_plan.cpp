@@ -191,6 +191,14 @@ class Comparison {
     }
     ReportTakenTemporaryName(entry, target);
     for (const TreeEntry* folder : newFolders_) {
+      // The library creates it from the script's bytes, which hold this path.
+      const std::optional<std::string> path =
+          WideToLatin1(Rooted(request_.TargetRoot, folder->Relative));
+      if (const PathProblem tooLong = FindNewFolderLengthProblem(path.value_or(""))) {
+        Error(request_.NewFolder, *folder,
+              "is a folder missing in OLD that the application cannot create before the "
+              "update: " + tooLong.Detail + "; shorten its path");
+      }
       PlanItem created;
       created.What = PlanItem::Action::CreateFolder;
       created.Added = true;

@@ -330,6 +330,9 @@ TEST(MakeScript, NewFoldersGoIntoThePlanBeforeTheirFiles) {
          t.Put("new", "a/c/f.txt", "f");
        },
        nullptr, "", "no file to copy into it"},
+      {"a new folder too long for Windows once rooted",
+       [](Trees& t) { t.Put("new", std::string(241, 'd') + "/a.txt", "a"); }, nullptr, "",
+       "cannot create before the update: the folder's path is 248 characters long"},
       {"a folder where OLD has a file stays an error",
        [](Trees& t) {
          t.Put("old", "data", "d");
