@@ -68,7 +68,7 @@ LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
     lint/lint_checks_text.cpp lint/lint_checks_commands.cpp lint/lint_checks_paths.cpp lint/file_kind.cpp \
     script_reader/run_program.cpp lint/target_index.cpp script_reader/visible_text.cpp print/print_rows.cpp) \
   src/script/file_command.cpp src/script/widen_text.cpp src/script/text_mode.cpp \
-  src/names/windows_names.cpp src/names/text_conversions.cpp \
+  src/names/windows_names.cpp src/names/text_conversions.cpp src/names/temporary_path.cpp \
   src/script/progress.cpp
 
 $(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*/*.h src/names/*.h)

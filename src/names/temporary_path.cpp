@@ -2,7 +2,9 @@
 
 #include <cstddef>
 
+#include "names/text_conversions.h"
 #include "names/windows_names.h"
+#include "script/widen_text.h"
 
 namespace {
 
@@ -52,6 +54,22 @@ std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
   if (keep + suffixUnits == target.size() && EndsWithSuffix(target)) --keep;
   if (keep <= nameStart) return std::nullopt;
   return target.substr(0, keep) + kTemporarySuffix;
+}
+
+std::optional<std::string> TemporaryScriptPathFor(std::string_view target) {
+  const std::optional<std::wstring> temporary = TemporaryPathFor(WidenText(std::string(target)));
+  if (!temporary) return std::nullopt;
+  return WideToLatin1(*temporary);
+}
+
+bool EndsInTemporarySuffix(std::string_view path) {
+  const std::wstring_view suffix = kTemporarySuffix;
+  if (path.size() < suffix.size()) return false;
+  const std::string_view end = path.substr(path.size() - suffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (FoldNameByte(end[i]) != FoldNameByte(static_cast<char>(suffix[i]))) return false;
+  }
+  return true;
 }
 
 std::wstring NtPathOf(const std::wstring& fullPath) {

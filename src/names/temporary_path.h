@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Appended to the target's path to name its temporary file, in the target's
 // own folder: "PexaMenu.exe" is first written as "PexaMenu.exe.ddu-new".
@@ -15,6 +16,15 @@ inline constexpr wchar_t kTemporarySuffix[] = L".ddu-new";
 // or of a whole path, the target's name is cut short before the suffix.
 // Nothing when the target's folder alone leaves no room for a name.
 std::optional<std::wstring> TemporaryPathFor(const std::wstring& target);
+
+// TemporaryPathFor over a script's Latin-1 bytes, widened as the updater
+// widens them: for lint and make, which compare it with other script paths.
+// The name is only cut and given the ASCII suffix, so it stays Latin-1.
+std::optional<std::string> TemporaryScriptPathFor(std::string_view target);
+
+// The path ends in kTemporarySuffix, in any case: every temporary file's
+// name does, so a path that does not is no copy's temporary file.
+bool EndsInTemporarySuffix(std::string_view path);
 
 // The NT form of a full Win32 path (as GetFullPathNameW gives it), which a
 // rename through a file's handle takes: "C:\a" becomes "\??\C:\a", and

@@ -302,6 +302,29 @@ PathProblem FindFolderName(std::string_view path) {
                  "the path ends in the name \"" + std::string(last) + "\" and so names a folder");
 }
 
+PathProblem FindDotNameInside(std::string_view path) {
+  for (std::size_t begin = 0;;) {
+    std::size_t end = begin;
+    while (end < path.size() && !IsPathSeparator(path[end])) ++end;
+    if (end == path.size()) return {};  // the last name is FindFolderName's
+    const std::string_view name = path.substr(begin, end - begin);
+    if (IsDotName(name)) {
+      return Problem(PathProblemKind::DotName, begin, end,
+                     "the name \"" + std::string(name) + "\" inside the path " +
+                         (name == "." ? "stands for the folder before it" : "goes one folder up"));
+    }
+    begin = end + 1;
+  }
+}
+
+PathProblem FindNewFolderLengthProblem(std::string_view folder) {
+  if (folder.size() < kMaxNewFolderUnits || IsVerbatimPath(folder)) return {};
+  return Problem(PathProblemKind::TooLong, 0, folder.size(),
+                 "the folder's path is " + std::to_string(folder.size()) +
+                     " characters long; Windows creates no folder of " +
+                     std::to_string(kMaxNewFolderUnits) + " or more");
+}
+
 PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
   if (path.empty()) return Problem(PathProblemKind::Empty, 0, 0, "the path is empty");
   for (std::size_t i = 0; i < path.size(); ++i) {
@@ -319,6 +342,7 @@ PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
   if (device) return device;
   if (role == CopyRole::Target) {
     if (PathProblem folder = FindFolderName(path)) return folder;
+    if (PathProblem dotName = FindDotNameInside(path)) return dotName;
   }
   return FindLengthProblem(path);
 }

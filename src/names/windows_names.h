@@ -13,6 +13,14 @@
 // the file calls the updater makes (one unit per script byte).
 inline constexpr std::size_t kMaxPathUnits = 260;
 
+// CreateDirectoryW refuses a new folder whose full path, without the
+// terminator, is this many units or more (ERROR_FILENAME_EXCED_RANGE): "There
+// is a default string size limit for paths of 248 characters. This limit is
+// related to how the CreateDirectory function parses paths" (Microsoft Learn,
+// CreateDirectoryW). That is MAX_PATH less room for an 8.3 file name in the
+// folder. Wine 8 creates such folders: only Windows shows the limit.
+inline constexpr std::size_t kMaxNewFolderUnits = 248;
+
 // A path in this form reaches the file system as it stands: no length limit,
 // no trailing blanks or dots dropped, no device names. "\\?\C:\..." or
 // "\\?\UNC\server\share\...".
@@ -93,6 +101,7 @@ enum class PathProblemKind {
   NameEnd,             // a name ends in a blank, a dot or a TAB
   DeviceName,
   NamesFolder,  // a target ending in a separator, "." or ".."
+  DotName,      // a target with "." or ".." before its last name
   TooLong,
 };
 
@@ -124,10 +133,19 @@ PathProblem FindLengthProblem(std::string_view path);
 // A path ending in a separator, or in the name "." or "..": it names a
 // folder, which no file can be copied over.
 PathProblem FindFolderName(std::string_view path);
+// The first "." or ".." name before a path's last name. Windows resolves it
+// ("C:\App\..\Other\a.dll" is "C:\Other\a.dll"), so the file meant is not
+// the one the text spells, and no comparison of targets by their bytes (the
+// same target twice, a temporary file's name, the folders to create) sees it.
+PathProblem FindDotNameInside(std::string_view path);
+// A folder path (full, as CreateDirectoryW gets it) of kMaxNewFolderUnits or
+// more that is not verbatim: Windows creates no such folder.
+PathProblem FindNewFolderLengthProblem(std::string_view folder);
 
 // The first thing that stops a copy path from naming the one file it is
 // meant to, in this order: empty, a control or C1 character, not a full
 // path, a forbidden character, a bad name end or a device name (whichever
-// comes first in the path), a target naming a folder, the length. What lint
-// calls an error in a path is here, and the writer and make refuse it.
+// comes first in the path), a target naming a folder, a target with a dot
+// name inside, the length. What lint calls an error in a path is here, and
+// the writer and make refuse it.
 PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role);

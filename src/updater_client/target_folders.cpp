@@ -84,7 +84,10 @@ std::vector<NeededFolder> MissingTargetFolders(
       const auto [known, added] = missing.emplace(FolderKey(folder), false);
       if (added) {
         known->second = belowMissing || !isFolder(std::string(folder));
-        if (known->second) needed.push_back({std::string(folder), t});
+        if (known->second) {
+          needed.push_back(
+              {std::string(folder), t, FindNewFolderLengthProblem(folder).Detail});
+        }
       }
       belowMissing = known->second;
     }
@@ -156,6 +159,15 @@ TargetFoldersResult CreateTargetFolders(const std::wstring& scriptPath) {
 
   const auto needed = MissingTargetFolders(
       targets, [](const std::string& folder) { return IsExistingFolder(WidenText(folder)); });
+  // Refused by Windows whatever the disk holds: then nothing is made, as for
+  // a target that is not a full path.
+  for (const NeededFolder& folder : needed) {
+    if (folder.Refused.empty()) continue;
+    result.Error = ERROR_FILENAME_EXCED_RANGE;
+    result.Failed = WidenText(folder.Path);
+    result.Line = lines[folder.Target];
+    return result;
+  }
   for (const NeededFolder& folder : needed) {
     const std::wstring path = WidenText(folder.Path);
     if (CreateDirectoryW(path.c_str(), nullptr)) {

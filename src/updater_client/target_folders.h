@@ -36,6 +36,10 @@ std::vector<std::string_view> FoldersAbove(std::string_view target);
 struct NeededFolder {
   std::string Path;  // Latin-1 script bytes, as the first target that needs it spells it
   std::size_t Target = 0;  // index of that target in the list given
+  // Why Windows creates no such folder, whatever the disk holds: its path is
+  // too long for CreateDirectoryW (FindNewFolderLengthProblem's clause,
+  // UTF-8). Empty when it may be created.
+  std::string Refused;
 };
 
 // The folders to create, in order, so that every target's folder exists: for
@@ -43,7 +47,9 @@ struct NeededFolder {
 // isFolder(path) denies, each once (names compared as Windows compares them).
 // Below a missing folder everything is missing, so isFolder is asked only of
 // folders that may exist, and of each only once. A file standing where a
-// folder must be is not a folder: it is listed, and creating it fails.
+// folder must be is not a folder: it is listed, and creating it fails. A
+// folder Windows refuses is listed with Refused said: the application then
+// creates none of them, so that the installed folder is left as it was.
 std::vector<NeededFolder> MissingTargetFolders(
     const std::vector<std::string_view>& targets,
     const std::function<bool(const std::string& folder)>& isFolder);
@@ -63,6 +69,10 @@ struct TargetFoldersResult {
   //   a COP target is not a full path, or holds a NUL byte:
   //     ERROR_BAD_PATHNAME, before any folder is created (Failed is the
   //     target);
+  //   a folder to create has a path of kMaxNewFolderUnits (248) units or
+  //     more, not verbatim, which CreateDirectoryW refuses on Windows though
+  //     Wine creates it: ERROR_FILENAME_EXCED_RANGE, before any folder is
+  //     created (Failed is the folder);
   //   CreateDirectoryW failed (a file in the way gives ERROR_ALREADY_EXISTS,
   //     a forbidden character or a device name what Windows says of it,
   //     missing rights ERROR_ACCESS_DENIED): its error (Failed is the folder).

@@ -50,7 +50,9 @@ inline constexpr std::size_t kMaxRunUnits = kMaxCommandLineUnits;
 // at most kMaxCopyPathUnits long: the rules of names/windows_names.h.
 std::wstring CheckCopyPath(const std::wstring& path);
 // The same for a target, which also must not name a folder: it must not end
-// in a separator, nor in the name "." or "..".
+// in a separator, nor in the name "." or "..". Nor may it hold "." or ".."
+// before its last name, which Windows resolves to a file the script does not
+// spell out.
 std::wstring CheckCopyTarget(const std::wstring& path);
 
 // Why a RUN command line cannot go into a script, or an empty text when it

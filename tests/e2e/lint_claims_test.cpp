@@ -75,6 +75,13 @@ std::vector<ClaimRow> RuleRows() {
            L"Can't access source files: @S@\\a?.txt"),
       // Windows, and Wine too, drop the blank: another file than written.
       Rule("DS011", "error", E::CopiesElsewhere, "COP\t@S@\\a.txt\t@A@\\b.txt \r\n", L"@A@\\b.txt"),
+      // The second copy writes its new bytes to b.txt.ddu-new, the first
+      // line's target, then renames that over b.txt: the first copy is gone.
+      Rule("DS021", "error", E::DoesNothing,
+           "COP\t@S@\\a.txt\t@A@\\b.txt.ddu-new\r\nCOP\t@S@\\a.txt\t@A@\\b.txt\r\n",
+           L"@A@\\b.txt.ddu-new"),
+      Rule("DS022", "error", E::CopiesElsewhere, "COP\t@S@\\a.txt\t@A@\\sub\\..\\b.txt\r\n",
+           L"@A@\\b.txt"),
       Rule("DS011", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\b.txt\t\r\n",
            L"Write access to file missing: @A@\\b.txt\t"),
       // The checks open the device and pass; the copy's temporary file is

@@ -49,11 +49,18 @@ TEST(FoldersAbove, FromTheRootDownNeverTheRootItself) {
 }
 
 TEST(MissingTargetFolders, EachMissingFolderOnceInOrderAskingOnlyWhatMayExist) {
+  // Windows creates no folder of 248 units or more, but a verbatim one.
+  const std::string folder247 = "C:\\" + std::string(244, 'f');
+  const std::string folder248 = folder247 + "g";
+  const std::string verbatim = "\\\\?\\C:\\" + std::string(300, 'v');
+  const std::string target247 = folder247 + "\\a";
+  const std::string target248 = folder248 + "\\a";
+  const std::string verbatimTarget = verbatim + "\\a";
   const struct {
     const char* row;
     std::vector<std::string_view> targets;
     std::set<std::string> folders;  // what exists, as the predicate is asked
-    std::vector<std::string> needed;  // "path@target"
+    std::vector<std::string> needed;  // "path@target", " refused" after one Windows refuses
     std::set<std::string> asked;
   } rows[] = {
       {"all there", {"C:\\App\\a", "C:\\App\\lib\\b"}, {"C:\\App", "C:\\App\\lib"}, {},
@@ -74,6 +81,11 @@ TEST(MissingTargetFolders, EachMissingFolderOnceInOrderAskingOnlyWhatMayExist) {
        {"Q:\\a@0"},
        {"Q:\\a"}},
       {"a relative target needs nothing", {"a\\b\\c"}, {}, {}, {}},
+      {"too long for CreateDirectoryW from 248 units, unless verbatim",
+       {target247, target248, verbatimTarget},
+       {},
+       {folder247 + "@0", folder248 + "@1 refused", verbatim + "@2"},
+       {folder247, folder248, verbatim}},
   };
   for (const auto& row : rows) {
     std::multiset<std::string> asked;
@@ -84,7 +96,8 @@ TEST(MissingTargetFolders, EachMissingFolderOnceInOrderAskingOnlyWhatMayExist) {
         });
     std::vector<std::string> found;
     for (const NeededFolder& folder : needed) {
-      found.push_back(folder.Path + "@" + std::to_string(folder.Target));
+      found.push_back(folder.Path + "@" + std::to_string(folder.Target) +
+                      (folder.Refused.empty() ? "" : " refused"));
     }
     EXPECT_EQ(found, row.needed) << row.row;
     EXPECT_EQ(asked, std::multiset<std::string>(row.asked.begin(), row.asked.end()))
@@ -113,7 +126,9 @@ std::set<std::wstring> FoldersBelow(const std::wstring& root, const std::wstring
 TEST(CreateTargetFolders, CreatesEachMissingFolderOfEveryCopyTargetAndSaysWhich) {
   const struct {
     const char* row;
-    std::string script;  // %T% the installed folder, which holds sub\ and file.txt
+    // %T% the installed folder, which holds sub\ and file.txt; %248% a name
+    // that makes a folder in it 248 units long
+    std::string script;
     std::vector<std::wstring> created;  // relative to %T%
     DWORD error;
     std::wstring failed;  // relative to %T%; "<script>" the script
@@ -135,6 +150,9 @@ TEST(CreateTargetFolders, CreatesEachMissingFolderOfEveryCopyTargetAndSaysWhich)
        "COP C:\\s\\a %T%\\new\\a.txt\r\nCOP C:\\s\\a %T%\\file.txt\\x\\a.txt\r\n"
        "COP C:\\s\\a %T%\\later\\a.txt",
        {L"new"}, ERROR_ALREADY_EXISTS, L"file.txt", 2, {L"sub", L"new"}},
+      {"a folder Windows refuses for its length refuses the script before anything is made",
+       "COP C:\\s\\a %T%\\new\\a.txt\r\nCOP C:\\s\\a %T%\\%248%\\a.txt", {},
+       ERROR_FILENAME_EXCED_RANGE, L"%248%", 2, {L"sub"}},
       {"a relative target refuses the script before anything is made",
        "COP C:\\s\\a %T%\\new\\a.txt\r\nCOP C:\\s\\a rel\\a.txt", {}, ERROR_BAD_PATHNAME,
        L"<rel\\a.txt>", 2, {L"sub"}},
@@ -151,10 +169,14 @@ TEST(CreateTargetFolders, CreatesEachMissingFolderOfEveryCopyTargetAndSaysWhich)
     CreateDirectoryW(installed.c_str(), nullptr);
     CreateDirectoryW((installed + L"\\sub").c_str(), nullptr);
     WriteBytes(installed + L"\\file.txt", "a file");
+    // Wine would create it: the limit is Windows' own.
+    const std::wstring name248(248 - installed.size() - 1, L'x');
     std::string script = row.script;
     for (std::size_t at = script.find("%T%"); at != std::string::npos; at = script.find("%T%")) {
       script.replace(at, 3, Narrow(installed));
     }
+    const std::size_t at248 = script.find("%248%");
+    if (at248 != std::string::npos) script.replace(at248, 5, Narrow(name248));
     const std::wstring scriptPath = folder.File(L"update.txt");
     WriteBytes(scriptPath, script);
 
@@ -172,7 +194,7 @@ TEST(CreateTargetFolders, CreatesEachMissingFolderOfEveryCopyTargetAndSaysWhich)
         : result.Failed.substr(0, installed.size() + 1) == installed + L"\\"
             ? result.Failed.substr(installed.size() + 1)
             : L"<" + result.Failed + L">";
-    EXPECT_EQ(failed, row.failed) << row.row;
+    EXPECT_EQ(failed, row.failed == L"%248%" ? name248 : row.failed) << row.row;
     EXPECT_EQ(result.Line, row.line) << row.row;
     EXPECT_EQ(FoldersBelow(installed), row.foldersAfter) << row.row;
     EXPECT_EQ(ReadBytes(installed + L"\\file.txt"), "a file") << row.row;

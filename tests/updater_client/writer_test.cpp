@@ -81,8 +81,11 @@ TEST(UpdateScript, RefusesWhatTheFormatCannotCarry) {
       {"device name CONIN$", L"C:\\a", L"C:\\app\\CONIN$", false},
       {"device name CONOUT$ as a folder", L"C:\\conout$\\a", L"C:\\a", false},
       {"COM10 is no device", L"C:\\COM10", L"C:\\CONSOLE", true},
-      // "." and ".." inside a path lead to a file all the same.
-      {"dot names inside the paths", L"C:\\a\\..\\b", L"C:\\.\\b", true},
+      // Inside a source they lead to a file all the same; inside a target
+      // they hide which file the copy replaces.
+      {"dot names inside the source", L"C:\\a\\..\\b", L"C:\\b", true},
+      {"\"..\" inside the target", L"C:\\a", L"C:\\App\\..\\Other\\a.dll", false},
+      {"\".\" inside the target", L"C:\\a", L"C:\\.\\b", false},
       {"target ends in a backslash", L"C:\\a", L"C:\\app\\", false},
       {"target ends in a slash", L"C:\\a", L"C:\\app/", false},
       {"target ends in \\.", L"C:\\a", L"C:\\app\\.", false},

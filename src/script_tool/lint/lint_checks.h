@@ -53,6 +53,8 @@ void CheckNameEnds(const LintLine& line, FindingSink& sink);
 void CheckDeviceNames(const LintLine& line, FindingSink& sink);
 void CheckPathLength(const LintLine& line, FindingSink& sink);
 void CheckTargetIsFolder(const LintLine& line, FindingSink& sink);
+void CheckDotNamesInTargets(const LintLine& line, FindingSink& sink);
 void CheckSourceIsTarget(const LintLine& line, FindingSink& sink);
 void CheckRelativePaths(const LintLine& line, FindingSink& sink);
 void CheckSameTargetTwice(const LintScript& script, FindingSink& sink);
+void CheckTemporaryFileTargets(const LintScript& script, FindingSink& sink);

@@ -91,6 +91,15 @@ const std::vector<LintRule> kRules = {
      "the file is not text: {}; the updater finds no COP or RUN line in it, so it copies and "
      "starts nothing, and deletes the file; give the updater the script instead",
      "name the script, a text file of COP and RUN lines", CheckNotText},
+    {"DS021", Severity::Error, "Target named as another target's temporary file",
+     "the copy to {} first writes its new bytes to a temporary file of this target's name, then "
+     "renames that over its own target: it overwrites this file and renames it away; rename "
+     "this file",
+     "give the file a name that no copy's temporary file takes", CheckTemporaryFileTargets},
+    {"DS022", Severity::Error, "Dot name inside a target",
+     "{}: Windows resolves it, so the copy goes to a file the line does not spell out, which "
+     "the rules that compare targets by name cannot see; write the target's path without it",
+     "write the target's full path without \\.\\ or \\..\\", CheckDotNamesInTargets},
 
     {"DS041", Severity::Warning, "Space as separator, and spaces after it",
      "the source ends at the first space ({}) and the rest of the line, spaces included, is the "

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <set>
+#include <utility>
 
 #include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/make/make_self_check.h"
 #include "script_tool/tree_walker/folder_tree.h"
+#include "names/temporary_path.h"
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
 
@@ -20,12 +23,28 @@ std::wstring Rooted(const std::wstring& root, const std::wstring& relative) {
 
 std::wstring OwnName(const TreeEntry& entry) { return entry.Relative.substr(entry.NameStart); }
 
+// The file of the tree with this key, other than skip; nothing when there is none.
+const TreeEntry* FileWithKey(const FolderTree& tree, const std::wstring& key,
+                             const TreeEntry& skip) {
+  auto at = std::lower_bound(
+      tree.Entries.begin(), tree.Entries.end(), key,
+      [](const TreeEntry& entry, const std::wstring& wanted) { return entry.Key < wanted; });
+  for (; at != tree.Entries.end() && at->Key == key; ++at) {
+    if (at->Kind == EntryKind::File && &*at != &skip) return &*at;
+  }
+  return nullptr;
+}
+
 class Comparison {
  public:
   Comparison(const MakeRequest& request, MakeOutcome& outcome, const TreeProgressReport& progress)
       : request_(request), outcome_(outcome), progress_(progress) {}
 
-  void Run(const FolderTree& oldTree, const FolderTree& newTree) {
+  // installed is all of OLD, what oldTree leaves out included: those files
+  // are on the machine all the same.
+  void Run(const FolderTree& oldTree, const FolderTree& newTree, const FolderTree& installed) {
+    installed_ = &installed;
+    newTree_ = &newTree;
     ReportUnusable(oldTree, request_.OldFolder);
     ReportUnusable(newTree, request_.NewFolder);
     // Both lists are sorted by their Windows key: walk them side by side.
@@ -163,13 +182,23 @@ class Comparison {
       Error(request_.NewFolder, entry, "cannot be read");
       return;
     }
-    const std::wstring refused = outcome_.Script.AddCopy(
-        Rooted(request_.SourceRoot, entry.Relative), Rooted(request_.TargetRoot, entry.Relative));
+    const std::wstring target = Rooted(request_.TargetRoot, entry.Relative);
+    const std::wstring refused =
+        outcome_.Script.AddCopy(Rooted(request_.SourceRoot, entry.Relative), target);
     if (!refused.empty()) {
       Error(request_.NewFolder, entry, "cannot go into a script: " + WideToUtf8(refused));
       return;
     }
+    ReportTakenTemporaryName(entry, target);
     for (const TreeEntry* folder : newFolders_) {
+      // The library creates it from the script's bytes, which hold this path.
+      const std::optional<std::string> path =
+          WideToLatin1(Rooted(request_.TargetRoot, folder->Relative));
+      if (const PathProblem tooLong = FindNewFolderLengthProblem(path.value_or(""))) {
+        Error(request_.NewFolder, *folder,
+              "is a folder missing in OLD that the application cannot create before the "
+              "update: " + tooLong.Detail + "; shorten its path");
+      }
       PlanItem created;
       created.What = PlanItem::Action::CreateFolder;
       created.Added = true;
@@ -181,12 +210,39 @@ class Comparison {
     copyWheres_.push_back(Where(request_.NewFolder, entry));
   }
 
+  // The copy writes the new bytes to TemporaryPathFor(target) beside the
+  // target, then renames that over it: a file of that name, on the machine
+  // before the update or brought by it, is overwritten and renamed away.
+  void ReportTakenTemporaryName(const TreeEntry& entry, const std::wstring& target) {
+    const std::optional<std::wstring> temporary = TemporaryPathFor(target);
+    if (!temporary) return;
+    // Only the target's own name changes. A key is its folder's key, then the
+    // name folded and ended by a NUL.
+    const std::size_t nameUnits = entry.Relative.size() - entry.NameStart;
+    const std::wstring name = temporary->substr(target.size() - nameUnits);
+    const std::wstring key =
+        entry.Key.substr(0, entry.Key.size() - nameUnits - 1) + FoldWideName(name) + L'\0';
+    for (const auto& [tree, folder] : {std::pair{newTree_, &request_.NewFolder},
+                                       std::pair{installed_, &request_.OldFolder}}) {
+      const TreeEntry* const taken = FileWithKey(*tree, key, entry);
+      if (taken == nullptr) continue;
+      Error(request_.NewFolder, entry,
+            "is copied through a temporary file beside its target named \"" + WideToUtf8(name) +
+                "\", and " + Where(*folder, *taken) +
+                " is a file of that name: the updater overwrites it and renames it away; rename "
+                "one of the two");
+      return;
+    }
+  }
+
  public:
   // For each COP line written, in order, the file of NEW it copies.
   const std::vector<std::string>& CopyWheres() const { return copyWheres_; }
 
  private:
   const MakeRequest& request_;
+  const FolderTree* installed_ = nullptr;
+  const FolderTree* newTree_ = nullptr;
   std::vector<std::string> copyWheres_;
   MakeOutcome& outcome_;
   std::vector<const TreeEntry*> newFolders_;
@@ -219,7 +275,7 @@ MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& pro
   const FolderTree newKept = WithoutExcluded(newTree, request.Excludes, &excludedFiles);
   outcome.Excluded = excludedFiles.size();
   Comparison comparison(request, outcome, progress);
-  comparison.Run(oldKept, newKept);
+  comparison.Run(oldKept, newKept, oldTree);
   for (std::size_t i = 0; i < request.Runs.size(); ++i) {
     const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);
     if (!refused.empty()) {

@@ -177,8 +177,20 @@ class Preflight {
       const DWORD attributes = GetFileAttributesW(path->c_str());
       return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     };
-    for (const devidudi::NeededFolder& needed :
-         devidudi::MissingTargetFolders(copies.Targets, isFolder)) {
+    const std::vector<devidudi::NeededFolder> folders =
+        devidudi::MissingTargetFolders(copies.Targets, isFolder);
+    // Windows refuses such a folder, and the application then creates none.
+    for (const devidudi::NeededFolder& needed : folders) {
+      if (needed.Refused.empty()) continue;
+      const std::size_t line = copies.Lines[needed.Target];
+      earlyFindings_.emplace(line, LineFinding{line,
+                                               "the folder " + Quoted(needed.Path) +
+                                                   " cannot be created by the application: " +
+                                                   needed.Refused,
+                                               code::kFolderBlockedByFile, 0});
+      return;
+    }
+    for (const devidudi::NeededFolder& needed : folders) {
       const std::wstring path = FullPath(WidenText(needed.Path));
       const std::size_t line = copies.Lines[needed.Target];
       if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {

@@ -193,8 +193,20 @@ class Replay {
       if (!mapped.Problem.empty() || mapped.Root != Tree::Copy) return true;
       return Resolve(mapped).What == FolderNames::State::Folder;
     };
-    for (const devidudi::NeededFolder& needed :
-         devidudi::MissingTargetFolders(copies.Targets, isFolder)) {
+    const std::vector<devidudi::NeededFolder> folders =
+        devidudi::MissingTargetFolders(copies.Targets, isFolder);
+    // Windows refuses such a folder (Wine and Linux would make it), and the
+    // application then creates none.
+    for (const devidudi::NeededFolder& needed : folders) {
+      if (needed.Refused.empty()) continue;
+      folderFailureLine_ = copies.Lines[needed.Target];
+      report.Findings.push_back({folderFailureLine_,
+                                 "the folder " + Quoted(needed.Path) +
+                                     " cannot be created before the update: " + needed.Refused,
+                                 verify_code::kFolderNotCreated, 0});
+      return;
+    }
+    for (const devidudi::NeededFolder& needed : folders) {
       const MappedPath mapped = MapScriptPath(needed.Path, roots_);
       const FolderNames::Resolved folder = Resolve(mapped);
       std::error_code error;

@@ -84,7 +84,7 @@ const std::vector<RuleCase>& RuleCases() {
        "COP\tC:\\" + std::string(256, 'a') + "\tC:\\p\\a\n"},
       {"DS014", "COP\tC:\\n\\a\tC:\\p\\\n", kCopy},
       {"DS014", "COP\tC:\\n\\a\tC:\\p\\.\n", kCopy},
-      {"DS014", "COP\tC:\\n\\a\tC:\\p\\..\n", "COP\tC:\\n\\a\tC:\\p\\..\\a\n"},
+      {"DS014", "COP\tC:\\n\\a\tC:\\p\\..\n", kCopy},
       {"DS015", "COP\tC:\\p\\a\tc:/P/A\n", kCopy},
       {"DS016", "RUN C:\\p\\a.exe " + std::string(256 - 11, 'x') + "\n",
        "RUN C:\\p\\a.exe " + std::string(255 - 11, 'x') + "\n"},
@@ -103,6 +103,15 @@ const std::vector<RuleCase>& RuleCases() {
       {"DS019", "RUN C:\\p\\a\".exe\n", "RUN \"C:\\p\\a.exe\"\n"},
       {"DS020", kMzHeader, kCopy},
       {"DS020", "a\0b\nc\0d\ne\0f\n"s, kCopy},
+      {"DS021", kCopy + "COP\tC:\\new\\b\tc:/APP/A.EXE.DDU-NEW\n",
+       kCopy + "COP\tC:\\new\\b\tC:\\app\\b.exe.ddu-new\n"},
+      // A name too long for the suffix is cut short before it.
+      {"DS021", "COP\tC:\\n\\a\tC:\\" + std::string(248, 'x') + "\nCOP\tC:\\n\\b\tC:\\" +
+                    std::string(247, 'x') + ".ddu-new\n",
+       "COP\tC:\\n\\a\tC:\\" + std::string(248, 'x') + "\nCOP\tC:\\n\\b\tC:\\" +
+           std::string(248, 'x') + ".ddu-new\n"},
+      {"DS022", "COP\tC:\\n\\a\tC:\\p\\..\\q\\a\n", "COP\tC:\\n\\..\\n\\a\tC:\\p\\a\n"},
+      {"DS022", "COP\tC:\\n\\a\tC:\\p/./a\n", "COP\tC:\\n\\a\tC:\\p/.a\n"},
       {"DS041", "COP C:\\n\\a C:\\p\\my file\n", "COP C:\\n\\a C:\\p\\my_file\n"},
       {"DS042", "COP\tC:\\n\\men\xC3\xBC\tC:\\p\\a\n", "COP\tC:\\n\\menu\tC:\\p\\a\n"},
       {"DS043", "COP\ta.exe\tC:\\p\\a.exe\n", "COP\t\\\\server\\n\\a.exe\tC:\\p\\a.exe\n"},
@@ -201,6 +210,10 @@ TEST(LintRules, FindingsPointAtTheBytes) {
       {"COP\tC:\\n\\a\tp\\a.exe\n", "DS043", 1, 12, 19},
       {"COP\tn\\a.exe\tC:\\p\\a\n", "DS043", 1, 5, 12},
       {"COP\tC:\\n\\a\tC:\\p\\a\0\n"s, "DS008", 1, 18, 19},
+      // On the target the temporary file takes, whichever line comes first.
+      {"COP\tC:\\n\\b\tC:\\p\\A.DDU-NEW\nCOP\tC:\\n\\a\tc:/p/a\n", "DS021", 1, 12, 26},
+      {"COP\tC:\\n\\a\tc:/p/a\nCOP\tC:\\n\\b\tC:\\p\\a.ddu-new\n", "DS021", 2, 12, 26},
+      {"COP\tC:\\n\\a\tC:\\p\\..\\a\n", "DS022", 1, 17, 19},
       {"COPYC:\\n\\a\tC:\\p\\a\n", "DS049", 1, 4, 5},
       {"RUN \t C:\\p\\a.exe\n", "DS019", 1, 5, 7},
       {"RUN C:\\p\\a\".exe /x\n", "DS019", 1, 5, 16},
@@ -252,7 +265,7 @@ TEST(LintRules, NameRulesSeeEveryNameWhereverItFalls) {
       {"abcdefgh \\b", {"DS011"}},
       {"abcdefghijklmnopqrstuvw.\\abcdefghijklmnopqrstuvwxyz", {"DS011"}},
       {"abcdefghijklmnopqrstuvw\\con\\abcdefghijklmnopqrstuvwxyz", {"DS012"}},
-      {".\\..\\a", {}},
+      {".\\..\\a", {"DS022"}},
       {"a/b./c", {"DS011"}},
       {"a<b", {"DS010"}},
       {"abcdefghijklmno|", {"DS010"}},
@@ -441,6 +454,8 @@ TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
       {"\0C\0O\0P"s, "DS007", "UTF-16 BE text without a byte-order mark"},
       {"%PDF-1.7\n%\xE2\xE3\n", "DS020", "the file is not text: it starts as a PDF document"},
       {"a\0b\nc\0d\ne\0f\ng"s, "DS020", "NUL bytes in 3 of its 4 lines"},
+      {"COP\tC:\\n\\a\tC:\\p\\a\tb\nCOP\tC:\\n\\b\tC:\\p\\a\tb.ddu-new\n", "DS021",
+       "the copy to \"C:\\p\\a\", a TAB, \"b\" on line 1 first writes"},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);

@@ -185,6 +185,20 @@ TEST(MakeScript, ErrorsNameWhatTheFormatCannotDo) {
       {"a path of 260 units once rooted",
        [](Trees& t) { t.Put("new", std::string(245, 'x') + ".txt", "a"); }, ".txt",
        "characters long; Windows takes 259 at most"},
+      {"a file of OLD named as a copied file's temporary file",
+       [](Trees& t) {
+         t.Put("old", "data.bin", "1");
+         t.Put("new", "data.bin", "2");
+         t.Put("old", "data.bin.ddu-new", "kept");
+       },
+       "new/data.bin",
+       "old/data.bin.ddu-new is a file of that name: the updater overwrites it and renames it"},
+      {"a file of NEW so named, in another case",
+       [](Trees& t) {
+         t.Put("new", "data.bin", "2");
+         t.Put("new", "DATA.BIN.DDU-NEW", "b");
+       },
+       "new/data.bin", "DATA.BIN.DDU-NEW is a file of that name"},
       {"a file of NEW where OLD has a folder",
        [](Trees& t) {
          t.Folder("old", "data");
@@ -316,6 +330,9 @@ TEST(MakeScript, NewFoldersGoIntoThePlanBeforeTheirFiles) {
          t.Put("new", "a/c/f.txt", "f");
        },
        nullptr, "", "no file to copy into it"},
+      {"a new folder too long for Windows once rooted",
+       [](Trees& t) { t.Put("new", std::string(241, 'd') + "/a.txt", "a"); }, nullptr, "",
+       "cannot create before the update: the folder's path is 248 characters long"},
       {"a folder where OLD has a file stays an error",
        [](Trees& t) {
          t.Put("old", "data", "d");

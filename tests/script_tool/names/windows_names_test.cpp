@@ -25,6 +25,7 @@ const char* KindName(Kind kind) {
     case Kind::NameEnd: return "name end";
     case Kind::DeviceName: return "device name";
     case Kind::NamesFolder: return "names a folder";
+    case Kind::DotName: return "dot name";
     case Kind::TooLong: return "too long";
   }
   return "?";
@@ -74,7 +75,11 @@ TEST(WindowsNames, FirstCopyPathProblem) {
       {"ends in a blank", "C:\\a ", T, Kind::NameEnd, 4},
       {"a folder ends in a dot", "C:\\dir.\\a", S, Kind::NameEnd, 6},
       {"three dots", "C:\\...\\a", S, Kind::NameEnd, 5},
-      {"dot names inside", "C:\\a\\..\\.\\b", T, Kind::None, 0},
+      {"dot names inside a target", "C:\\a\\..\\.\\b", T, Kind::DotName, 5},
+      {"\".\" inside a target", "C:\\a\\.\\b", T, Kind::DotName, 5},
+      {"\"..\" right after the drive", "C:\\..\\b", T, Kind::DotName, 3},
+      {"\"..\" inside a source leads to a file", "C:\\a\\..\\b", S, Kind::None, 0},
+      {"\"...\" is a name of its own", "C:\\a\\...b\\c", T, Kind::None, 0},
       {"CON", "C:\\CON", T, Kind::DeviceName, 3},
       {"con.txt", "C:\\x\\con.txt", T, Kind::DeviceName, 5},
       {"blanks before the extension", "C:\\CON  .log", T, Kind::DeviceName, 3},
@@ -113,6 +118,7 @@ TEST(WindowsNames, FirstCopyPathProblem) {
       {"verbatim and long", "\\\\?\\C:\\" + std::string(300, 'x'), T, Kind::None, 0},
       {"verbatim and forbidden", "\\\\?\\C:\\a?b", T, Kind::ForbiddenCharacter, 8},
       {"verbatim target ending in a backslash", "\\\\?\\C:\\app\\", T, Kind::NamesFolder, 10},
+      {"verbatim target with \"..\" inside", "\\\\?\\C:\\a\\..\\b", T, Kind::DotName, 9},
   };
   for (const auto& row : rows) {
     const PathProblem problem = FirstCopyPathProblem(row.path, row.role);

@@ -78,8 +78,10 @@ class Machine {
 
   std::wstring Folder() const { return folder_.Path(); }
 
+  // %248% is a name that makes a folder in D 248 units long.
   std::string Script(const std::string& lines) const {
     std::string text = Replace(lines, "%D%", Narrow(folder_.Path()));
+    text = Replace(text, "%248%", std::string(248 - folder_.Path().size() - 1, 'x'));
     return Replace(text, "%N%", Narrow(FixturePath(L"nowrite")));
   }
 
@@ -134,6 +136,12 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
        "COP %D%\\exists.txt %D%\\exists.txt\\x\\new.txt",
        {{1, "DP119", "exists.txt\" cannot be created by the application: a file of that name is there"},
         {1, "DP112", "the folder of target"}},
+       true},
+      {"with --new-folders, a folder too long for Windows: none is created",
+       "COP %D%\\exists.txt %D%\\none\\a.txt\r\nCOP %D%\\exists.txt %D%\\%248%\\a.txt",
+       {{1, "DP112", "the folder of target"},
+        {2, "DP119", "cannot be created by the application: the folder's path is 248"},
+        {2, "DP112", "the folder of target"}},
        true},
       {"target in a folder without write access", "COP %D%\\exists.txt\t%N%\\new.txt",
        {{1, "DP113", "cannot be created in"}}},

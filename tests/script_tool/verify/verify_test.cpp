@@ -310,6 +310,10 @@ TEST(VerifyScript, FindsWhatWouldStopTheUpdaterWithItsLine) {
        "COP C:\\Stage\\a.txt C:\\App\\readme.txt\\sub\\a.txt",
        "the folder \"C:\\App\\readme.txt\" cannot be created before the update: a file of "
        "that name is there", "DV112", 0, true},
+      {"a folder too long for Windows, with --new-folders",
+       "COP C:\\Stage\\a.txt C:\\App\\" + std::string(241, 'd') + "\\a.txt",
+       "cannot be created before the update: the folder's path is 248 characters long", "DV112",
+       0, true},
       {"a target in NEW, with --new-folders: no folder made there",
        "COP C:\\Stage\\a.txt C:\\stage\\new\\a.txt", "lies below --source-root", "DV105", 20, true},
       {"outside both roots", "COP D:\\Stage\\a.txt C:\\App\\a.txt",
