@@ -62,7 +62,8 @@ TEST(ExecuteCopy, ASourceHeldByAnotherProcessIsStillCopied) {
   const std::wstring source = folder.File(L"new.dll");
   const std::wstring target = folder.File(L"old.dll");
   WriteBytes(source, "version 2");
-  // The copy may read it; the times cannot be read (see CarryFileTimesOver).
+  // The copy may read it, shared; then only its last-write time is carried
+  // over (see ReplaceWithCopy).
   SetTimes(source, kDistinctAccessed, kDistinctWritten);
   FileHolder holder(source, L"r", L"r");
   EXPECT_EQ(ExecuteCopy(Copy(source, target)), 0);
