@@ -11,6 +11,9 @@
 #include "bench_modes.h"
 #include "app/controls_display.h"
 #include "bench_window.h"
+#include "checks/blocked_target.h"
+#include "checks/busy_target.h"
+#include "checks/missing_source.h"
 #include "exec/command_runner.h"
 #include "script/file_command_collection.h"
 
@@ -59,13 +62,13 @@ int MeasureScaling(const std::wstring& scriptPath) {
   std::int32_t accessCode = 0;
   const double checksStarted = Seconds();
   started = checksStarted;
-  bool passed = collection.FindBusyTarget().empty();
+  bool passed = FindBusyTarget(collection.Commands).empty();
   Report("checks.busy", Seconds() - started);
   started = Seconds();
-  passed = collection.FindMissingSource().empty() && passed;
+  passed = FindMissingSource(collection.Commands).empty() && passed;
   Report("checks.missing", Seconds() - started);
   started = Seconds();
-  passed = collection.FindBlockedTarget(accessCode).empty() && passed;
+  passed = FindBlockedTarget(collection.Commands, accessCode).empty() && passed;
   Report("checks.blocked", Seconds() - started);
   Report("checks", Seconds() - checksStarted);
   if (!passed) {

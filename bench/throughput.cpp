@@ -13,7 +13,6 @@
 #include "bench_modes.h"
 #include "bench_window.h"
 #include "exec/command_runner.h"
-#include "exec/file_times.h"
 #include "exec/whole_copy.h"
 #include "platform/scoped_handle.h"
 #include "script/file_command.h"
@@ -121,6 +120,24 @@ struct BareLoopWork {
   const FileSet* set;
   double seconds;
 };
+
+// Gives the target the source's creation, last-access and last-write times
+// after the bare loop's CopyFileW, which carries the last-write time alone, so
+// that (b) does what the runner's copy does to the times. Silent, as a copy
+// whose times could not be carried is still a copy: with the source held by
+// another process (opened here with no sharing) the target keeps its times.
+// FILE_WRITE_ATTRIBUTES alone is enough to set them, and sharing does not
+// restrict it, so a target another process holds still gets them.
+void CarryFileTimesOver(const std::wstring& source, const std::wstring& target) {
+  const ScopedHandle from(CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FILETIME created, accessed, written;
+  const bool haveTimes =
+      from.IsValid() && GetFileTime(from.Get(), &created, &accessed, &written);
+  const ScopedHandle to(CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (haveTimes && to.IsValid()) SetFileTime(to.Get(), &created, &accessed, &written);
+}
 
 void RunBareLoop(void* context) {
   auto* work = static_cast<BareLoopWork*>(context);

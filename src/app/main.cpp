@@ -14,14 +14,11 @@
 
 namespace {
 
-// Written once, read by nobody: kept as the worker's identity for debugging.
-DWORD WorkerThreadId = 0;
-
 // Starts the worker on the script. The handle is kept until the entry point
 // returns, that is, for as long as the process lives.
 ScopedHandle StartWorker(const wchar_t* scriptPath) {
   ScopedHandle worker(CreateThread(nullptr, 0, UpdateThread, const_cast<wchar_t*>(scriptPath),
-                                   CREATE_SUSPENDED, &WorkerThreadId));
+                                   CREATE_SUSPENDED, nullptr));
   if (worker.IsValid() && ResumeThread(worker.Get()) == static_cast<DWORD>(-1)) {
     TerminateThread(worker.Get(), 0);
     worker.Reset();

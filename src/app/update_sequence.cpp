@@ -4,6 +4,9 @@
 
 #include "app/update_messages.h"
 #include "checks/blocked_folder.h"
+#include "checks/blocked_target.h"
+#include "checks/busy_target.h"
+#include "checks/missing_source.h"
 #include "script/file_command_collection.h"
 
 namespace {
@@ -28,16 +31,17 @@ ChecksOutcome CheckUntilReady(const FileCommandCollection& collection,
       return ChecksOutcome::GaveUp;
     }
 
+    const std::vector<FileCommand>& commands = collection.Commands;
     std::wstring question;
     std::int32_t accessCode = 0;
-    if (const std::string busy = collection.FindBusyTarget(); !busy.empty()) {
+    if (const std::string busy = FindBusyTarget(commands); !busy.empty()) {
       question = BusyTargetQuestion(busy);
-    } else if (const std::string missing = collection.FindMissingSource(); !missing.empty()) {
+    } else if (const std::string missing = FindMissingSource(commands); !missing.empty()) {
       question = MissingSourceQuestion(missing);
-    } else if (const std::string blocked = collection.FindBlockedTarget(accessCode);
+    } else if (const std::string blocked = FindBlockedTarget(commands, accessCode);
                !blocked.empty()) {
       question = BlockedTargetQuestion(blocked, accessCode);
-    } else if (const auto folder = FindBlockedFolder(collection.Commands)) {
+    } else if (const auto folder = FindBlockedFolder(commands)) {
       // Final, as for the script's folder: a folder's rights do not change
       // while the user looks at a question.
       surface.Tell(folder->Access.Writable ? FolderDeleteNotice(folder->Folder)

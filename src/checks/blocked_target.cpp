@@ -6,7 +6,6 @@
 
 #include "checks/reported_name.h"
 #include "platform/scoped_handle.h"
-#include "script/file_command_collection.h"
 #include "script/widen_text.h"
 
 namespace {
@@ -63,7 +62,7 @@ std::string FindBlockedTargetIn(const std::vector<FileCommand>& commands,
   return {};
 }
 
-std::string FileCommandCollection::FindBlockedTarget(
-    std::int32_t& accessCode) const {
-  return FindBlockedTargetIn(Commands, TargetAccessCode, accessCode);
+std::string FindBlockedTarget(const std::vector<FileCommand>& commands,
+                              std::int32_t& accessCode) {
+  return FindBlockedTargetIn(commands, TargetAccessCode, accessCode);
 }

@@ -14,6 +14,13 @@
 // without a system call.
 std::int32_t TargetAccessCode(std::string name);
 
+// The first Copy target that cannot be opened for writing with no sharing,
+// or created (and deleted again) when missing, or empty text. With a name,
+// accessCode is 1 when the target still failed a second test and 0 when it
+// had become free; it is left alone after a pass.
+std::string FindBlockedTarget(const std::vector<FileCommand>& commands,
+                              std::int32_t& accessCode);
+
 using TargetAccessTest = std::function<std::int32_t(const std::string&)>;
 
 // FindBlockedTarget over a list, with the per-file test given: lets a test

@@ -7,7 +7,6 @@
 
 #include "checks/reported_name.h"
 #include "platform/scoped_handle.h"
-#include "script/file_command_collection.h"
 #include "script/widen_text.h"
 
 namespace {
@@ -31,8 +30,8 @@ bool CanOpenExclusively(std::string name) {
   return file.IsValid();
 }
 
-std::string FileCommandCollection::FindBusyTarget() const {
-  for (const FileCommand& command : Commands) {
+std::string FindBusyTarget(const std::vector<FileCommand>& commands) {
+  for (const FileCommand& command : commands) {
     if (command.Kind != CommandKind::Copy) continue;
     if (command.Arguments.size() != 2) return ReportedTarget(command);
     const std::string& target = command.Arguments[1];

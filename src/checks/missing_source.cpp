@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "checks/reported_name.h"
-#include "script/file_command_collection.h"
 #include "script/widen_text.h"
 
 bool SourceExists(std::string name) {
@@ -14,8 +13,8 @@ bool SourceExists(std::string name) {
   return path && PathFileExistsW(path->c_str()) && !PathIsDirectoryW(path->c_str());
 }
 
-std::string FileCommandCollection::FindMissingSource() const {
-  for (const FileCommand& command : Commands) {
+std::string FindMissingSource(const std::vector<FileCommand>& commands) {
+  for (const FileCommand& command : commands) {
     if (command.Kind != CommandKind::Copy) continue;
     if (command.Arguments.size() != 2) return ReportedSource(command);
     // Existence only (a folder counts as missing, so the run never starts

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "script/file_command.h"
 
 // True when a file of that name exists, whatever its state: one that is
 // locked or cannot be read still counts (that shows in the copy). A folder
@@ -8,3 +11,6 @@
 // system as it stands, neither completed nor normalised; one holding a NUL
 // byte names nothing that exists.
 bool SourceExists(std::string name);
+
+// The first Copy source that does not exist, or empty text.
+std::string FindMissingSource(const std::vector<FileCommand>& commands);

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "exec/execute_copy.h"
+#include "exec/execute_run.h"
 #include "script/progress.h"
 #include "script/widen_text.h"
 
@@ -72,9 +74,9 @@ void ShowProgress(const FileCommand& command, std::int32_t percentage,
 std::int32_t ExecuteCommand(const FileCommand& command) {
   switch (command.Kind) {
     case CommandKind::Copy:
-      return command.ExecuteCopy();
+      return ExecuteCopy(command);
     case CommandKind::Run:
-      return command.ExecuteRun();
+      return ExecuteRun(command);
     default:
       return 0;
   }

@@ -1,3 +1,5 @@
+#include "exec/execute_run.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -5,13 +7,12 @@
 #include <string>
 
 #include "platform/scoped_handle.h"
-#include "script/file_command.h"
 #include "script/widen_text.h"
 
-std::int32_t FileCommand::ExecuteRun() const {
-  if (Arguments.empty()) return 0;
+std::int32_t ExecuteRun(const FileCommand& run) {
+  if (run.Arguments.empty()) return 0;
   // A NUL byte would end the command line early and start something else.
-  const std::optional<std::wstring> commandLine = WidenForSystem(Arguments[0]);
+  const std::optional<std::wstring> commandLine = WidenForSystem(run.Arguments[0]);
   if (!commandLine || commandLine->size() >= kCommandLineBufferUnits) return 0;
 
   // CreateProcessW may write into the command line it is given, so it gets a

@@ -64,23 +64,6 @@ class FileCommand {
   // follows the keyword and none otherwise; every other line gives one.
   explicit FileCommand(std::string line);
 
-  FileCommand(const FileCommand&) = default;
-  FileCommand& operator=(const FileCommand&) = default;
-  FileCommand(FileCommand&&) noexcept = default;
-  FileCommand& operator=(FileCommand&&) noexcept = default;
-  virtual ~FileCommand() = default;
-
-  // Copies Arguments[0] over Arguments[1] and carries the source's file times
-  // over. The target is replaced only by a complete copy. Returns 0 on
-  // success, or the Windows error code of the step that failed, the target
-  // then as it was. Defined in exec/execute_copy.cpp.
-  std::int32_t ExecuteCopy() const;
-
-  // Starts Arguments[0] as a process and does not wait for it. Always returns
-  // 0: a program that cannot be started is passed over without a word.
-  // Defined in exec/execute_run.cpp.
-  std::int32_t ExecuteRun() const;
-
   CommandKind Kind;
   // Narrow script bytes exactly as they stood in the line, NUL bytes included.
   std::vector<std::string> Arguments;

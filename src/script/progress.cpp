@@ -2,11 +2,19 @@
 
 #include <iterator>
 
-std::int32_t PercentageAfter(std::size_t succeeded, std::size_t count) {
+template <typename Count>
+std::int32_t PercentageAfterIn(Count succeeded, Count count) {
   // Widened first: succeeded * 100 must not wrap for a script of billions of
   // lines on a 32-bit build.
   const std::uint64_t percentage = std::uint64_t{succeeded} * kFullPercentage / count;
   return static_cast<std::int32_t>(percentage);
+}
+
+template std::int32_t PercentageAfterIn(std::uint32_t succeeded, std::uint32_t count);
+template std::int32_t PercentageAfterIn(std::uint64_t succeeded, std::uint64_t count);
+
+std::int32_t PercentageAfter(std::size_t succeeded, std::size_t count) {
+  return PercentageAfterIn<std::size_t>(succeeded, count);
 }
 
 std::wstring DecimalText(std::int32_t value) {

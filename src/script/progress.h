@@ -15,6 +15,12 @@ constexpr std::int32_t kFullPercentage = 100;
 // remain. count > 0 and succeeded <= count.
 std::int32_t PercentageAfter(std::size_t succeeded, std::size_t count);
 
+// PercentageAfter over counts of a given width, std::uint32_t or
+// std::uint64_t, the widths of size_t in the 32-bit and the 64-bit builds:
+// lets a 64-bit build check the arithmetic the 32-bit build does.
+template <typename Count>
+std::int32_t PercentageAfterIn(Count succeeded, Count count);
+
 // Plain decimal digits with a leading '-' for a negative value: no leading
 // zeros, no separators. Error codes with the top bit set are negative.
 std::wstring DecimalText(std::int32_t value);

@@ -14,8 +14,8 @@ constexpr std::int32_t kUntouched = 42;
 TEST(FindBlockedTarget, NothingToTestLeavesTheCodeAlone) {
   CheckFolder folder;
   std::int32_t code = kUntouched;
-  EXPECT_EQ(folder.Load({})->FindBlockedTarget(code), "");
-  EXPECT_EQ(folder.Load({"RUN a.exe", "cop x y"})->FindBlockedTarget(code), "");
+  EXPECT_EQ(FindBlockedTarget(folder.Load({})->Commands, code), "");
+  EXPECT_EQ(FindBlockedTarget(folder.Load({"RUN a.exe", "cop x y"})->Commands, code), "");
   EXPECT_EQ(code, kUntouched);
 }
 
@@ -29,7 +29,7 @@ TEST(FindBlockedTarget, MissingTargetsAreTestedAndLeftMissingAndExistingOnesKept
       "COP s\t" + folder.Path(L"new file.dll"),
   });
   std::int32_t code = kUntouched;
-  EXPECT_EQ(collection->FindBlockedTarget(code), "");
+  EXPECT_EQ(FindBlockedTarget(collection->Commands, code), "");
   EXPECT_EQ(code, kUntouched);
   EXPECT_EQ(ReadBytes(folder.WidePath(L"existing.dll")), "old contents");
   EXPECT_FALSE(FileExists(folder.WidePath(L"new file.dll")));
@@ -53,7 +53,7 @@ TEST(FindBlockedTarget, TargetsThatCannotBeOpenedForWriting) {
   for (const std::string& target : targets) {
     SCOPED_TRACE(target);
     std::int32_t code = kUntouched;
-    EXPECT_EQ(folder.Load({"COP s " + target})->FindBlockedTarget(code), target);
+    EXPECT_EQ(FindBlockedTarget(folder.Load({"COP s " + target})->Commands, code), target);
     EXPECT_EQ(code, 1);
   }
   EXPECT_FALSE(FileExists(folder.WidePath(L"no"))) << "no folder is ever created";
@@ -68,7 +68,7 @@ TEST(FindBlockedTarget, OnlyTheFirstIsReportedAndNoTargetIsLeftCreated) {
       "COP s " + folder.Path(L"after.txt"),
   });
   std::int32_t code = kUntouched;
-  EXPECT_EQ(collection->FindBlockedTarget(code), folder.Path(L"missing\\blocked.txt"));
+  EXPECT_EQ(FindBlockedTarget(collection->Commands, code), folder.Path(L"missing\\blocked.txt"));
   EXPECT_EQ(code, 1);
   EXPECT_FALSE(FileExists(folder.WidePath(L"before.txt"))) << "tested before the failure";
   EXPECT_FALSE(FileExists(folder.WidePath(L"after.txt")));
@@ -131,13 +131,13 @@ TEST(FindBlockedTarget, CopyLinesWithoutExactlyTwoPaths) {
 TEST(FindBlockedTarget, EmptyAndNulTargetsAreBlocked) {
   CheckFolder folder;
   std::int32_t code = kUntouched;
-  EXPECT_EQ(folder.Load({"COP s "})->FindBlockedTarget(code), kCopyWithEmptyTarget);
+  EXPECT_EQ(FindBlockedTarget(folder.Load({"COP s "})->Commands, code), kCopyWithEmptyTarget);
   EXPECT_EQ(code, 1);
 
   // Cut at the NUL, the name would create new.txt; whole, it names no file.
   const std::string target = folder.Path(L"new.txt") + std::string(1, '\0') + "x";
   code = kUntouched;
-  EXPECT_EQ(folder.With({FileCommand("COP s " + target)})->FindBlockedTarget(code), target);
+  EXPECT_EQ(FindBlockedTarget({FileCommand("COP s " + target)}, code), target);
   EXPECT_EQ(code, 1);
   EXPECT_FALSE(FileExists(folder.WidePath(L"new.txt")));
 }

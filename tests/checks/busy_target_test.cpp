@@ -9,9 +9,9 @@ namespace {
 
 TEST(FindBusyTarget, NothingToTest) {
   CheckFolder folder;
-  EXPECT_EQ(folder.Load({})->FindBusyTarget(), "");
-  EXPECT_EQ(folder.Load({"RUN a.exe", "RUN b.exe"})->FindBusyTarget(), "");
-  EXPECT_EQ(folder.Load({"cop x y", "XYZ q"})->FindBusyTarget(), "")
+  EXPECT_EQ(FindBusyTarget(folder.Load({})->Commands), "");
+  EXPECT_EQ(FindBusyTarget(folder.Load({"RUN a.exe", "RUN b.exe"})->Commands), "");
+  EXPECT_EQ(FindBusyTarget(folder.Load({"cop x y", "XYZ q"})->Commands), "")
       << "lines of other kinds are passed over";
 }
 
@@ -26,7 +26,7 @@ TEST(FindBusyTarget, TargetsThatAreNotBusy) {
       "COP " + folder.Path(L"src") + "\t" + folder.Path(L"missing.txt"),
       "COP " + folder.Path(L"src") + "\t" + missingInMissingFolder,
   });
-  EXPECT_EQ(collection->FindBusyTarget(), "");
+  EXPECT_EQ(FindBusyTarget(collection->Commands), "");
 
   EXPECT_EQ(ReadBytes(folder.WidePath(L"free.txt")), "old contents") << "nothing written";
   EXPECT_FALSE(FileExists(folder.WidePath(L"missing.txt"))) << "nothing created";
@@ -51,9 +51,9 @@ TEST(FindBusyTarget, TargetsThatCannotBeOpenedExclusively) {
     const auto collection =
         folder.Load({"COP " + folder.Path(L"src") + " " + folder.Path(L"target.dll")});
     FileHolder holder(folder.WidePath(L"target.dll"), c.access, c.share);
-    EXPECT_EQ(collection->FindBusyTarget(), folder.Path(L"target.dll"));
+    EXPECT_EQ(FindBusyTarget(collection->Commands), folder.Path(L"target.dll"));
     holder.Release();
-    EXPECT_EQ(collection->FindBusyTarget(), "") << "free again once released";
+    EXPECT_EQ(FindBusyTarget(collection->Commands), "") << "free again once released";
   }
   {
     SCOPED_TRACE("the image of a running program");
@@ -63,7 +63,7 @@ TEST(FindBusyTarget, TargetsThatCannotBeOpenedExclusively) {
     ASSERT_TRUE(program.WaitUntilRunning());
     const auto collection =
         folder.Load({"COP " + folder.Path(L"new.exe") + " " + folder.Path(L"PexaMenu.exe")});
-    EXPECT_EQ(collection->FindBusyTarget(), folder.Path(L"PexaMenu.exe"));
+    EXPECT_EQ(FindBusyTarget(collection->Commands), folder.Path(L"PexaMenu.exe"));
   }
   {
     SCOPED_TRACE("read-only target, and a folder of that name");
@@ -71,9 +71,9 @@ TEST(FindBusyTarget, TargetsThatCannotBeOpenedExclusively) {
     WriteBytes(folder.WidePath(L"ro.txt"), "old");
     SetReadOnly(folder.WidePath(L"ro.txt"), true);
     ASSERT_TRUE(CreateDirectoryW(folder.WidePath(L"dir").c_str(), nullptr));
-    EXPECT_EQ(folder.Load({"COP s " + folder.Path(L"ro.txt")})->FindBusyTarget(),
+    EXPECT_EQ(FindBusyTarget(folder.Load({"COP s " + folder.Path(L"ro.txt")})->Commands),
               folder.Path(L"ro.txt"));
-    EXPECT_EQ(folder.Load({"COP s " + folder.Path(L"dir")})->FindBusyTarget(),
+    EXPECT_EQ(FindBusyTarget(folder.Load({"COP s " + folder.Path(L"dir")})->Commands),
               folder.Path(L"dir"));
   }
 }
@@ -90,21 +90,21 @@ TEST(FindBusyTarget, OnlyTheFirstIsReportedAndLaterOnesAreNotTested) {
       "COP s " + folder.Path(L"two"),
       "COP s " + folder.Path(L"one"),
   });
-  EXPECT_EQ(collection->FindBusyTarget(), folder.Path(L"two"));
+  EXPECT_EQ(FindBusyTarget(collection->Commands), folder.Path(L"two"));
 }
 
 TEST(FindBusyTarget, CopyLinesWithoutExactlyTwoPaths) {
   CheckFolder folder;
   // The parser gives a Copy no arguments when its line has no separator.
-  EXPECT_EQ(folder.Load({"COP " + folder.Path(L"only-a-source")})->FindBusyTarget(),
+  EXPECT_EQ(FindBusyTarget(folder.Load({"COP " + folder.Path(L"only-a-source")})->Commands),
             kCopyWithoutTarget);
   FileCommand three("COP a b");
   three.Arguments.push_back("c");
-  EXPECT_EQ(folder.With({three})->FindBusyTarget(), "b")
+  EXPECT_EQ(FindBusyTarget({three}), "b")
       << "three arguments: the target, untested";
   FileCommand one("COP a b");
   one.Arguments.pop_back();
-  EXPECT_EQ(folder.With({one})->FindBusyTarget(), "a")
+  EXPECT_EQ(FindBusyTarget({one}), "a")
       << "one argument: the source names the line";
 }
 
@@ -114,7 +114,7 @@ TEST(FindBusyTarget, ReportsTheTargetByteForByte) {
   SetReadOnly(folder.WidePath(L"caf\u00E9.dll"), true);
   const std::string target = folder.Path(L"caf\u00E9.dll");
   ASSERT_NE(target.find('\xE9'), std::string::npos);
-  EXPECT_EQ(folder.Load({"COP s\t" + target})->FindBusyTarget(), target);
+  EXPECT_EQ(FindBusyTarget(folder.Load({"COP s\t" + target})->Commands), target);
 }
 
 TEST(FindBusyTarget, ANulByteNeverCutsTheNameShort) {
@@ -123,7 +123,7 @@ TEST(FindBusyTarget, ANulByteNeverCutsTheNameShort) {
   SetReadOnly(folder.WidePath(L"busy.txt"), true);
   // Cut at the NUL, the name would be the busy file; whole, it names nothing.
   const std::string target = folder.Path(L"busy.txt") + std::string(1, '\0') + "x";
-  EXPECT_EQ(folder.With({FileCommand("COP s " + target)})->FindBusyTarget(), "");
+  EXPECT_EQ(FindBusyTarget({FileCommand("COP s " + target)}), "");
   EXPECT_FALSE(CanOpenExclusively(target));
 }
 

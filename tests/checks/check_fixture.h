@@ -15,15 +15,6 @@ class CheckFolder {
   std::string Path(const std::wstring& name) const { return Narrow(folder_.File(name)); }
   std::wstring WidePath(const std::wstring& name) const { return folder_.File(name); }
 
-  // A collection holding exactly these commands, however no parser would
-  // have made them.
-  std::unique_ptr<FileCommandCollection> With(std::vector<FileCommand> commands) const {
-    auto collection =
-        std::make_unique<FileCommandCollection>(folder_.File(L"no-script.txt").c_str());
-    collection->Commands = std::move(commands);
-    return collection;
-  }
-
   // Writes the script (lines joined by CR LF) and loads it.
   std::unique_ptr<FileCommandCollection> Load(const std::vector<std::string>& lines) {
     std::string script;

@@ -9,8 +9,8 @@ namespace {
 
 TEST(FindMissingSource, NothingToTest) {
   CheckFolder folder;
-  EXPECT_EQ(folder.Load({})->FindMissingSource(), "");
-  EXPECT_EQ(folder.Load({"RUN a.exe", "Cop missing x"})->FindMissingSource(), "");
+  EXPECT_EQ(FindMissingSource(folder.Load({})->Commands), "");
+  EXPECT_EQ(FindMissingSource(folder.Load({"RUN a.exe", "Cop missing x"})->Commands), "");
 }
 
 TEST(FindMissingSource, SourcesThatExistPassWhateverTheirState) {
@@ -23,7 +23,7 @@ TEST(FindMissingSource, SourcesThatExistPassWhateverTheirState) {
       "COP " + folder.Path(L"plain.bin") + " " + folder.Path(L"no\\such\\t3"),
   });
   FileHolder holder(folder.WidePath(L"locked.bin"), L"rw", L"-");
-  EXPECT_EQ(collection->FindMissingSource(), "");
+  EXPECT_EQ(FindMissingSource(collection->Commands), "");
   EXPECT_FALSE(FileExists(folder.WidePath(L"t1"))) << "nothing is created";
 }
 
@@ -35,9 +35,9 @@ TEST(FindMissingSource, TheFirstMissingSourceIsReported) {
       "COP " + folder.Path(L"gone-1") + " t2",
       "COP " + folder.Path(L"gone-2") + " t3",
   });
-  EXPECT_EQ(collection->FindMissingSource(), folder.Path(L"gone-1"));
+  EXPECT_EQ(FindMissingSource(collection->Commands), folder.Path(L"gone-1"));
   WriteBytes(folder.WidePath(L"gone-1"), "appeared");
-  EXPECT_EQ(collection->FindMissingSource(), folder.Path(L"gone-2"))
+  EXPECT_EQ(FindMissingSource(collection->Commands), folder.Path(L"gone-2"))
       << "every call looks at the file system afresh";
 }
 
@@ -59,34 +59,34 @@ TEST(FindMissingSource, AFolderIsReportedAsAMissingSource) {
     SCOPED_TRACE(c.name);
     const auto collection = folder.Load({"COP " + folder.Path(L"first.dll") + "\tt1",
                                          "COP " + c.source + "\tt2"});
-    EXPECT_EQ(collection->FindMissingSource(), c.source);
+    EXPECT_EQ(FindMissingSource(collection->Commands), c.source);
     EXPECT_FALSE(SourceExists(c.source));
   }
   // Yes tests afresh: a file put in the folder's place passes.
   const auto collection = folder.Load({"COP " + folder.Path(L"PexaMenu 2.0") + "\tt"});
   ASSERT_TRUE(RemoveDirectoryW(folder.WidePath(L"PexaMenu 2.0").c_str()));
   WriteBytes(folder.WidePath(L"PexaMenu 2.0"), "now a file");
-  EXPECT_EQ(collection->FindMissingSource(), "");
+  EXPECT_EQ(FindMissingSource(collection->Commands), "");
 }
 
 TEST(FindMissingSource, CopyLinesWithoutExactlyTwoPaths) {
   CheckFolder folder;
   WriteBytes(folder.WidePath(L"exists"), "new");
-  EXPECT_EQ(folder.Load({"COP " + folder.Path(L"exists")})->FindMissingSource(),
+  EXPECT_EQ(FindMissingSource(folder.Load({"COP " + folder.Path(L"exists")})->Commands),
             kCopyWithoutTarget);
   FileCommand three("COP " + folder.Path(L"exists") + " b");
   three.Arguments.push_back("c");
-  EXPECT_EQ(folder.With({three})->FindMissingSource(), folder.Path(L"exists"))
+  EXPECT_EQ(FindMissingSource({three}), folder.Path(L"exists"))
       << "reported untested, though it exists";
   FileCommand one("COP " + folder.Path(L"exists") + " b");
   one.Arguments.pop_back();
-  EXPECT_EQ(folder.With({one})->FindMissingSource(), folder.Path(L"exists"));
+  EXPECT_EQ(FindMissingSource({one}), folder.Path(L"exists"));
 }
 
 TEST(FindMissingSource, AnEmptySourceIsNotReportedAsAPass) {
   CheckFolder folder;
   // "COPY x": the space at index 4 separates an empty source from the target.
-  EXPECT_EQ(folder.Load({"COPY " + folder.Path(L"t")})->FindMissingSource(),
+  EXPECT_EQ(FindMissingSource(folder.Load({"COPY " + folder.Path(L"t")})->Commands),
             kCopyWithEmptySource);
 }
 
@@ -95,7 +95,7 @@ TEST(FindMissingSource, Latin1NamesReachTheFileSystemAsThatCharacter) {
   WriteBytes(folder.WidePath(L"d\u00E9j\u00E0.txt"), "new");
   const std::string source = folder.Path(L"d\u00E9j\u00E0.txt");
   EXPECT_TRUE(SourceExists(source));
-  EXPECT_EQ(folder.Load({"COP " + source + " t"})->FindMissingSource(), "");
+  EXPECT_EQ(FindMissingSource(folder.Load({"COP " + source + " t"})->Commands), "");
 }
 
 TEST(FindMissingSource, ANulByteNeverCutsTheNameShort) {
@@ -103,7 +103,7 @@ TEST(FindMissingSource, ANulByteNeverCutsTheNameShort) {
   WriteBytes(folder.WidePath(L"exists"), "new");
   const std::string source = folder.Path(L"exists") + std::string(1, '\0') + ".bak";
   EXPECT_FALSE(SourceExists(source));
-  EXPECT_EQ(folder.With({FileCommand("COP " + source + "\tt")})->FindMissingSource(), source);
+  EXPECT_EQ(FindMissingSource({FileCommand("COP " + source + "\tt")}), source);
 }
 
 }  // namespace

@@ -37,6 +37,12 @@ const Facts& ScenarioFacts(const char* name) {
   return found->second.get();
 }
 
+std::vector<std::string> ScenarioNames() {
+  std::vector<std::string> names;
+  for (const auto& [name, body] : Bodies()) names.push_back(name);
+  return names;
+}
+
 Facts RunUpdater(const std::wstring& rawTail, const std::wstring& scriptToHold,
                  const std::vector<int>& answers,
                  const std::function<void(std::size_t)>& beforeAnswer,

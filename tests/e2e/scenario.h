@@ -29,6 +29,9 @@ struct Facts {
   // The scenario's files, kept for the test to look at.
   std::shared_ptr<TempFolder> folder;
   std::vector<std::wstring> notes;  // anything else a scenario observed
+  // Why the scenario did not start the program at all, for a test to name
+  // as its skip; empty when it did.
+  std::string notRun;
 };
 
 using ScenarioBody = std::function<Facts()>;
@@ -39,6 +42,9 @@ bool RegisterScenario(const char* name, ScenarioBody body);
 void StartAllScenarios();
 // Waits for the scenario and gives its facts.
 const Facts& ScenarioFacts(const char* name);
+// The names of every registered scenario, in name order: a check that holds
+// for all of them cannot leave one out.
+std::vector<std::string> ScenarioNames();
 
 // Runs the program on rawTail and answers each message box in turn with the
 // next of `answers`, calling beforeAnswer(i) first. Holds the update before

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "exec/execute_copy.h"
 #include "exec/rename_over.h"
 #include "exec/whole_copy.h"
 #include "script/file_command.h"
@@ -34,7 +35,7 @@ TEST(ExecuteCopy, ReplacesTheTargetAndCarriesTheSourceTimesOver) {
   WriteBytes(target, "version 1, longer");
   SetTimes(source, kDistinctAccessed, kDistinctWritten);
 
-  EXPECT_EQ(Copy(source, target).ExecuteCopy(), 0);
+  EXPECT_EQ(ExecuteCopy(Copy(source, target)), 0);
 
   // Times first: reading the contents would move the last-access time.
   const FileTimes after = TimesOf(source);
@@ -51,7 +52,7 @@ TEST(ExecuteCopy, ReplacesTheTargetAndCarriesTheSourceTimesOver) {
 TEST(ExecuteCopy, ATargetThatDoesNotExistYetIsCreated) {
   TempFolder folder;
   WriteBytes(folder.File(L"new.dll"), "version 2");
-  EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"made.dll")).ExecuteCopy(), 0);
+  EXPECT_EQ(ExecuteCopy(Copy(folder.File(L"new.dll"), folder.File(L"made.dll"))), 0);
   EXPECT_EQ(ReadBytes(folder.File(L"made.dll")), "version 2");
   EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"made.dll"}));
 }
@@ -61,10 +62,11 @@ TEST(ExecuteCopy, ASourceHeldByAnotherProcessIsStillCopied) {
   const std::wstring source = folder.File(L"new.dll");
   const std::wstring target = folder.File(L"old.dll");
   WriteBytes(source, "version 2");
-  // The copy may read it; the times cannot be read (see CarryFileTimesOver).
+  // The copy may read it, shared; then only its last-write time is carried
+  // over (see ReplaceWithCopy).
   SetTimes(source, kDistinctAccessed, kDistinctWritten);
   FileHolder holder(source, L"r", L"r");
-  EXPECT_EQ(Copy(source, target).ExecuteCopy(), 0);
+  EXPECT_EQ(ExecuteCopy(Copy(source, target)), 0);
   EXPECT_EQ(TimesOf(target).written, kDistinctWritten) << "as CopyFileW would give it";
   EXPECT_EQ(ReadBytes(target), "version 2");
 }
@@ -72,7 +74,7 @@ TEST(ExecuteCopy, ASourceHeldByAnotherProcessIsStillCopied) {
 TEST(ExecuteCopy, ASourceThatIsItsOwnTargetStaysAsItWas) {
   TempFolder folder;
   WriteBytes(folder.File(L"same.dll"), "version 2");
-  EXPECT_EQ(Copy(folder.File(L"same.dll"), folder.File(L"same.dll")).ExecuteCopy(), 0);
+  EXPECT_EQ(ExecuteCopy(Copy(folder.File(L"same.dll"), folder.File(L"same.dll"))), 0);
   EXPECT_EQ(ReadBytes(folder.File(L"same.dll")), "version 2");
   EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"same.dll"}));
 }
@@ -100,7 +102,7 @@ TEST(ExecuteCopy, ALeftoverTemporaryFileIsWrittenOverAndGone) {
     const std::wstring leftover = folder.File(L"old.dll.ddu-new");
     WriteBytes(leftover, c.bytes);
     SetFileAttributesW(leftover.c_str(), c.attributes);
-    EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"old.dll")).ExecuteCopy(), 0);
+    EXPECT_EQ(ExecuteCopy(Copy(folder.File(L"new.dll"), folder.File(L"old.dll"))), 0);
     EXPECT_EQ(ReadBytes(folder.File(L"old.dll")), "version 2");
     EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}));
   }
@@ -163,7 +165,7 @@ TEST(ExecuteCopy, AFailedCopyGivesTheFailedStepsCodeAndLeavesTheTargetAsItWas) {
     WriteBytes(folder.File(L"new.dll"), "version 2");
     WriteBytes(folder.File(L"old.dll"), "version 1");
     const std::unique_ptr<FileHolder> holder = c.prepare ? c.prepare(folder) : nullptr;
-    EXPECT_EQ(Copy(folder.File(c.source), folder.File(L"old.dll")).ExecuteCopy(), c.code);
+    EXPECT_EQ(ExecuteCopy(Copy(folder.File(c.source), folder.File(L"old.dll"))), c.code);
     if (holder) holder->Release();
     EXPECT_EQ(ReadBytes(folder.File(L"old.dll")), "version 1");
     std::set<std::wstring> left = {L"new.dll", L"old.dll"};
@@ -173,7 +175,7 @@ TEST(ExecuteCopy, AFailedCopyGivesTheFailedStepsCodeAndLeavesTheTargetAsItWas) {
   TempFolder folder;
   WriteBytes(folder.File(L"new.dll"), "version 2");
   ASSERT_TRUE(CreateDirectoryW(folder.File(L"a folder").c_str(), nullptr));
-  EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"a folder")).ExecuteCopy(),
+  EXPECT_EQ(ExecuteCopy(Copy(folder.File(L"new.dll"), folder.File(L"a folder"))),
             ERROR_ACCESS_DENIED);
   EXPECT_TRUE(IsFolder(folder.File(L"a folder")));
   EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"a folder"}));
@@ -191,7 +193,7 @@ TEST(ExecuteCopy, ABriefHoldOfTheTargetOrTheTemporaryFileIsOutlasted) {
     WriteBytes(folder.File(L"old.dll"), "version 1");
     if (!FileExists(folder.File(held))) WriteBytes(folder.File(held), "left");
     FileHolder holder(folder.File(held), L"r", L"rwd", 300);
-    EXPECT_EQ(Copy(folder.File(L"new.dll"), folder.File(L"old.dll")).ExecuteCopy(), 0);
+    EXPECT_EQ(ExecuteCopy(Copy(folder.File(L"new.dll"), folder.File(L"old.dll"))), 0);
     holder.Release();
     EXPECT_EQ(ReadBytes(folder.File(L"old.dll")), "version 2");
     EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::wstring>{L"new.dll", L"old.dll"}));
@@ -260,7 +262,7 @@ TEST(ExecuteCopy, AnExistingTargetKeepsItsAccessListAndHiddenAndSystemAttributes
     if (c.sourceAttributes) SetFileAttributesW(source.c_str(), c.sourceAttributes);
     const std::wstring accessBefore = AccessListOf(target);
 
-    EXPECT_EQ(Copy(source, target).ExecuteCopy(), 0);
+    EXPECT_EQ(ExecuteCopy(Copy(source, target)), 0);
     EXPECT_EQ(ReadBytes(target), "version 2");
     // Under Wine a read-only file's access list lacks the write that the
     // Unix permissions, which carry both, take away: compared where set.
@@ -331,7 +333,7 @@ TEST(ExecuteCopy, Latin1NamesReachTheFileSystemAsThoseCharacters) {
   const FileCommand copy("COP " + Narrow(folder.File(L"caf\u00E9.txt")) + " " +
                          Narrow(folder.File(L"d\u00E9j\u00E0.txt")));
   ASSERT_NE(copy.Arguments[1].find('\xE0'), std::string::npos);
-  EXPECT_EQ(copy.ExecuteCopy(), 0);
+  EXPECT_EQ(ExecuteCopy(copy), 0);
   EXPECT_EQ(ReadBytes(folder.File(L"d\u00E9j\u00E0.txt")), "new");
 }
 
@@ -340,9 +342,9 @@ TEST(ExecuteCopy, NeverCopiesToANameThatANulByteWouldCutShort) {
   WriteBytes(folder.File(L"new"), "new");
   const FileCommand copy("COP " + Narrow(folder.File(L"new")) + " " +
                          Narrow(folder.File(L"target")) + std::string(1, '\0') + "x");
-  EXPECT_EQ(copy.ExecuteCopy(), ERROR_INVALID_NAME);
+  EXPECT_EQ(ExecuteCopy(copy), ERROR_INVALID_NAME);
   EXPECT_FALSE(FileExists(folder.File(L"target")));
-  EXPECT_EQ(FileCommand("COP no-separator").ExecuteCopy(), ERROR_BAD_ARGUMENTS);
+  EXPECT_EQ(ExecuteCopy(FileCommand("COP no-separator")), ERROR_BAD_ARGUMENTS);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "checks/busy_target.h"
+#include "exec/execute_run.h"
 #include "script/file_command.h"
 #include "support/command_line_recorder.h"
 #include "support/peer_process.h"
@@ -19,7 +20,7 @@ std::wstring Padded(const std::wstring& commandLine, std::size_t length) {
 TEST(ExecuteRun, StartsTheCommandLineExactlyAsWritten) {
   CommandLineRecorder recorder;
   const std::wstring commandLine = recorder.Program() + L"  /a  \"b c\"\t'd' \u00E9 ";
-  EXPECT_EQ(RunLine(commandLine).ExecuteRun(), 0);
+  EXPECT_EQ(ExecuteRun(RunLine(commandLine)), 0);
   EXPECT_EQ(recorder.Recorded(), commandLine);
 }
 
@@ -27,7 +28,7 @@ TEST(ExecuteRun, ACommandLineOf255UnitsStartsInFull) {
   CommandLineRecorder recorder;
   const std::wstring commandLine = Padded(recorder.Program(), 255);
   ASSERT_EQ(commandLine.size(), 255u);
-  EXPECT_EQ(RunLine(commandLine).ExecuteRun(), 0);
+  EXPECT_EQ(ExecuteRun(RunLine(commandLine)), 0);
   EXPECT_EQ(recorder.Recorded(), commandLine);
 }
 
@@ -41,14 +42,14 @@ TEST(ExecuteRun, LinesThatWouldBeCutShortStartNothing) {
   {
     SCOPED_TRACE("256 code units");
     const std::wstring commandLine = Padded(program.CommandLine(), 256);
-    EXPECT_EQ(RunLine(commandLine).ExecuteRun(), 0);
+    EXPECT_EQ(ExecuteRun(RunLine(commandLine)), 0);
     EXPECT_TRUE(CanOpenExclusively(image));
   }
   {
     SCOPED_TRACE("a NUL byte");
     FileCommand run = RunLine(program.CommandLine());
     run.Arguments[0] += std::string(1, '\0') + " more";
-    EXPECT_EQ(run.ExecuteRun(), 0);
+    EXPECT_EQ(ExecuteRun(run), 0);
     EXPECT_TRUE(CanOpenExclusively(image));
   }
   EXPECT_FALSE(program.WaitUntilRunning(0));
@@ -57,7 +58,7 @@ TEST(ExecuteRun, LinesThatWouldBeCutShortStartNothing) {
 TEST(ExecuteRun, ReturnsWhileTheStartedProgramRunsOn) {
   TempFolder folder;
   RunningProgram program(folder.File(L"PexaMenu.exe"));
-  EXPECT_EQ(RunLine(program.CommandLine()).ExecuteRun(), 0);
+  EXPECT_EQ(ExecuteRun(RunLine(program.CommandLine())), 0);
   // The program cannot end before it is told to stop, which has not happened.
   EXPECT_FALSE(CanOpenExclusively(Narrow(folder.File(L"PexaMenu.exe"))));
   EXPECT_TRUE(program.WaitUntilRunning());
@@ -65,8 +66,8 @@ TEST(ExecuteRun, ReturnsWhileTheStartedProgramRunsOn) {
 
 TEST(ExecuteRun, AProgramThatCannotStartIsPassedOverSilently) {
   TempFolder folder;
-  EXPECT_EQ(RunLine(L"\"" + folder.File(L"missing.exe") + L"\" /x").ExecuteRun(), 0);
-  EXPECT_EQ(FileCommand("RUN ").ExecuteRun(), 0);
+  EXPECT_EQ(ExecuteRun(RunLine(L"\"" + folder.File(L"missing.exe") + L"\" /x")), 0);
+  EXPECT_EQ(ExecuteRun(FileCommand("RUN ")), 0);
 }
 
 }  // namespace

@@ -35,8 +35,25 @@ TEST(PercentageAfter, RisesEvenlyAndReachesAHundredWithTheLastCommand) {
     }
     EXPECT_EQ(PercentageAfter(count, count), 100) << count;
   }
-  // No wrap where count * 100 passes 32 bits.
-  EXPECT_EQ(PercentageAfter(3000000000u / 2, 3000000000u), 50);
+  // No wrap where succeeded * 100 passes 32 bits: in this build's width and
+  // in the 32-bit build's, which only the 32-bit operands show here.
+  const struct {
+    std::uint32_t succeeded;
+    std::uint32_t count;
+    std::int32_t shown;
+  } past32Bits[] = {
+      {3000000000u / 2, 3000000000u, 50},
+      {42949673u, 42949673u, 100},  // the smallest count whose 100 * count passes 32 bits
+      {UINT32_MAX / 3, UINT32_MAX, 33},
+      {UINT32_MAX - 1, UINT32_MAX, 99},
+  };
+  for (const auto& c : past32Bits) {
+    EXPECT_EQ(PercentageAfter(c.succeeded, c.count), c.shown) << c.succeeded << " of " << c.count;
+    EXPECT_EQ(PercentageAfterIn<std::uint32_t>(c.succeeded, c.count), c.shown)
+        << c.succeeded << " of " << c.count << " in 32 bits";
+    EXPECT_EQ(PercentageAfterIn<std::uint64_t>(c.succeeded, c.count), c.shown)
+        << c.succeeded << " of " << c.count << " in 64 bits";
+  }
 }
 
 TEST(DecimalText, PlainDigitsWithASignWhenNegative) {
