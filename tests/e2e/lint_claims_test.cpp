@@ -19,7 +19,7 @@
 
 #include "e2e/claim_case.h"
 #include "e2e/toolkit_run.h"
-#include "script_tool/cli/finding_codes.h"
+#include "script_tool/findings/finding_codes.h"
 #include "script_tool/lint/lint_rules.h"
 #include "support/peer_process.h"
 

@@ -173,25 +173,6 @@ std::string FillDetail(std::string_view message, std::string_view detail) {
 
 }  // namespace
 
-std::string_view SeverityName(Severity severity) {
-  switch (severity) {
-    case Severity::Error:
-      return "error";
-    case Severity::Warning:
-      return "warning";
-    case Severity::Info:
-      return "info";
-  }
-  return "error";
-}
-
-std::optional<Severity> SeverityFromName(std::string_view name) {
-  for (const Severity severity : {Severity::Error, Severity::Warning, Severity::Info}) {
-    if (SeverityName(severity) == name) return severity;
-  }
-  return std::nullopt;
-}
-
 const std::vector<LintRule>& LintRules() { return kRules; }
 
 const LintRule* FindLintRule(std::string_view code) {
@@ -204,7 +185,7 @@ const LintRule* FindLintRule(std::string_view code) {
 void FindingSink::Add(std::size_t line, std::size_t column, std::size_t endColumn,
                       std::string_view detail) {
   findings_.push_back(Finding{line, column, std::max(column, endColumn), rule_.Level, rule_.Code,
-                              FillDetail(rule_.Message, detail), rule_.Fix});
+                              FillDetail(rule_.Message, detail), rule_.Fix, {}});
 }
 
 bool AnyFindingAtOrAbove(const std::vector<Finding>& findings, Severity threshold) {

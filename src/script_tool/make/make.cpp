@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "script_tool/cli/exit_codes.h"
-#include "script_tool/cli/findings_output.h"
+#include "script_tool/findings/gcc_format.h"
+#include "script_tool/findings/json_format.h"
 #include "script_tool/cli/progress_line.h"
 #include "script_tool/make/make_json.h"
 #include "script_tool/make/make_plan.h"
@@ -102,19 +103,14 @@ std::optional<std::wstring> RootFromArgument(const char* option, const std::stri
   return root;
 }
 
-std::string FindingLine(const MakeFinding& finding, const char* severity) {
-  return finding.Where + ": " + severity + ": " + finding.Message +
-         (finding.Code.empty() ? "" : " [" + finding.Code + "]") + '\n';
-}
-
 // All at once: standard error is unbuffered, and a plan may have thousands
 // of lines. A folder that could not be read leaves the comparison unfinished:
 // no summary then, whose counts would mislead.
 void ShowOutcome(const MakeOutcome& outcome, bool excluding) {
   std::string text;
   for (const PlanItem& item : outcome.Plan) text += PlanCode(item) + ' ' + item.Path + '\n';
-  for (const MakeFinding& warning : outcome.Warnings) text += FindingLine(warning, "warning");
-  for (const MakeFinding& error : outcome.Errors) text += FindingLine(error, "error");
+  for (const Finding& warning : outcome.Warnings) text += GccLine(warning) + '\n';
+  for (const Finding& error : outcome.Errors) text += GccLine(error) + '\n';
   if (!outcome.FolderUnreadable) {
     const PlanCounts counts = CountPlan(outcome.Plan);
     text += "make: " + std::to_string(counts.Added + counts.Changed) + " to copy (" +

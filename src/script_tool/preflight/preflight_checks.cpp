@@ -11,7 +11,7 @@
 #include "platform/scoped_handle.h"
 #include "script/file_command.h"
 #include "script/widen_text.h"
-#include "script_tool/cli/finding_codes.h"
+#include "script_tool/findings/finding_codes.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
 
@@ -135,7 +135,7 @@ std::string_view RefusalCode(RunRefusal refusal) {
 
 class Preflight {
  public:
-  Preflight(const PreflightSetup& setup, std::vector<LineFinding>& findings)
+  Preflight(const PreflightSetup& setup, std::vector<Finding>& findings)
       : setup_(setup), findings_(findings), searchPath_(ProgramSearchPath(setup.UpdaterFolder)) {}
 
   void CheckScriptFolder() {
@@ -183,11 +183,10 @@ class Preflight {
     for (const devidudi::NeededFolder& needed : folders) {
       if (needed.Refused.empty()) continue;
       const std::size_t line = copies.Lines[needed.Target];
-      earlyFindings_.emplace(line, LineFinding{line,
+      earlyFindings_.emplace(line, CodedFinding(code::kFolderBlockedByFile, line, 0,
                                                "the folder " + Quoted(needed.Path) +
                                                    " cannot be created by the application: " +
-                                                   needed.Refused,
-                                               code::kFolderBlockedByFile, 0});
+                                                   needed.Refused));
       return;
     }
     for (const devidudi::NeededFolder& needed : folders) {
@@ -195,20 +194,18 @@ class Preflight {
       const std::size_t line = copies.Lines[needed.Target];
       if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         earlyFindings_.emplace(
-            line, LineFinding{line,
+            line, CodedFinding(code::kFolderBlockedByFile, line, 0,
                               "the folder " + Quoted(needed.Path) +
                                   " cannot be created by the application: a file of that name "
-                                  "is there",
-                              code::kFolderBlockedByFile, 0});
+                                  "is there"));
         return;
       }
       createdFolders_.insert(FolderKey(path));
       earlyFindings_.emplace(
-          line, LineFinding{line,
+          line, CodedFinding(code::kFolderCreatedByApplication, line, 0,
                             "the folder " + Quoted(needed.Path) +
                                 " is missing: created by the application before it starts the "
-                                "updater (CreateTargetFolders)",
-                            code::kFolderCreatedByApplication, 0});
+                                "updater (CreateTargetFolders)"));
     }
   }
 
@@ -233,7 +230,7 @@ class Preflight {
 
  private:
   void Add(const At& at, std::string_view findingCode, std::string message) {
-    findings_.push_back({at.Line, std::move(message), findingCode, at.Column});
+    findings_.push_back(CodedFinding(findingCode, at.Line, at.Column, std::move(message)));
   }
 
   FolderProbe& Probe(const std::wstring& folder) {
@@ -387,11 +384,11 @@ class Preflight {
   }
 
   const PreflightSetup& setup_;
-  std::vector<LineFinding>& findings_;
+  std::vector<Finding>& findings_;
   std::wstring searchPath_;
   std::map<std::wstring, FolderProbe> probes_;
   std::set<std::wstring> createdFolders_;  // FolderKey of each
-  std::multimap<std::size_t, LineFinding> earlyFindings_;  // by line
+  std::multimap<std::size_t, Finding> earlyFindings_;  // by line
 };
 
 }  // namespace
@@ -401,9 +398,9 @@ std::wstring FolderOfPath(const std::wstring& path) {
   return last == std::wstring::npos ? path : path.substr(0, last);
 }
 
-std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
+std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup) {
-  std::vector<LineFinding> findings;
+  std::vector<Finding> findings;
   Preflight preflight(setup, findings);
   if (setup.NewFolders) preflight.FindFoldersTheApplicationCreates(lines);
   preflight.CheckScriptFolder();

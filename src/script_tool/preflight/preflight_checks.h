@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/cli/line_finding.h"
+#include "script_tool/findings/finding.h"
 #include "script_tool/script_reader/script_file.h"
 
 struct PreflightSetup {
@@ -30,7 +30,7 @@ struct PreflightSetup {
 // The findings in line order, those about the script's folder (line 0)
 // first. Nothing but notes when the updater would pass its checks and start
 // every RUN program.
-std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
+std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup);
 
 // The path made absolute against the current folder, each "/" made a

@@ -479,9 +479,9 @@ TEST(LintRules, DisabledRulesAreNotChecked) {
 
 // lint's exit status: info findings never fail unless --severity info asks.
 TEST(LintRules, FindingsFailFromTheThreshold) {
-  const Finding info{1, 1, 1, Severity::Info, "DS082", "", ""};
-  const Finding warning{1, 1, 1, Severity::Warning, "DS043", "", ""};
-  const Finding error{1, 1, 1, Severity::Error, "DS001", "", ""};
+  const Finding info{1, 1, 1, Severity::Info, "DS082", "", "", ""};
+  const Finding warning{1, 1, 1, Severity::Warning, "DS043", "", "", ""};
+  const Finding error{1, 1, 1, Severity::Error, "DS001", "", "", ""};
   EXPECT_FALSE(AnyFindingAtOrAbove({}));
   EXPECT_FALSE(AnyFindingAtOrAbove({info, info}));
   EXPECT_TRUE(AnyFindingAtOrAbove({info, warning}));

@@ -47,9 +47,9 @@ std::string Replace(std::string text, const std::string& mark, const std::string
   return text;
 }
 
-std::string Found(const std::vector<LineFinding>& findings) {
+std::string Found(const std::vector<Finding>& findings) {
   std::string listed;
-  for (const LineFinding& finding : findings) {
+  for (const Finding& finding : findings) {
     listed += std::to_string(finding.Line) + ": [" + std::string(finding.Code) + "] " +
               finding.Message + "\n";
   }
@@ -89,7 +89,7 @@ class Machine {
     WriteBytes(folder_.File(L"upd.txt"), Script(lines));
   }
 
-  std::vector<LineFinding> Preflight(const std::string& lines, bool newFolders = false) const {
+  std::vector<Finding> Preflight(const std::string& lines, bool newFolders = false) const {
     PreflightSetup setup{folder_.File(L"upd.txt"), folder_.File(L"bin")};
     setup.NewFolders = newFolders;
     return PreflightScript(ParseScriptLines(Script(lines)), setup);
@@ -175,7 +175,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
     machine.WriteScript(c.script);
     const auto before = Listing(machine.Folder());
     const auto noWriteBefore = Listing(FixturePath(L"nowrite"));
-    const std::vector<LineFinding> findings = machine.Preflight(c.script, c.newFolders);
+    const std::vector<Finding> findings = machine.Preflight(c.script, c.newFolders);
 
     EXPECT_EQ(findings.size(), c.findings.size()) << c.why << "\n" << Found(findings);
     for (std::size_t i = 0; i < findings.size() && i < c.findings.size(); ++i) {

@@ -141,7 +141,7 @@ bool ListsAFailure(const std::string& listed) {
 
 std::string FindingLines(const VerifyReport& report) {
   std::string listed;
-  for (const LineFinding& finding : report.Findings) {
+  for (const Finding& finding : report.Findings) {
     listed += std::to_string(finding.Line) + ": " + finding.Message + "; ";
   }
   return listed;
@@ -498,7 +498,7 @@ TEST(MakeThenVerify, AScriptFromMakePassesVerifyWithTheSameTimesFlag) {
       request.NewFolders = true;
       request.Excludes = excludes;
       const MakeOutcome made = MakeScript(request);
-      ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].Where << ": "
+      ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].File << ": "
                                        << made.Errors[0].Message;
       const auto lines = ParseScriptLines(made.Script.Bytes());
       const VerifySetup setup{old,  newTree, "C:\\Update", "C:\\Program Files\\PexaMenu\\",
