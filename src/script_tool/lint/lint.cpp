@@ -26,12 +26,15 @@ struct LintOptions {
   std::vector<std::string> Scripts;
 };
 
-// A rule's message with its "{}" shown as such, for SARIF's description.
+// Each rule for SARIF: its message, with "…" for what the check saw, as
+// the description.
 std::vector<SarifRule> LintSarifRules() {
   std::vector<SarifRule> rules;
   for (const LintRule& rule : LintRules()) {
-    rules.push_back({rule.Code, rule.Level, rule.Title, std::string(rule.Message),
-                     std::string(rule.Fix)});
+    std::string description(rule.Message);
+    const std::size_t mark = description.find("{}");
+    if (mark != std::string::npos) description.replace(mark, 2, "\u2026");
+    rules.push_back({rule.Code, rule.Level, rule.Title, description, std::string(rule.Fix)});
   }
   return rules;
 }
