@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "names/windows_names.h"
 #include "script_tool/lint/lint_checks.h"
 
 namespace {
@@ -153,14 +154,10 @@ const std::vector<LintRule> kRules = {
      "use one kind of line end", CheckMixedLineEnds},
 };
 
-char UpperAscii(char byte) {
-  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
-}
-
 // Codes are typed by hand on command lines: "ds001" means DS001.
 bool SameRuleCode(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return UpperAscii(x) == UpperAscii(y);
+           return AsciiUpper(x) == AsciiUpper(y);
          });
 }
 
