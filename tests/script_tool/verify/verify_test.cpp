@@ -188,6 +188,8 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
     bool times = false;
     TreeSpec oldExtra = {};  // more files in OLD than kOld's
     bool newFolders = false;
+    const char* sourceRoot = "C:\\Stage";
+    const char* targetRoot = "C:\\App\\";
   } cases[] = {
       {"a correct script", kNew, {kGood0, kGood1, kGood2, "RUN C:\\App\\PexaMenu.exe"}, "", 4},
       {"names in another case, as Windows reads them", kNew,
@@ -250,13 +252,19 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
       {"equal size, other bytes near the end of a big file",
        with(kOldAgain, "big.bin", {bigNew, 50}), {}, "contents big.bin; ", 4, false,
        {{"big.bin", {bigOld, 50}}}},
+      // Below both roots, the deeper one is meant: the copy of OLD.
+      {"nested roots: a target below the inner root", kNew,
+       {"COP C:\\U\\PexaMenu.exe\tC:\\U\\App\\PexaMenu.exe",
+        "COP C:\\U\\lib\\core.dll C:\\U\\App\\lib\\core.dll",
+        "COP C:\\U\\lib\\extra.dll\tC:\\U\\App\\lib\\extra.dll"},
+       "", 4, false, {}, false, "C:\\U", "C:\\U\\App"},
   };
   for (const auto& c : cases) {
     const VerifyFolders folders;
     TreeSpec old = kOld;
     old.insert(c.oldExtra.begin(), c.oldExtra.end());
     const VerifySetup setup{folders.Folder("old", old), folders.Folder("new", c.newTree),
-                            "C:\\Stage", "C:\\App\\", c.times, c.newFolders};
+                            c.sourceRoot, c.targetRoot, c.times, c.newFolders};
     const VerifyReport report = VerifyScript(ParseScriptLines(Script(c.script)), setup);
     EXPECT_EQ(report.Error, "") << c.why;
     EXPECT_EQ(FindingLines(report), "") << c.why;
