@@ -102,7 +102,7 @@ void CheckNulBytes(const LintLine& lintLine, FindingSink& sink) {
     part = command.Arguments[inSource ? 0 : 1];
     effect = std::string("a NUL in the ") + (inSource ? "source" : "target") +
              ", which no Windows name can hold: " +
-             StopsAtChecks(inSource ? kMissingSourceQuestion : kBlockedTargetQuestion,
+             StopsAtChecks(inSource ? kCantAccessSourceFiles : kWriteAccessToFileMissing,
                            QuotedText(part));
   }
   const std::size_t nul = part.find('\0');

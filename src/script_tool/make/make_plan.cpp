@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/make/make_self_check.h"
 #include "script_tool/tree_walker/folder_tree.h"
@@ -155,9 +156,10 @@ class Comparison {
         if (entry.Problem.empty()) newFolders_.push_back(&entry);
       } else if (old == nullptr) {
         Error(make_code::kFolderMissingInOld, request_.NewFolder, entry,
-              "is a folder missing in OLD; the updater creates no folders (it would stop at "
-              "\"Write access to file missing\"); with --new-folders make writes the script "
-              "and the application creates the folder before it starts the updater");
+              "is a folder missing in OLD; the updater creates no folders (it would stop at " +
+                  QuotedWords(kWriteAccessToFileMissing) +
+                  "); with --new-folders make writes the script and the application creates "
+                  "the folder before it starts the updater");
       } else if (old->Kind != EntryKind::Folder) {
         Error(make_code::kFolderAndFile, request_.NewFolder, entry, "is a folder in NEW but a file in OLD");
       }

@@ -12,6 +12,7 @@
 #include "script/file_command.h"
 #include "script/widen_text.h"
 #include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
 
@@ -145,13 +146,13 @@ class Preflight {
     if (!probe.Writable) {
       Add({}, code::kFolderNotWritable,
           "the script's folder " + Quoted(folder) +
-              " does not let the updater create its probe file: it stops at "
-              "\"Write access to folder missing\"");
+              " does not let the updater create its probe file: it stops at " +
+              QuotedWords(kWriteAccessToFolderMissing));
     } else if (!probe.Deletable) {
       Add({}, code::kFolderNotDeletable,
           "the script's folder " + Quoted(folder) +
-              " lets a file be created but not deleted: the updater stops at "
-              "\"Delete access to folder missing\"; preflight's probe " +
+              " lets a file be created but not deleted: the updater stops at " +
+              QuotedWords(kDeleteAccessToFolderMissing) + "; preflight's probe " +
               Quoted(probe.LeftBehind) + " was left behind, delete it");
     }
     const DWORD attributes = GetFileAttributesW(setup_.ScriptPath.c_str());
@@ -159,7 +160,7 @@ class Preflight {
       // The updater's probe is a copy of the script and takes its attributes.
       Add({}, code::kScriptReadOnly,
           "the script is read-only, so the updater's probe (a copy of it) cannot be "
-          "deleted: it stops at \"Delete access to folder missing\"");
+          "deleted: it stops at " + QuotedWords(kDeleteAccessToFolderMissing));
     }
   }
 
@@ -264,11 +265,11 @@ class Preflight {
     const DWORD attributes = found->Attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       Add(at, code::kSourceMissing, "source " + Quoted(source) +
-                    " is missing: the updater stops at \"Can't access source files\"");
+                    " is missing: the updater stops at " + QuotedWords(kCantAccessSourceFiles));
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       // The updater's source check counts a folder as missing.
       Add(at, code::kSourceIsFolder, "source " + Quoted(source) +
-                    " is a folder: the updater stops at \"Can't access source files\"");
+                    " is a folder: the updater stops at " + QuotedWords(kCantAccessSourceFiles));
     }
   }
 
@@ -280,10 +281,10 @@ class Preflight {
       CheckMissingTarget(at, target, found->Path);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       Add(at, code::kTargetIsFolder, "target " + Quoted(target) +
-                    " is a folder: the updater stops at \"PexaMenu is already running\"");
+                    " is a folder: the updater stops at " + QuotedWords(kTargetBusy));
     } else if (attributes & FILE_ATTRIBUTE_READONLY) {
       Add(at, code::kTargetReadOnly, "target " + Quoted(target) +
-                    " is read-only: the updater stops at \"PexaMenu is already running\"");
+                    " is read-only: the updater stops at " + QuotedWords(kTargetBusy));
     } else if (CheckExistingTarget(at, target, found->Path)) {
       CheckExistingTargetsFolder(at, target, found->Path);
     }
@@ -303,15 +304,15 @@ class Preflight {
       Add(at, code::kTargetFolderTakesNoFile,
           "the folder " + Quoted(folder) + " of target " + Quoted(target) +
               " does not let a file be created, though the target may be written: the copy "
-              "makes its temporary file there, so the updater stops at \"Write access to "
-              "folder missing\"");
+              "makes its temporary file there, so the updater stops at " +
+              QuotedWords(kWriteAccessToFolderMissing));
       return;
     }
     probe.LeftBehindReported = true;
     Add(at, code::kTargetFolderKeepsFiles,
         "the folder " + Quoted(folder) + " of target " + Quoted(target) +
-            " lets a file be created but not deleted: the updater stops at \"Delete access "
-            "to folder missing\"; preflight's probe " +
+            " lets a file be created but not deleted: the updater stops at " +
+            QuotedWords(kDeleteAccessToFolderMissing) + "; preflight's probe " +
             Quoted(probe.LeftBehind) + " was left behind, delete it");
   }
 
@@ -325,13 +326,13 @@ class Preflight {
     if (error == ERROR_SUCCESS) return true;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
       Add(at, code::kTargetInUse, "target " + Quoted(target) +
-                    " is in use by another program: the updater stops at \"PexaMenu is "
-                    "already running\"");
+                    " is in use by another program: the updater stops at " +
+                    QuotedWords(kTargetBusy));
     } else {
       Add(at, code::kTargetNotWritable,
           "target " + Quoted(target) + " cannot be opened for writing (error " +
-                    std::to_string(error) + "): the updater stops at \"PexaMenu is already "
-                    "running\"");
+                    std::to_string(error) + "): the updater stops at " +
+                    QuotedWords(kTargetBusy));
     }
     return false;
   }
@@ -347,15 +348,15 @@ class Preflight {
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       Add(at, code::kTargetFolderMissing, "the folder of target " + Quoted(target) +
-                    " is missing, and the updater creates no folders: it stops at \"Write "
-                    "access to file missing\"");
+                    " is missing, and the updater creates no folders: it stops at " +
+                    QuotedWords(kWriteAccessToFileMissing));
       return;
     }
     FolderProbe& probe = Probe(folder);
     if (!probe.Writable) {
       Add(at, code::kTargetCannotBeCreated,
           "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
-                    ": the updater stops at \"Write access to file missing\"");
+                    ": the updater stops at " + QuotedWords(kWriteAccessToFileMissing));
     } else if (!probe.LeftBehind.empty() && !probe.LeftBehindReported) {
       probe.LeftBehindReported = true;
       Add(at, code::kProbeLeftBehind,

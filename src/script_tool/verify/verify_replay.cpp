@@ -7,6 +7,7 @@
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
 #include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/tree_walker/windows_paths.h"
 #include "script_tool/verify/folder_names.h"
@@ -152,7 +153,7 @@ class Replay {
       if (from.What == FolderNames::State::Folder) {
         fail(verify_code::kSourceIsFolder,
              "source " + Quoted(sourceText) +
-                 " is a folder: the updater stops at \"Can't access source files\"",
+                 " is a folder: the updater stops at " + QuotedWords(kCantAccessSourceFiles),
              sourceColumn);
       } else if (!sourceFine) {
         fail(verify_code::kSourceMissing, "source " + Quoted(sourceText) + " is missing",
