@@ -19,6 +19,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "app/update_messages.h"
 #include "names/text_conversions.h"
 #include "script_tool/preflight/preflight_checks.h"
 #endif
@@ -61,7 +62,7 @@ int RunPreflight(const PreflightOptions& options) {
   }
   PreflightSetup setup;
   setup.ScriptPath = FullPath(WideFromArgument(options.Script));
-  setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderOfPath(setup.ScriptPath)
+  setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderText(setup.ScriptPath)
                                                    : FullPath(WideFromArgument(options.UpdaterDir));
   setup.NewFolders = options.NewFolders;
   std::vector<Finding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);

@@ -6,6 +6,9 @@
 #include <optional>
 #include <set>
 
+#include "app/update_messages.h"
+#include "checks/busy_target.h"
+#include "checks/missing_source.h"
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
 #include "platform/scoped_handle.h"
@@ -140,7 +143,7 @@ class Preflight {
       : setup_(setup), findings_(findings), searchPath_(ProgramSearchPath(setup.UpdaterFolder)) {}
 
   void CheckScriptFolder() {
-    const std::wstring folder = FolderOfPath(setup_.ScriptPath);
+    const std::wstring folder = FolderText(setup_.ScriptPath);
     FolderProbe& probe = Probe(folder);
     probe.LeftBehindReported = true;
     if (!probe.Writable) {
@@ -262,11 +265,14 @@ class Preflight {
   void CheckSource(const At& at, const std::string& source) {
     const std::optional<LookedUp> found = LookUp(at, "source", source);
     if (!found) return;
+    // The updater's own verdict (checks/missing_source.h); the attributes
+    // only tell a folder from a missing file.
+    if (SourceExists(source)) return;
     const DWORD attributes = found->Attributes;
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       Add(at, code::kSourceMissing, "source " + Quoted(source) +
                     " is missing: the updater stops at " + QuotedWords(kCantAccessSourceFiles));
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    } else {
       // The updater's source check counts a folder as missing.
       Add(at, code::kSourceIsFolder, "source " + Quoted(source) +
                     " is a folder: the updater stops at " + QuotedWords(kCantAccessSourceFiles));
@@ -285,7 +291,7 @@ class Preflight {
     } else if (attributes & FILE_ATTRIBUTE_READONLY) {
       Add(at, code::kTargetReadOnly, "target " + Quoted(target) +
                     " is read-only: the updater stops at " + QuotedWords(kTargetBusy));
-    } else if (CheckExistingTarget(at, target, found->Path)) {
+    } else if (CheckExistingTarget(at, target)) {
       CheckExistingTargetsFolder(at, target, found->Path);
     }
   }
@@ -295,7 +301,7 @@ class Preflight {
   // target with a file created and deleted, once every target passed.
   void CheckExistingTargetsFolder(const At& at, const std::string& target,
                                   const std::wstring& path) {
-    const std::wstring folder = FolderOfPath(FullPath(path));
+    const std::wstring folder = FolderText(FullPath(path));
     FolderProbe& probe = Probe(folder);
     if (probe.Writable && probe.Deletable) return;
     if (probe.FolderReported) return;
@@ -316,13 +322,11 @@ class Preflight {
             Quoted(probe.LeftBehind) + " was left behind, delete it");
   }
 
-  // The updater's own test: open for writing with no sharing. An open that
-  // writes nothing leaves the file as it was. True when it passed.
-  bool CheckExistingTarget(const At& at, const std::string& target,
-                           const std::wstring& path) {
-    const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD error = file.IsValid() ? ERROR_SUCCESS : GetLastError();
+  // The updater's own test (checks/busy_target.h): open for writing with no
+  // sharing. An open that writes nothing leaves the file as it was. True when
+  // it passed.
+  bool CheckExistingTarget(const At& at, const std::string& target) {
+    const DWORD error = ExclusiveOpenError(target);
     if (error == ERROR_SUCCESS) return true;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
       Add(at, code::kTargetInUse, "target " + Quoted(target) +
@@ -341,7 +345,7 @@ class Preflight {
   // at once; preflight only proves that it could.
   void CheckMissingTarget(const At& at, const std::string& target,
                           const std::wstring& path) {
-    const std::wstring folder = FolderOfPath(FullPath(path));
+    const std::wstring folder = FolderText(FullPath(path));
     // Noted where it was found: the application creates it, and the target
     // in it then, as any other, is created by the updater.
     if (createdFolders_.count(FolderKey(folder)) != 0) return;
@@ -394,10 +398,6 @@ class Preflight {
 
 }  // namespace
 
-std::wstring FolderOfPath(const std::wstring& path) {
-  const std::size_t last = path.rfind(L'\\');
-  return last == std::wstring::npos ? path : path.substr(0, last);
-}
 
 std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup) {

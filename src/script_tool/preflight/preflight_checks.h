@@ -37,6 +37,3 @@ std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
 // backslash and "." and ".." resolved, as Windows would open it.
 std::wstring FullPath(const std::wstring& path);
 
-// The folder part of a path: everything before its last backslash, or the
-// whole path when it has none (the updater cuts the script path so).
-std::wstring FolderOfPath(const std::wstring& path);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/update_messages.h"
 #include "support/peer_process.h"
 #include "support/test_files.h"
 
@@ -213,8 +214,8 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
        "\"Delete access to folder missing\"", "DP102", undeletable},
   };
   for (const auto& c : cases) {
-    const auto before = Listing(FolderOfPath(c.script));
-    PreflightSetup setup{c.script, FolderOfPath(c.script)};
+    const auto before = Listing(FolderText(c.script));
+    PreflightSetup setup{c.script, FolderText(c.script)};
     setup.DeleteProbe = c.deleteProbe;
     const auto findings = PreflightScript({}, setup);
     ASSERT_EQ(findings.size(), 1u) << c.why << "\n" << Found(findings);
@@ -222,7 +223,7 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
     EXPECT_EQ(findings[0].Code, c.code) << c.why;
     EXPECT_NE(findings[0].Message.find(c.words), std::string::npos) << c.why << "\n"
                                                                     << Found(findings);
-    auto after = Listing(FolderOfPath(c.script));
+    auto after = Listing(FolderText(c.script));
     if (c.deleteProbe != nullptr) {
       // The one probe left behind is named, so that the user can delete it.
       std::vector<std::wstring> added;
