@@ -18,7 +18,7 @@
 #include <set>
 #include <string>
 
-#include "script_tool/names/generated_names.h"
+#include "names/generated_names.h"
 #include "names/text_conversions.h"
 #include "support/scratch_folder.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/names/generated_names.h"
+#include "names/generated_names.h"
 #include "names/text_conversions.h"
 #include "script/widen_text.h"
 #include "script_tool/lint/lint_rules.h"
