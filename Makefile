@@ -71,7 +71,7 @@ LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
   src/names/windows_names.cpp src/names/text_conversions.cpp src/names/temporary_path.cpp \
   src/script/progress.cpp
 
-$(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*/*.h src/names/*.h)
+$(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*/*.h src/names/*.h src/app/update_messages.h src/checks/reported_name.h)
 	mkdir -p $(dir $@)
 	clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -Isrc \
 	  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
