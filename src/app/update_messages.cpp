@@ -27,11 +27,11 @@ std::wstring FolderText(const std::wstring& scriptPath) {
 }
 
 std::wstring FolderWriteNotice(const std::wstring& folder) {
-  return L"Write access to folder missing:\n" + folder;
+  return std::wstring(kWriteAccessToFolderMissing) + L":\n" + folder;
 }
 
 std::wstring FolderDeleteNotice(const std::wstring& folder) {
-  return L"Delete access to folder missing:\n" + folder;
+  return std::wstring(kDeleteAccessToFolderMissing) + L":\n" + folder;
 }
 
 std::wstring FolderWriteMessage(const std::wstring& scriptPath) {
@@ -43,16 +43,15 @@ std::wstring FolderDeleteMessage(const std::wstring& scriptPath) {
 }
 
 std::wstring BusyTargetQuestion(const std::string& name) {
-  return L"PexaMenu is already running\n(" + NameForMessage(name) + L")" + kTryAgain;
+  return std::wstring(kTargetBusy) + L"\n(" + NameForMessage(name) + L")" + kTryAgain;
 }
 
 std::wstring MissingSourceQuestion(const std::string& name) {
-  return L"Can't access source files: " + NameForMessage(name) + kTryAgain;
+  return std::wstring(kCantAccessSourceFiles) + L": " + NameForMessage(name) + kTryAgain;
 }
 
 std::wstring BlockedTargetQuestion(const std::string& name, std::int32_t accessCode) {
-  const wchar_t* const lead = accessCode == kWriteAccessMissing
-                                  ? L"Write access to file missing: "
-                                  : L"Delete access to file missing: ";
-  return lead + NameForMessage(name) + kTryAgain;
+  const wchar_t* const lead = accessCode == kWriteAccessMissing ? kWriteAccessToFileMissing
+                                                                 : kDeleteAccessToFileMissing;
+  return std::wstring(lead) + L": " + NameForMessage(name) + kTryAgain;
 }

@@ -7,6 +7,15 @@
 inline constexpr wchar_t kUpdateCaption[] = L"Failed to copy";
 inline constexpr wchar_t kUpdatingTitle[] = L"Updating PexaMenu, Please wait...";
 
+// The first words of the notices and questions below. The toolkit names the
+// stop a script would meet by these words, so they are written here alone.
+inline constexpr wchar_t kWriteAccessToFolderMissing[] = L"Write access to folder missing";
+inline constexpr wchar_t kDeleteAccessToFolderMissing[] = L"Delete access to folder missing";
+inline constexpr wchar_t kTargetBusy[] = L"PexaMenu is already running";
+inline constexpr wchar_t kCantAccessSourceFiles[] = L"Can't access source files";
+inline constexpr wchar_t kWriteAccessToFileMissing[] = L"Write access to file missing";
+inline constexpr wchar_t kDeleteAccessToFileMissing[] = L"Delete access to file missing";
+
 // The script's folder as the folder messages show it: everything before the
 // last backslash, or the whole path when it holds none. Only a backslash
 // separates; a forward slash is an ordinary character here.

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <optional>
+#include <utility>
 
 #include "checks/reported_name.h"
 #include "platform/scoped_handle.h"
@@ -19,15 +20,19 @@ bool TargetExists(const std::string& name) {
 
 }  // namespace
 
-bool CanOpenExclusively(std::string name) {
+DWORD ExclusiveOpenError(std::string name) {
   const std::optional<std::wstring> path = WidenForSystem(name);
-  if (!path) return false;
-  // Any reason the open fails counts alike: another process holding the file,
-  // the image of a running program, a read-only file, a folder of that name.
+  if (!path) return ERROR_INVALID_NAME;
   const ScopedHandle file(CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
-  return file.IsValid();
+  return file.IsValid() ? ERROR_SUCCESS : GetLastError();
+}
+
+bool CanOpenExclusively(std::string name) {
+  // Any reason the open fails counts alike: another process holding the file,
+  // the image of a running program, a read-only file, a folder of that name.
+  return ExclusiveOpenError(std::move(name)) == ERROR_SUCCESS;
 }
 
 std::string FindBusyTarget(const std::vector<FileCommand>& commands) {

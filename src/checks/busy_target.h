@@ -1,9 +1,16 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
 #include "script/file_command.h"
+
+// The open of the exclusive-open test below: ERROR_SUCCESS when it passed,
+// or the Windows error code of the failed open (ERROR_INVALID_NAME for a name
+// holding a NUL byte). preflight tells a sharing violation apart from the rest.
+DWORD ExclusiveOpenError(std::string name);
 
 // True when the file could be opened for writing with no sharing at all, and
 // so is held by no other process. The handle is closed at once; nothing is

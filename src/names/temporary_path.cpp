@@ -8,13 +8,8 @@
 
 namespace {
 
-// MAX_PATH less the terminating zero, and the longest name of one file.
-constexpr std::size_t kMostPathUnits = 259;
-constexpr std::size_t kMostNameUnits = 255;
-// A path given as "\\?\C:\..." reaches the file system unparsed, and then
-// only the system's string length bounds it.
-constexpr wchar_t kWideVerbatimPrefix[] = L"\\\\?\\";
-constexpr std::size_t kMostVerbatimPathUnits = 32766;
+// MAX_PATH less the terminating zero.
+constexpr std::size_t kMostPathUnits = kMaxPathUnits - 1;
 
 // Where the target's own name begins: after its last separator, or after a
 // drive's colon in a path such as "C:name".
@@ -41,13 +36,13 @@ bool EndsWithSuffix(const std::wstring& path) {
 
 std::optional<std::wstring> TemporaryPathFor(const std::wstring& target) {
   const std::size_t suffixUnits = std::wstring(kTemporarySuffix).size();
-  const std::size_t mostPath =
-      target.compare(0, 4, kWideVerbatimPrefix) == 0 ? kMostVerbatimPathUnits : kMostPathUnits;
+  const bool verbatim = target.compare(0, kWideVerbatimPrefix.size(), kWideVerbatimPrefix) == 0;
+  const std::size_t mostPath = verbatim ? kMaxVerbatimPathUnits : kMostPathUnits;
   const std::size_t nameStart = NameStart(target);
   std::size_t keep = target.size();
   if (keep + suffixUnits > mostPath) keep = mostPath - suffixUnits;
-  if (keep > nameStart && keep - nameStart + suffixUnits > kMostNameUnits) {
-    keep = nameStart + kMostNameUnits - suffixUnits;
+  if (keep > nameStart && keep - nameStart + suffixUnits > kMaxNameUnits) {
+    keep = nameStart + kMaxNameUnits - suffixUnits;
   }
   // Cut short right before a suffix of its own, a target would be its own
   // temporary file.
@@ -75,7 +70,7 @@ bool EndsInTemporarySuffix(std::string_view path) {
 std::wstring NtPathOf(const std::wstring& fullPath) {
   const std::wstring ntPrefix = L"\\??\\";
   // "\\?\" and "\\.\" lead to the same place as NT's "\??\".
-  if (fullPath.compare(0, 4, kWideVerbatimPrefix) == 0 ||
+  if (fullPath.compare(0, kWideVerbatimPrefix.size(), kWideVerbatimPrefix) == 0 ||
       fullPath.compare(0, 4, L"\\\\.\\") == 0) {
     return ntPrefix + fullPath.substr(4);
   }

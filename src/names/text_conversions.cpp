@@ -47,19 +47,12 @@ void AppendUtf8(std::string& out, char32_t point) {
 template <typename OnPoint>
 bool DecodeUtf8(std::string_view bytes, OnPoint&& onPoint) {
   for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = Utf8SequenceLength(bytes, i);
+    if (length == 0) return false;
     const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if ((lead >= 0x80 && lead < 0xC2) || lead > 0xF4 || i + length > bytes.size()) return false;
     char32_t point = length == 1 ? lead : lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      point = (point << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (point < kSmallest[length] || point > kLastCodePoint ||
-        (point >= kSurrogateFirst && point <= kSurrogateLast)) {
-      return false;
+      point = (point << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
     }
     if (!onPoint(point)) return false;
     i += length;
@@ -68,6 +61,37 @@ bool DecodeUtf8(std::string_view bytes, OnPoint&& onPoint) {
 }
 
 }  // namespace
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t index) {
+  if (index >= text.size()) return 0;
+  const auto byte = [&](std::size_t i) {
+    return index + i < text.size() ? static_cast<unsigned char>(text[index + i]) : 0;
+  };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  // The range of the second byte: narrowed where a lead byte would otherwise
+  // admit an overlong form, a surrogate or a point beyond U+10FFFF.
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
 
 std::string Latin1ToUtf8(std::string_view latin1) {
   std::string out;

@@ -5,9 +5,16 @@
 // (script/widen_text.h): one unit per byte. Wide text is UTF-16 on Windows
 // and one code point a unit elsewhere.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+// The length of the UTF-8 sequence that starts at index: 1 for an ASCII byte,
+// 2 to 4 for a longer valid one, 0 when none starts there (a stray or cut
+// sequence, an overlong form, a surrogate, a point beyond U+10FFFF). Lint's
+// encoding rules and the conversions below hold one notion of valid UTF-8.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t index);
 
 // Each byte as the character of that value, written as UTF-8.
 std::string Latin1ToUtf8(std::string_view latin1);

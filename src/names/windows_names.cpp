@@ -14,15 +14,6 @@ constexpr char kSmallYWithDiaeresis = '\xFF';
 constexpr char kMicroSign = '\xB5';
 constexpr wchar_t kCapitalYWithDiaeresis = 0x178;
 constexpr wchar_t kGreekCapitalMu = 0x39C;
-constexpr unsigned char kCaseDistance = 0x20;
-
-bool IsAsciiLetter(char byte) {
-  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-}
-
-char AsciiUpper(char byte) {
-  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - kCaseDistance) : byte;
-}
 
 // "C:" at the start of the names (after a verbatim prefix): its colon is the
 // drive's, not a forbidden one.

@@ -12,6 +12,8 @@
 // MAX_PATH counts the terminator: a path of this many units or more fails in
 // the file calls the updater makes (one unit per script byte).
 inline constexpr std::size_t kMaxPathUnits = 260;
+// The longest name of one file, in units (lpMaximumComponentLength of NTFS).
+inline constexpr std::size_t kMaxNameUnits = 255;
 
 // CreateDirectoryW refuses a new folder whose full path, without the
 // terminator, is this many units or more (ERROR_FILENAME_EXCED_RANGE): "There
@@ -25,6 +27,22 @@ inline constexpr std::size_t kMaxNewFolderUnits = 248;
 // no trailing blanks or dots dropped, no device names. "\\?\C:\..." or
 // "\\?\UNC\server\share\...".
 inline constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
+inline constexpr std::wstring_view kWideVerbatimPrefix = L"\\\\?\\";
+// Such a path is bounded only by the system's string length
+// (UNICODE_STRING counts bytes in 16 bits), less the terminator.
+inline constexpr std::size_t kMaxVerbatimPathUnits = 32766;
+
+// ASCII letters alone: keywords, extensions and rule codes are ASCII, and
+// FoldNameByte is for names.
+constexpr bool IsAsciiLetter(char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
+constexpr char AsciiUpper(char byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+}
+constexpr char AsciiLower(char byte) {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
+}
 
 // '\' and '/' both separate names to Windows.
 constexpr bool IsPathSeparator(char byte) { return byte == '\\' || byte == '/'; }
@@ -77,8 +95,8 @@ std::wstring FoldWideName(std::wstring_view name);
 // '/' as '\'.
 bool SamePathForWindows(std::string_view a, std::string_view b);
 
-// Script bytes in a message, UTF-8, for lint, the writer, verify and
-// preflight alike. What shows stands in quotation marks; a character that
+// Script bytes in a message, UTF-8, for lint and for the name rules' own
+// details below, which the writer and make pass on. What shows stands in quotation marks; a character that
 // would not show, or could be mistaken (a quotation mark), is named in words
 // outside them, so that no literal text can read like it: print's "<TAB>"
 // can be typed into a script, "a TAB" outside the quotes cannot.

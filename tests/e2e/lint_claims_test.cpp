@@ -19,7 +19,7 @@
 
 #include "e2e/claim_case.h"
 #include "e2e/toolkit_run.h"
-#include "script_tool/cli/finding_codes.h"
+#include "script_tool/findings/finding_codes.h"
 #include "script_tool/lint/lint_rules.h"
 #include "support/peer_process.h"
 
@@ -57,7 +57,7 @@ std::vector<ClaimRow> RuleRows() {
            L"Can't access source files: COP line with an empty source"),
       Rule("DS005", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t\r\n",
            L"Write access to file missing: COP line with an empty target"),
-      // Lint today calls it an error; the updater skips the mark.
+      // Lint only notes the mark (info): the updater skips it.
       Rule("DS006", "info", E::CopiesTo, "\xEF\xBB\xBF" + kCopyA, L"@A@\\a.txt"),
       Rule("DS007", "error", E::DoesNothing, Utf16Le("COP\t@S@\\a.txt\t@A@\\b.txt\r\n"),
            L"@A@\\b.txt"),
@@ -115,7 +115,7 @@ std::vector<ClaimRow> RuleRows() {
       Rule("DS014", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\..\r\n",
            L"PexaMenu is already running\n(@A@\\..)"),
       // The copy goes through a temporary file: it succeeds and leaves the
-      // file as it was. Lint today calls it an error that fails.
+      // file as it was. Lint warns that the line does nothing.
       Rule("DS015", "warning", E::DoesNothing, "COP\t@A@\\a.txt\t@A@\\A.TXT\r\n", L"@A@\\a.txt"),
       Rule("DS016", "error", E::StartsNothing,
            "RUN \"@R@\" /x " + std::string(300, 'p') + "\r\n"),
@@ -234,7 +234,7 @@ std::vector<ClaimRow> PreflightRows() {
               L"Can't access source files: @S@\\a\u2400.txt"),
       PreflightFinding("DP106", E::StopsAtQuestion, "COP\t@S@\\none.txt\t@A@\\a.txt\r\n",
               L"Can't access source files: @S@\\none.txt"),
-      // Preflight today says the copy fails; the updater stops at its checks.
+      // A folder counts as a missing source: preflight and the updater's checks agree.
       PreflightFinding("DP107", E::StopsAtQuestion, "COP\t@S@\\sub\t@A@\\a.txt\r\n",
               L"Can't access source files: @S@\\sub"),
       PreflightFinding("DP108", E::StopsAtQuestion, "COP\t@S@\\a.txt\t@A@\\sub\r\n",

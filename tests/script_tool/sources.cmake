@@ -1,7 +1,5 @@
 # The toolkit's test sources, built natively (tests/native) and for Windows.
 set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/names/windows_names_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/names/name_rules_property_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_reader/text_mode_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_reader/script_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/make/make_test.cpp
@@ -16,4 +14,5 @@ set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/print/print_rows_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/tool_cli_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/progress_line_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/finding_codes_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/findings/finding_codes_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/findings/formats_test.cpp)

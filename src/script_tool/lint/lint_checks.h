@@ -7,17 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/update_messages.h"
 #include "script_tool/lint/lint_rules.h"
 
-// The first words of the updater's questions at its checks, as the rules'
-// messages name them.
-inline constexpr std::string_view kBusyTargetQuestion = "PexaMenu is already running";
-inline constexpr std::string_view kMissingSourceQuestion = "Can't access source files";
-inline constexpr std::string_view kBlockedTargetQuestion = "Write access to file missing";
-
-// "the updater stops at its checks with "<question>", naming <name>": name is
-// quoted already.
-std::string StopsAtChecks(std::string_view question, std::string_view name);
+// "the updater stops at its checks with "<question>", naming <name>": the
+// question is the first words of one of the updater's (app/update_messages.h),
+// and the name is quoted already.
+std::string StopsAtChecks(std::wstring_view question, std::string_view name);
 
 // lint_checks_text.cpp: the bytes and the encoding.
 void CheckUtf8Mark(const LintScript& script, FindingSink& sink);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "checks/reported_name.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/lint/lint_checks.h"
 #include "names/windows_names.h"
 #include "script_tool/script_reader/run_program.h"
@@ -27,13 +28,13 @@ std::string_view LeadingWord(std::string_view text) {
 
 // The names the updater's checks give a COP line that lacks a path.
 std::string StopsWithoutTarget() {
-  return StopsAtChecks(kBusyTargetQuestion, QuotedText(kCopyWithoutTarget));
+  return StopsAtChecks(kTargetBusy, QuotedText(kCopyWithoutTarget));
 }
 std::string StopsAtEmptySource() {
-  return StopsAtChecks(kMissingSourceQuestion, QuotedText(kCopyWithEmptySource));
+  return StopsAtChecks(kCantAccessSourceFiles, QuotedText(kCopyWithEmptySource));
 }
 std::string StopsAtEmptyTarget() {
-  return StopsAtChecks(kBlockedTargetQuestion, QuotedText(kCopyWithEmptyTarget));
+  return StopsAtChecks(kWriteAccessToFileMissing, QuotedText(kCopyWithEmptyTarget));
 }
 
 // What the updater makes of a COP or RUN line whose byte in the
@@ -76,8 +77,8 @@ std::string StrayByteEffect(const ReadLine& line) {
 
 }  // namespace
 
-std::string StopsAtChecks(std::string_view question, std::string_view name) {
-  return "the updater stops at its checks with \"" + std::string(question) + "\", naming " +
+std::string StopsAtChecks(std::wstring_view question, std::string_view name) {
+  return "the updater stops at its checks with " + QuotedWords(question) + ", naming " +
          std::string(name);
 }
 

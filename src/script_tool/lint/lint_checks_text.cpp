@@ -4,41 +4,11 @@
 
 #include "script/text_mode.h"
 #include "script_tool/lint/lint_checks.h"
+#include "names/text_conversions.h"
 #include "names/windows_names.h"
 #include "script_tool/script_reader/visible_text.h"
 
 namespace {
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The length of the valid UTF-8 sequence of two or more bytes at index, or 0
-// when none starts there (overlong forms and surrogates are not valid).
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t index) {
-  const auto byte = [&](std::size_t i) {
-    return index + i < text.size() ? static_cast<unsigned char>(text[index + i]) : 0;
-  };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (!IsContinuation(byte(i))) return 0;
-  }
-  return length;
-}
 
 bool IsWordBoundary(char byte) {
   return byte == ' ' || byte == '\t' || byte == '\\' || byte == '/' || byte == '"';
@@ -102,7 +72,7 @@ void CheckNulBytes(const LintLine& lintLine, FindingSink& sink) {
     part = command.Arguments[inSource ? 0 : 1];
     effect = std::string("a NUL in the ") + (inSource ? "source" : "target") +
              ", which no Windows name can hold: " +
-             StopsAtChecks(inSource ? kMissingSourceQuestion : kBlockedTargetQuestion,
+             StopsAtChecks(inSource ? kCantAccessSourceFiles : kWriteAccessToFileMissing,
                            QuotedText(part));
   }
   const std::size_t nul = part.find('\0');
@@ -139,8 +109,9 @@ void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
   if (!lintLine.HasHighBytes || start == std::string_view::npos) return;
   const ReadLine& line = lintLine.Line;
   for (std::size_t i = start; i < line.Text.size(); ++i) {
+    // An ASCII byte (a sequence of one) reads the same either way.
     const std::size_t length = Utf8SequenceLength(line.Text, i);
-    if (length == 0) continue;
+    if (length < 2) continue;
     const std::string_view word = WordAround(line.Text, i);
     // The word's own bytes, which are UTF-8: what the writer saw.
     sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + length,

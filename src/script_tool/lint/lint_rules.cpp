@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "names/windows_names.h"
 #include "script_tool/lint/lint_checks.h"
 
 namespace {
@@ -153,14 +154,10 @@ const std::vector<LintRule> kRules = {
      "use one kind of line end", CheckMixedLineEnds},
 };
 
-char UpperAscii(char byte) {
-  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
-}
-
 // Codes are typed by hand on command lines: "ds001" means DS001.
 bool SameRuleCode(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return UpperAscii(x) == UpperAscii(y);
+           return AsciiUpper(x) == AsciiUpper(y);
          });
 }
 
@@ -172,25 +169,6 @@ std::string FillDetail(std::string_view message, std::string_view detail) {
 }
 
 }  // namespace
-
-std::string_view SeverityName(Severity severity) {
-  switch (severity) {
-    case Severity::Error:
-      return "error";
-    case Severity::Warning:
-      return "warning";
-    case Severity::Info:
-      return "info";
-  }
-  return "error";
-}
-
-std::optional<Severity> SeverityFromName(std::string_view name) {
-  for (const Severity severity : {Severity::Error, Severity::Warning, Severity::Info}) {
-    if (SeverityName(severity) == name) return severity;
-  }
-  return std::nullopt;
-}
 
 const std::vector<LintRule>& LintRules() { return kRules; }
 
@@ -204,7 +182,7 @@ const LintRule* FindLintRule(std::string_view code) {
 void FindingSink::Add(std::size_t line, std::size_t column, std::size_t endColumn,
                       std::string_view detail) {
   findings_.push_back(Finding{line, column, std::max(column, endColumn), rule_.Level, rule_.Code,
-                              FillDetail(rule_.Message, detail), rule_.Fix});
+                              FillDetail(rule_.Message, detail), rule_.Fix, {}});
 }
 
 bool AnyFindingAtOrAbove(const std::vector<Finding>& findings, Severity threshold) {

@@ -4,30 +4,12 @@
 // all read against this table, so a rule is added in one place.
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "script_tool/findings/finding.h"
 #include "script_tool/lint/lint_script.h"
-
-enum class Severity { Info = 0, Warning = 1, Error = 2 };
-
-// "error", "warning", "info": the words of the gcc style and of --severity.
-std::string_view SeverityName(Severity severity);
-std::optional<Severity> SeverityFromName(std::string_view name);
-
-// One problem found. Line and columns count from 1, columns in bytes of the
-// file's line; EndColumn is the column just past the last byte concerned.
-struct Finding {
-  std::size_t Line = 0;
-  std::size_t Column = 0;
-  std::size_t EndColumn = 0;
-  Severity Level = Severity::Error;
-  std::string_view Code;
-  std::string Message;
-  std::string_view Fix;
-};
 
 class FindingSink;
 using ScriptCheck = void (*)(const LintScript& script, FindingSink& sink);

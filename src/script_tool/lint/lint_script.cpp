@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "names/windows_names.h"
 #include "script/text_mode.h"
 #include "script_tool/lint/file_kind.h"
 #include "script_tool/script_reader/run_program.h"
@@ -12,12 +13,6 @@ namespace {
 
 // Words longer than this are not taken for a misspelt keyword.
 constexpr std::size_t kLongestKeywordGuess = 6;
-
-char UpperAscii(char byte) {
-  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
-}
-
-bool IsAsciiLetter(char byte) { return UpperAscii(byte) >= 'A' && UpperAscii(byte) <= 'Z'; }
 
 // Whether what is left of a COP or RUN line once the grammar has skipped a
 // stray byte after the keyword fails: a COP without both paths, a RUN that
@@ -75,7 +70,7 @@ KeywordFault DiagnoseKeyword(const ReadLine& line) {
   // The grammar's own match decides whether the first three bytes, in
   // capitals, would be a keyword.
   std::string capitals(text.substr(0, kKeywordLength));
-  for (char& byte : capitals) byte = UpperAscii(byte);
+  for (char& byte : capitals) byte = AsciiUpper(byte);
   if (capitals != text.substr(0, kKeywordLength) &&
       KeywordKind(capitals + ' ') != CommandKind::Unrecognized) {
     return KeywordFault::WrongCase;
@@ -83,7 +78,7 @@ KeywordFault DiagnoseKeyword(const ReadLine& line) {
   std::string word;
   for (const char byte : text) {
     if (!IsAsciiLetter(byte) || word.size() > kLongestKeywordGuess) break;
-    word.push_back(UpperAscii(byte));
+    word.push_back(AsciiUpper(byte));
   }
   const bool wholeWord = word.size() == text.size() || text[word.size()] == ' ' ||
                          text[word.size()] == '\t';

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "script_tool/cli/exit_codes.h"
-#include "script_tool/cli/findings_output.h"
+#include "script_tool/findings/gcc_format.h"
+#include "script_tool/findings/json_format.h"
 #include "script_tool/cli/progress_line.h"
 #include "script_tool/make/make_json.h"
 #include "script_tool/make/make_plan.h"
@@ -36,7 +37,8 @@ constexpr const char* kMakeFooter =
     "  cd+++ PATH/  a folder of NEW missing in OLD (--new-folders), before the\n"
     "               files in it: the application creates it before it starts the\n"
     "               updater (CreateTargetFolders in the application library)\n"
-    "Errors and warnings follow as 'PATH: error: ...'. No script is written when\n"
+    "Errors and warnings follow as 'PATH: error: ... [DM010]' (the codes are in\n"
+    "docs/lint-rules.md). No script is written when\n"
     "there is an error: a folder of NEW missing in OLD without --new-folders (the\n"
     "updater creates no folders), or with it one of 248 units or more once rooted\n"
     "(Windows creates none such), a name a script cannot carry (not Latin-1, a\n"
@@ -102,19 +104,14 @@ std::optional<std::wstring> RootFromArgument(const char* option, const std::stri
   return root;
 }
 
-std::string FindingLine(const MakeFinding& finding, const char* severity) {
-  return finding.Where + ": " + severity + ": " + finding.Message +
-         (finding.Code.empty() ? "" : " [" + finding.Code + "]") + '\n';
-}
-
 // All at once: standard error is unbuffered, and a plan may have thousands
 // of lines. A folder that could not be read leaves the comparison unfinished:
 // no summary then, whose counts would mislead.
 void ShowOutcome(const MakeOutcome& outcome, bool excluding) {
   std::string text;
   for (const PlanItem& item : outcome.Plan) text += PlanCode(item) + ' ' + item.Path + '\n';
-  for (const MakeFinding& warning : outcome.Warnings) text += FindingLine(warning, "warning");
-  for (const MakeFinding& error : outcome.Errors) text += FindingLine(error, "error");
+  for (const Finding& warning : outcome.Warnings) text += GccLine(warning) + '\n';
+  for (const Finding& error : outcome.Errors) text += GccLine(error) + '\n';
   if (!outcome.FolderUnreadable) {
     const PlanCounts counts = CountPlan(outcome.Plan);
     text += "make: " + std::to_string(counts.Added + counts.Changed) + " to copy (" +

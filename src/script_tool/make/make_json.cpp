@@ -1,5 +1,7 @@
 #include "script_tool/make/make_json.h"
 
+#include "script_tool/findings/json_format.h"
+
 namespace {
 
 nlohmann::json PlanItemJson(const PlanItem& item) {
@@ -15,19 +17,14 @@ nlohmann::json PlanItemJson(const PlanItem& item) {
           {"time", item.TimeDiffers}};
 }
 
-// "--run 2" names a command-line option, not a path.
-std::string FindingFile(const MakeFinding& finding) {
-  return finding.Where.rfind("--", 0) == 0 ? "make" : finding.Where;
-}
-
-nlohmann::json MakeFindingJson(const MakeFinding& finding, const char* severity) {
-  nlohmann::json out{{"file", FindingFile(finding)},
-                     {"line", 0},
-                     {"column", 0},
-                     {"severity", severity},
-                     {"code", finding.Code},
-                     {"message", finding.Message}};
-  if (out["file"] == "make") out["message"] = finding.Where + ": " + finding.Message;
+// "--run 2" names a command-line option, not a path: the file is "make",
+// and the message names the option.
+nlohmann::json MakeFindingJson(const Finding& finding) {
+  nlohmann::json out = FindingJson(finding, JsonFields::Located);
+  if (finding.File.rfind("--", 0) == 0) {
+    out["file"] = "make";
+    out["message"] = finding.File + ": " + finding.Message;
+  }
   return out;
 }
 
@@ -69,11 +66,9 @@ nlohmann::json MakeJson(const MakeOutcome& outcome, const std::optional<std::str
   }
   out["findings"] = nlohmann::json::array();
   // Errors first, as they decide whether a script is written.
-  for (const MakeFinding& error : outcome.Errors) {
-    out["findings"].push_back(MakeFindingJson(error, "error"));
-  }
-  for (const MakeFinding& warning : outcome.Warnings) {
-    out["findings"].push_back(MakeFindingJson(warning, "warning"));
+  for (const Finding& error : outcome.Errors) out["findings"].push_back(MakeFindingJson(error));
+  for (const Finding& warning : outcome.Warnings) {
+    out["findings"].push_back(MakeFindingJson(warning));
   }
   if (outcome.FolderUnreadable || !outcome.Errors.empty() || (nothingToUpdate && emptyRefused)) {
     out["script"] = nullptr;

@@ -28,7 +28,8 @@ PlanCounts CountPlan(const std::vector<PlanItem>& plan);
 //             --allow-empty, keep it from being written; file null for
 //             --dry-run) }
 // A finding's file is the path it is about, or "make" for one about the
-// command line; make's findings have no line or column (0, 0), and a code
-// where lint's rules found them in the script (DS044, DS050), else "".
+// command line; make's findings have no line or column (0, 0): they concern
+// files of the folders. Each has a code: make's own (DM0xx, DS050), or
+// lint's where its rules found it in the written script (DS044).
 nlohmann::json MakeJson(const MakeOutcome& outcome, const std::optional<std::string>& scriptFile,
                         bool emptyRefused);

@@ -6,6 +6,8 @@
 #include <set>
 #include <utility>
 
+#include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/make/make_self_check.h"
 #include "script_tool/tree_walker/folder_tree.h"
@@ -19,6 +21,12 @@ namespace {
 
 std::wstring Rooted(const std::wstring& root, const std::wstring& relative) {
   return root.empty() || root.back() != L'\\' ? root + L'\\' + relative : root + relative;
+}
+
+// An error about the path or option named by where, at no line: make's
+// findings concern its folders, not a line of a script.
+Finding MakeError(std::string_view code, std::string where, std::string message) {
+  return {0, 0, 0, Severity::Error, code, std::move(message), {}, std::move(where)};
 }
 
 std::wstring OwnName(const TreeEntry& entry) { return entry.Relative.substr(entry.NameStart); }
@@ -74,8 +82,14 @@ class Comparison {
   std::string Where(const fs::path& folder, const TreeEntry& entry) const {
     return ShownPath(folder) + "/" + entry.Shown;
   }
-  void Error(const fs::path& folder, const TreeEntry& entry, const std::string& message) {
-    outcome_.Errors.push_back({Where(folder, entry), message, ""});
+  void Error(std::string_view code, const fs::path& folder, const TreeEntry& entry,
+             const std::string& message) {
+    outcome_.Errors.push_back(MakeError(code, Where(folder, entry), message));
+  }
+  void Warning(std::string_view code, const fs::path& folder, const TreeEntry& entry,
+               const std::string& message) {
+    outcome_.Warnings.push_back(
+        {0, 0, 0, Severity::Warning, code, message, {}, Where(folder, entry)});
   }
 
   // Links, odd files, names that cannot be read and names Windows would take
@@ -83,15 +97,15 @@ class Comparison {
   void ReportUnusable(const FolderTree& tree, const fs::path& folder) {
     for (std::size_t i = 0; i < tree.Entries.size(); ++i) {
       const TreeEntry& entry = tree.Entries[i];
-      if (!entry.Problem.empty()) Error(folder, entry, entry.Problem);
+      if (!entry.Problem.empty()) Error(make_code::kEntryUnusable, folder, entry, entry.Problem);
       if (entry.Unlisted) outcome_.FolderUnreadable = true;
       if (entry.Kind == EntryKind::Link) {
-        Error(folder, entry, "is a symbolic link; the updater would copy what it points to");
+        Error(make_code::kSymbolicLink, folder, entry, "is a symbolic link; the updater would copy what it points to");
       } else if (entry.Kind == EntryKind::Other) {
-        Error(folder, entry, "is neither a file nor a folder");
+        Error(make_code::kNeitherFileNorFolder, folder, entry, "is neither a file nor a folder");
       }
       if (i > 0 && tree.Entries[i - 1].Key == entry.Key) {
-        Error(folder, entry,
+        Error(make_code::kNamesEqualToWindows, folder, entry,
               "is the same name to Windows as " + tree.Entries[i - 1].Shown +
                   " (names differ in case alone)");
       }
@@ -109,7 +123,7 @@ class Comparison {
       if (next != nullptr && next->Key.compare(0, folder.Key.size(), folder.Key) == 0) return;
       // verify finds the folder missing from the result: a script that
       // cannot give NEW is not written.
-      Error(request_.NewFolder, folder,
+      Error(make_code::kNewFolderWithoutFile, request_.NewFolder, folder,
             "is a folder missing in OLD with no file to copy into it: no COP line needs it, so "
             "the application does not create it and the installed folder would lack it; "
             "--exclude leaves it out");
@@ -124,8 +138,8 @@ class Comparison {
     item.What = PlanItem::Action::KeepOnlyInOld;
     item.Path = old.Shown;
     outcome_.Plan.push_back(item);
-    outcome_.Warnings.push_back(
-        {Where(request_.OldFolder, old), "is only in OLD; a script cannot delete it, so it stays", ""});
+    Warning(make_code::kOnlyInOld, request_.OldFolder, old,
+            "is only in OLD; a script cannot delete it, so it stays");
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
@@ -134,26 +148,26 @@ class Comparison {
       progress_({++newFilesDone_, newFiles_, FolderOfShownPath(entry.Shown)});
     }
     if (old != nullptr && OwnName(*old) != OwnName(entry)) {
-      outcome_.Warnings.push_back(
-          {Where(request_.NewFolder, entry),
-           "is named " + old->Shown + " in OLD; Windows keeps that name's case", ""});
+      Warning(make_code::kCaseDiffersFromOld, request_.NewFolder, entry,
+              "is named " + old->Shown + " in OLD; Windows keeps that name's case");
     }
     if (entry.Kind == EntryKind::Folder) {
       if (old == nullptr && request_.NewFolders) {
         if (entry.Problem.empty()) newFolders_.push_back(&entry);
       } else if (old == nullptr) {
-        Error(request_.NewFolder, entry,
-              "is a folder missing in OLD; the updater creates no folders (it would stop at "
-              "\"Write access to file missing\"); with --new-folders make writes the script "
-              "and the application creates the folder before it starts the updater");
+        Error(make_code::kFolderMissingInOld, request_.NewFolder, entry,
+              "is a folder missing in OLD; the updater creates no folders (it would stop at " +
+                  QuotedWords(kWriteAccessToFileMissing) +
+                  "); with --new-folders make writes the script and the application creates "
+                  "the folder before it starts the updater");
       } else if (old->Kind != EntryKind::Folder) {
-        Error(request_.NewFolder, entry, "is a folder in NEW but a file in OLD");
+        Error(make_code::kFolderAndFile, request_.NewFolder, entry, "is a folder in NEW but a file in OLD");
       }
       return;
     }
     if (entry.Kind != EntryKind::File || !entry.Problem.empty()) return;
     if (old != nullptr && old->Kind != EntryKind::File) {
-      if (old->Kind == EntryKind::Folder) Error(request_.NewFolder, entry, "is a folder in OLD");
+      if (old->Kind == EntryKind::Folder) Error(make_code::kFolderAndFile, request_.NewFolder, entry, "is a folder in OLD");
       return;
     }
     PlanItem item;
@@ -167,7 +181,7 @@ class Comparison {
         bool readable = false;
         item.BytesDiffer = !SameContents(old->Path, entry.Path, readable);
         if (!readable) {
-          Error(request_.NewFolder, entry, "cannot be compared with OLD: a file cannot be read");
+          Error(make_code::kFileUnreadable, request_.NewFolder, entry, "cannot be compared with OLD: a file cannot be read");
           return;
         }
       }
@@ -179,14 +193,14 @@ class Comparison {
     // A file whose bytes were compared has been read already; any other is
     // opened once, so that a release never ships a file it cannot read.
     if ((item.Added || item.SizeDiffers) && !CanRead(entry.Path)) {
-      Error(request_.NewFolder, entry, "cannot be read");
+      Error(make_code::kFileUnreadable, request_.NewFolder, entry, "cannot be read");
       return;
     }
     const std::wstring target = Rooted(request_.TargetRoot, entry.Relative);
     const std::wstring refused =
         outcome_.Script.AddCopy(Rooted(request_.SourceRoot, entry.Relative), target);
     if (!refused.empty()) {
-      Error(request_.NewFolder, entry, "cannot go into a script: " + WideToUtf8(refused));
+      Error(make_code::kPathNotForScript, request_.NewFolder, entry, "cannot go into a script: " + WideToUtf8(refused));
       return;
     }
     ReportTakenTemporaryName(entry, target);
@@ -195,7 +209,7 @@ class Comparison {
       const std::optional<std::string> path =
           WideToLatin1(Rooted(request_.TargetRoot, folder->Relative));
       if (const PathProblem tooLong = FindNewFolderLengthProblem(path.value_or(""))) {
-        Error(request_.NewFolder, *folder,
+        Error(make_code::kNewFolderTooLong, request_.NewFolder, *folder,
               "is a folder missing in OLD that the application cannot create before the "
               "update: " + tooLong.Detail + "; shorten its path");
       }
@@ -226,7 +240,7 @@ class Comparison {
                                        std::pair{installed_, &request_.OldFolder}}) {
       const TreeEntry* const taken = FileWithKey(*tree, key, entry);
       if (taken == nullptr) continue;
-      Error(request_.NewFolder, entry,
+      Error(make_code::kTemporaryNameTaken, request_.NewFolder, entry,
             "is copied through a temporary file beside its target named \"" + WideToUtf8(name) +
                 "\", and " + Where(*folder, *taken) +
                 " is a file of that name: the updater overwrites it and renames it away; rename "
@@ -260,7 +274,8 @@ MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& pro
   for (const auto& [tree, folder] :
        {std::pair{&oldTree, &request.OldFolder}, std::pair{&newTree, &request.NewFolder}}) {
     if (!tree->Error.empty()) {
-      outcome.Errors.push_back({ShownPath(*folder), "cannot be read: " + tree->Error, ""});
+      outcome.Errors.push_back(MakeError(make_code::kFolderUnreadable, ShownPath(*folder),
+                                         "cannot be read: " + tree->Error));
       outcome.FolderUnreadable = true;
     }
   }
@@ -279,7 +294,8 @@ MakeOutcome MakeScript(const MakeRequest& request, const TreeProgressReport& pro
   for (std::size_t i = 0; i < request.Runs.size(); ++i) {
     const std::wstring refused = outcome.Script.AddRunCommandLine(request.Runs[i]);
     if (!refused.empty()) {
-      outcome.Errors.push_back({"--run " + std::to_string(i + 1), WideToUtf8(refused), ""});
+      outcome.Errors.push_back(MakeError(make_code::kRunNotForScript,
+                                         "--run " + std::to_string(i + 1), WideToUtf8(refused)));
     }
   }
   if (!outcome.Errors.empty() || outcome.FolderUnreadable) return outcome;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "script_tool/findings/finding.h"
 #include "script_tool/tree_walker/tree_progress.h"
 #include "updater_client/updater_client.h"
 
@@ -44,16 +45,6 @@ struct PlanItem {
   std::string Path;  // relative, "/" between names, UTF-8; a folder's ends in "/"
 };
 
-// An error or a warning about one path, which names it as the user gave it
-// (or "--run 2" for a command line).
-struct MakeFinding {
-  std::string Where;
-  std::string Message;
-  // Lint's code ("DS044") when the check of the written script found it, or
-  // make's own (DS050); empty for what the folders show.
-  std::string Code;
-};
-
 struct MakeOutcome {
   // The script; meaningful only when Errors is empty and no folder was
   // unreadable.
@@ -62,8 +53,12 @@ struct MakeOutcome {
   std::size_t Unchanged = 0;
   // Files left out by Excludes, each path counted once.
   std::size_t Excluded = 0;
-  std::vector<MakeFinding> Errors;
-  std::vector<MakeFinding> Warnings;
+  // Each about one path, which its File names as the user gave it (or
+  // "--run 2" for a command line), at line 0: a code of make's
+  // (finding_codes.h), or lint's when the check of the written script found
+  // it.
+  std::vector<Finding> Errors;
+  std::vector<Finding> Warnings;
   // OLD or NEW, or a folder under one, could not be listed.
   bool FolderUnreadable = false;
 };

@@ -4,6 +4,7 @@
 
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
+#include "script_tool/findings/finding_codes.h"
 #include "script/widen_text.h"
 #include "script_tool/lint/lint_rules.h"
 #include "script_tool/script_reader/run_program.h"
@@ -45,23 +46,25 @@ std::string RunProgramNotInNew(std::wstring_view commandLine, std::wstring_view 
          "installed folder";
 }
 
-void CheckWrittenScript(const WrittenScript& script, std::vector<MakeFinding>& errors,
-                        std::vector<MakeFinding>& warnings) {
+void CheckWrittenScript(const WrittenScript& script, std::vector<Finding>& errors,
+                        std::vector<Finding>& warnings) {
   const std::size_t copies = script.CopyWheres.size();
   for (const Finding& finding : LintScriptBytes(script.Bytes, kNotForMadeScripts)) {
     if (finding.Level < Severity::Warning) continue;
-    const std::string where =
-        finding.Line == 0   ? std::string("the script")
-        : finding.Line <= copies ? script.CopyWheres[finding.Line - 1]
-                                 : "--run " + std::to_string(finding.Line - copies);
-    MakeFinding made{where, finding.Message, std::string(finding.Code)};
+    // Told as the path or option that made the line, as make's own findings are.
+    Finding made = finding;
+    made.File = finding.Line == 0       ? std::string("the script")
+                : finding.Line <= copies ? script.CopyWheres[finding.Line - 1]
+                                         : "--run " + std::to_string(finding.Line - copies);
+    made.Line = made.Column = made.EndColumn = 0;
     (finding.Level == Severity::Error ? errors : warnings).push_back(std::move(made));
   }
   for (std::size_t i = 0; i < script.Runs.size(); ++i) {
     const std::string message =
         RunProgramNotInNew(script.Runs[i], script.TargetRoot, script.NewFiles);
     if (!message.empty()) {
-      warnings.push_back({"--run " + std::to_string(i + 1), message, std::string(kRunNotInNewCode)});
+      warnings.push_back({0, 0, 0, Severity::Warning, make_code::kRunNotInNew, message, {},
+                          "--run " + std::to_string(i + 1)});
     }
   }
 }

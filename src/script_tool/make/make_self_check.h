@@ -11,10 +11,6 @@
 
 #include "script_tool/make/make_plan.h"
 
-// make's own code, beside lint's warnings: a RUN program in the installed
-// folder that NEW does not have.
-inline constexpr std::string_view kRunNotInNewCode = "DS050";
-
 struct WrittenScript {
   std::string_view Bytes;
   // For each COP line, in order, the file of NEW it copies, as messages name it.
@@ -26,8 +22,8 @@ struct WrittenScript {
 };
 
 // Lint's warnings and errors, and DS050's warnings, about the script.
-void CheckWrittenScript(const WrittenScript& script, std::vector<MakeFinding>& errors,
-                        std::vector<MakeFinding>& warnings);
+void CheckWrittenScript(const WrittenScript& script, std::vector<Finding>& errors,
+                        std::vector<Finding>& warnings);
 
 // DS050's message for one command line, or empty: a program under the target
 // root that NEW lacks. A relative program is lint's (DS043), and a full path

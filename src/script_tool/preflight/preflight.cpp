@@ -10,10 +10,16 @@
 
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/cli/subcommands.h"
+#include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/gcc_format.h"
+#include "script_tool/findings/github_format.h"
+#include "script_tool/findings/json_format.h"
+#include "script_tool/findings/sarif_format.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
+#include "app/update_messages.h"
 #include "names/text_conversions.h"
 #include "script_tool/preflight/preflight_checks.h"
 #endif
@@ -34,6 +40,16 @@ std::wstring WideFromArgument(const std::string& utf8) {
   return Utf8ToWide(utf8).value_or(std::wstring());
 }
 
+std::vector<SarifRule> PreflightSarifRules() {
+  std::vector<SarifRule> rules;
+  for (const FindingCode& code : ToolFindingCodes()) {
+    if (code.Tool != "preflight") continue;
+    rules.push_back({code.Code, code.Level, code.Title, std::string(code.Title),
+                     "see this code's section of the rules page"});
+  }
+  return rules;
+}
+
 int RunPreflight(const PreflightOptions& options) {
   if (options.Script == "-") {
     std::cerr << "preflight: give the script's path: its folder is checked too\n";
@@ -46,27 +62,32 @@ int RunPreflight(const PreflightOptions& options) {
   }
   PreflightSetup setup;
   setup.ScriptPath = FullPath(WideFromArgument(options.Script));
-  setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderOfPath(setup.ScriptPath)
+  setup.UpdaterFolder = options.UpdaterDir.empty() ? FolderText(setup.ScriptPath)
                                                    : FullPath(WideFromArgument(options.UpdaterDir));
   setup.NewFolders = options.NewFolders;
-  const std::vector<LineFinding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);
+  std::vector<Finding> findings = PreflightScript(ParseScriptLines(input.Bytes), setup);
   std::size_t problems = 0;
   // An info finding (a folder the application creates) is told, not a problem.
-  for (const LineFinding& finding : findings) problems += LineFindingSeverity(finding) != "info";
+  for (Finding& finding : findings) {
+    finding.File = options.Script;
+    problems += finding.Level != Severity::Info;
+  }
 
   if (options.Format == "json") {
     nlohmann::json out;
     out["script"] = options.Script;
-    out["findings"] = nlohmann::json::array();
-    for (const LineFinding& finding : findings) {
-      out["findings"].push_back(FindingJson(options.Script, finding));
-    }
+    out["findings"] = FindingsJson(findings, JsonFields::Located);
     out["pass"] = problems == 0;
-    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    std::cout << JsonText(out) << '\n';
+  } else if (options.Format == "sarif") {
+    std::cout << JsonText(SarifLog(findings, PreflightSarifRules(), {{options.Script, input.Bytes}}))
+              << '\n';
+  } else if (options.Format == "github") {
+    WriteGithubCommands(std::cout, findings);
   } else {
-    for (const LineFinding& finding : findings) {
-      std::cout << FormatFinding(options.Script, finding) << '\n';
-    }
+    WriteGccFindings(std::cout, findings);
+  }
+  if (options.Format != "json" && options.Format != "sarif") {
     if (problems == 0) {
       std::cerr << "preflight: the updater would pass its checks\n";
     } else {
@@ -101,7 +122,8 @@ void AddPreflightCommand(CLI::App& program, int& exitCode) {
       "Each problem is one line as compilers write them, SCRIPT:LINE:COLUMN: "
       "error: message [DP106] (SCRIPT: error: ... for the script's folder); the "
       "codes (DP1xx) are in docs/lint-rules.md. --format json gives each as an "
-      "object (file, line, column, severity, code, message).\n"
+      "object (file, line, column, severity, code, message), --format sarif as a "
+      "SARIF 2.1.0 log, --format github as GitHub Actions workflow commands.\n"
       "Exit codes: 0 the updater would pass its checks and start every RUN program, "
       "1 problems, 2 the script could not be read, 3 wrong usage or not on Windows.");
   command->add_option("--updater-dir", options->UpdaterDir,
@@ -112,8 +134,11 @@ void AddPreflightCommand(CLI::App& program, int& exitCode) {
                     "take the missing folders above COP targets as created by the application "
                     "before it starts the updater (CreateTargetFolders): a note each, not a "
                     "problem");
-  command->add_option("--format", options->Format, "text (default) or json")
-      ->check(CLI::IsMember({"text", "json"}));
+  command
+      ->add_option("--format", options->Format,
+                   "text (default); json; sarif: a SARIF 2.1.0 log for code scanning; github: "
+                   "one GitHub Actions workflow command (::error ...) per problem")
+      ->check(CLI::IsMember({"text", "json", "sarif", "github"}));
   command->add_option("SCRIPT", options->Script, "the update script")->required();
   command->callback([options, &exitCode] { exitCode = RunPreflight(*options); });
 }

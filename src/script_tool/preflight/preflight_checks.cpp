@@ -6,12 +6,16 @@
 #include <optional>
 #include <set>
 
+#include "app/update_messages.h"
+#include "checks/busy_target.h"
+#include "checks/missing_source.h"
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
 #include "platform/scoped_handle.h"
 #include "script/file_command.h"
 #include "script/widen_text.h"
-#include "script_tool/cli/finding_codes.h"
+#include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
 
@@ -135,23 +139,23 @@ std::string_view RefusalCode(RunRefusal refusal) {
 
 class Preflight {
  public:
-  Preflight(const PreflightSetup& setup, std::vector<LineFinding>& findings)
+  Preflight(const PreflightSetup& setup, std::vector<Finding>& findings)
       : setup_(setup), findings_(findings), searchPath_(ProgramSearchPath(setup.UpdaterFolder)) {}
 
   void CheckScriptFolder() {
-    const std::wstring folder = FolderOfPath(setup_.ScriptPath);
+    const std::wstring folder = FolderText(setup_.ScriptPath);
     FolderProbe& probe = Probe(folder);
     probe.LeftBehindReported = true;
     if (!probe.Writable) {
       Add({}, code::kFolderNotWritable,
           "the script's folder " + Quoted(folder) +
-              " does not let the updater create its probe file: it stops at "
-              "\"Write access to folder missing\"");
+              " does not let the updater create its probe file: it stops at " +
+              QuotedWords(kWriteAccessToFolderMissing));
     } else if (!probe.Deletable) {
       Add({}, code::kFolderNotDeletable,
           "the script's folder " + Quoted(folder) +
-              " lets a file be created but not deleted: the updater stops at "
-              "\"Delete access to folder missing\"; preflight's probe " +
+              " lets a file be created but not deleted: the updater stops at " +
+              QuotedWords(kDeleteAccessToFolderMissing) + "; preflight's probe " +
               Quoted(probe.LeftBehind) + " was left behind, delete it");
     }
     const DWORD attributes = GetFileAttributesW(setup_.ScriptPath.c_str());
@@ -159,7 +163,7 @@ class Preflight {
       // The updater's probe is a copy of the script and takes its attributes.
       Add({}, code::kScriptReadOnly,
           "the script is read-only, so the updater's probe (a copy of it) cannot be "
-          "deleted: it stops at \"Delete access to folder missing\"");
+          "deleted: it stops at " + QuotedWords(kDeleteAccessToFolderMissing));
     }
   }
 
@@ -183,11 +187,10 @@ class Preflight {
     for (const devidudi::NeededFolder& needed : folders) {
       if (needed.Refused.empty()) continue;
       const std::size_t line = copies.Lines[needed.Target];
-      earlyFindings_.emplace(line, LineFinding{line,
+      earlyFindings_.emplace(line, CodedFinding(code::kFolderBlockedByFile, line, 0,
                                                "the folder " + Quoted(needed.Path) +
                                                    " cannot be created by the application: " +
-                                                   needed.Refused,
-                                               code::kFolderBlockedByFile, 0});
+                                                   needed.Refused));
       return;
     }
     for (const devidudi::NeededFolder& needed : folders) {
@@ -195,20 +198,18 @@ class Preflight {
       const std::size_t line = copies.Lines[needed.Target];
       if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         earlyFindings_.emplace(
-            line, LineFinding{line,
+            line, CodedFinding(code::kFolderBlockedByFile, line, 0,
                               "the folder " + Quoted(needed.Path) +
                                   " cannot be created by the application: a file of that name "
-                                  "is there",
-                              code::kFolderBlockedByFile, 0});
+                                  "is there"));
         return;
       }
       createdFolders_.insert(FolderKey(path));
       earlyFindings_.emplace(
-          line, LineFinding{line,
+          line, CodedFinding(code::kFolderCreatedByApplication, line, 0,
                             "the folder " + Quoted(needed.Path) +
                                 " is missing: created by the application before it starts the "
-                                "updater (CreateTargetFolders)",
-                            code::kFolderCreatedByApplication, 0});
+                                "updater (CreateTargetFolders)"));
     }
   }
 
@@ -233,7 +234,7 @@ class Preflight {
 
  private:
   void Add(const At& at, std::string_view findingCode, std::string message) {
-    findings_.push_back({at.Line, std::move(message), findingCode, at.Column});
+    findings_.push_back(CodedFinding(findingCode, at.Line, at.Column, std::move(message)));
   }
 
   FolderProbe& Probe(const std::wstring& folder) {
@@ -264,14 +265,17 @@ class Preflight {
   void CheckSource(const At& at, const std::string& source) {
     const std::optional<LookedUp> found = LookUp(at, "source", source);
     if (!found) return;
+    // The updater's own verdict (checks/missing_source.h); the attributes
+    // only tell a folder from a missing file.
+    if (SourceExists(source)) return;
     const DWORD attributes = found->Attributes;
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       Add(at, code::kSourceMissing, "source " + Quoted(source) +
-                    " is missing: the updater stops at \"Can't access source files\"");
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    " is missing: the updater stops at " + QuotedWords(kCantAccessSourceFiles));
+    } else {
       // The updater's source check counts a folder as missing.
       Add(at, code::kSourceIsFolder, "source " + Quoted(source) +
-                    " is a folder: the updater stops at \"Can't access source files\"");
+                    " is a folder: the updater stops at " + QuotedWords(kCantAccessSourceFiles));
     }
   }
 
@@ -283,11 +287,11 @@ class Preflight {
       CheckMissingTarget(at, target, found->Path);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       Add(at, code::kTargetIsFolder, "target " + Quoted(target) +
-                    " is a folder: the updater stops at \"PexaMenu is already running\"");
+                    " is a folder: the updater stops at " + QuotedWords(kTargetBusy));
     } else if (attributes & FILE_ATTRIBUTE_READONLY) {
       Add(at, code::kTargetReadOnly, "target " + Quoted(target) +
-                    " is read-only: the updater stops at \"PexaMenu is already running\"");
-    } else if (CheckExistingTarget(at, target, found->Path)) {
+                    " is read-only: the updater stops at " + QuotedWords(kTargetBusy));
+    } else if (CheckExistingTarget(at, target)) {
       CheckExistingTargetsFolder(at, target, found->Path);
     }
   }
@@ -297,7 +301,7 @@ class Preflight {
   // target with a file created and deleted, once every target passed.
   void CheckExistingTargetsFolder(const At& at, const std::string& target,
                                   const std::wstring& path) {
-    const std::wstring folder = FolderOfPath(FullPath(path));
+    const std::wstring folder = FolderText(FullPath(path));
     FolderProbe& probe = Probe(folder);
     if (probe.Writable && probe.Deletable) return;
     if (probe.FolderReported) return;
@@ -306,35 +310,33 @@ class Preflight {
       Add(at, code::kTargetFolderTakesNoFile,
           "the folder " + Quoted(folder) + " of target " + Quoted(target) +
               " does not let a file be created, though the target may be written: the copy "
-              "makes its temporary file there, so the updater stops at \"Write access to "
-              "folder missing\"");
+              "makes its temporary file there, so the updater stops at " +
+              QuotedWords(kWriteAccessToFolderMissing));
       return;
     }
     probe.LeftBehindReported = true;
     Add(at, code::kTargetFolderKeepsFiles,
         "the folder " + Quoted(folder) + " of target " + Quoted(target) +
-            " lets a file be created but not deleted: the updater stops at \"Delete access "
-            "to folder missing\"; preflight's probe " +
+            " lets a file be created but not deleted: the updater stops at " +
+            QuotedWords(kDeleteAccessToFolderMissing) + "; preflight's probe " +
             Quoted(probe.LeftBehind) + " was left behind, delete it");
   }
 
-  // The updater's own test: open for writing with no sharing. An open that
-  // writes nothing leaves the file as it was. True when it passed.
-  bool CheckExistingTarget(const At& at, const std::string& target,
-                           const std::wstring& path) {
-    const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD error = file.IsValid() ? ERROR_SUCCESS : GetLastError();
+  // The updater's own test (checks/busy_target.h): open for writing with no
+  // sharing. An open that writes nothing leaves the file as it was. True when
+  // it passed.
+  bool CheckExistingTarget(const At& at, const std::string& target) {
+    const DWORD error = ExclusiveOpenError(target);
     if (error == ERROR_SUCCESS) return true;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
       Add(at, code::kTargetInUse, "target " + Quoted(target) +
-                    " is in use by another program: the updater stops at \"PexaMenu is "
-                    "already running\"");
+                    " is in use by another program: the updater stops at " +
+                    QuotedWords(kTargetBusy));
     } else {
       Add(at, code::kTargetNotWritable,
           "target " + Quoted(target) + " cannot be opened for writing (error " +
-                    std::to_string(error) + "): the updater stops at \"PexaMenu is already "
-                    "running\"");
+                    std::to_string(error) + "): the updater stops at " +
+                    QuotedWords(kTargetBusy));
     }
     return false;
   }
@@ -343,22 +345,22 @@ class Preflight {
   // at once; preflight only proves that it could.
   void CheckMissingTarget(const At& at, const std::string& target,
                           const std::wstring& path) {
-    const std::wstring folder = FolderOfPath(FullPath(path));
+    const std::wstring folder = FolderText(FullPath(path));
     // Noted where it was found: the application creates it, and the target
     // in it then, as any other, is created by the updater.
     if (createdFolders_.count(FolderKey(folder)) != 0) return;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       Add(at, code::kTargetFolderMissing, "the folder of target " + Quoted(target) +
-                    " is missing, and the updater creates no folders: it stops at \"Write "
-                    "access to file missing\"");
+                    " is missing, and the updater creates no folders: it stops at " +
+                    QuotedWords(kWriteAccessToFileMissing));
       return;
     }
     FolderProbe& probe = Probe(folder);
     if (!probe.Writable) {
       Add(at, code::kTargetCannotBeCreated,
           "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
-                    ": the updater stops at \"Write access to file missing\"");
+                    ": the updater stops at " + QuotedWords(kWriteAccessToFileMissing));
     } else if (!probe.LeftBehind.empty() && !probe.LeftBehindReported) {
       probe.LeftBehindReported = true;
       Add(at, code::kProbeLeftBehind,
@@ -387,23 +389,19 @@ class Preflight {
   }
 
   const PreflightSetup& setup_;
-  std::vector<LineFinding>& findings_;
+  std::vector<Finding>& findings_;
   std::wstring searchPath_;
   std::map<std::wstring, FolderProbe> probes_;
   std::set<std::wstring> createdFolders_;  // FolderKey of each
-  std::multimap<std::size_t, LineFinding> earlyFindings_;  // by line
+  std::multimap<std::size_t, Finding> earlyFindings_;  // by line
 };
 
 }  // namespace
 
-std::wstring FolderOfPath(const std::wstring& path) {
-  const std::size_t last = path.rfind(L'\\');
-  return last == std::wstring::npos ? path : path.substr(0, last);
-}
 
-std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
+std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup) {
-  std::vector<LineFinding> findings;
+  std::vector<Finding> findings;
   Preflight preflight(setup, findings);
   if (setup.NewFolders) preflight.FindFoldersTheApplicationCreates(lines);
   preflight.CheckScriptFolder();

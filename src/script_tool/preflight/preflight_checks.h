@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/cli/line_finding.h"
+#include "script_tool/findings/finding.h"
 #include "script_tool/script_reader/script_file.h"
 
 struct PreflightSetup {
@@ -30,13 +30,10 @@ struct PreflightSetup {
 // The findings in line order, those about the script's folder (line 0)
 // first. Nothing but notes when the updater would pass its checks and start
 // every RUN program.
-std::vector<LineFinding> PreflightScript(const std::vector<ScriptLine>& lines,
+std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
                                          const PreflightSetup& setup);
 
 // The path made absolute against the current folder, each "/" made a
 // backslash and "." and ".." resolved, as Windows would open it.
 std::wstring FullPath(const std::wstring& path);
 
-// The folder part of a path: everything before its last backslash, or the
-// whole path when it has none (the updater cuts the script path so).
-std::wstring FolderOfPath(const std::wstring& path);

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "script_tool/cli/exit_codes.h"
-#include "script_tool/cli/findings_output.h"
+#include "script_tool/findings/json_format.h"
 #include "script_tool/print/print_json.h"
 #include "script_tool/print/print_rows.h"
 #include "script_tool/script_reader/script_file.h"

@@ -1,12 +1,9 @@
 #include "script_tool/script_reader/run_program.h"
 
+#include "names/windows_names.h"
 #include "script/file_command.h"
 
 namespace {
-
-char LowerAscii(char byte) {
-  return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
-}
 
 bool IsBlank(char byte) { return byte == ' ' || byte == '\t'; }
 
@@ -21,7 +18,7 @@ std::size_t EndOfProgramExtension(std::string_view text) {
     if (end < text.size() && !IsBlank(text[end])) continue;
     for (const std::string_view extension : kExtensions) {
       bool same = true;
-      for (std::size_t k = 0; k < kLength && same; ++k) same = LowerAscii(text[i + k]) == extension[k];
+      for (std::size_t k = 0; k < kLength && same; ++k) same = AsciiLower(text[i + k]) == extension[k];
       if (same) return end;
     }
   }

@@ -122,7 +122,9 @@ std::string CopyFileWithTime(const fs::path& from, const fs::path& to) {
   const WindowsFileTime written = LastWriteTime(from, error);
 #ifdef _WIN32
   // MinGW's copy_file refuses to overwrite ("File exists") whatever the
-  // options say; CopyFileW is what the updater itself copies with.
+  // options say. The updater writes a temporary file beside the target and
+  // renames it over; verify needs only the end state, the target's bytes
+  // and time, which CopyFileW gives.
   if (!error && !CopyFileW(from.c_str(), to.c_str(), /*bFailIfExists=*/FALSE)) {
     const DWORD failure = GetLastError();
     error = std::error_code(static_cast<int>(failure), std::system_category());

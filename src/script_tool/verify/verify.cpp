@@ -10,8 +10,11 @@
 
 #include "names/text_conversions.h"
 #include "script_tool/cli/exit_codes.h"
-#include "script_tool/cli/finding_codes.h"
 #include "script_tool/cli/progress_line.h"
+#include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/gcc_format.h"
+#include "script_tool/findings/github_format.h"
+#include "script_tool/findings/json_format.h"
 #include "script_tool/tree_walker/exclude_glob.h"
 #include "script_tool/tree_walker/file_write_time.h"
 #include "script_tool/cli/subcommands.h"
@@ -45,9 +48,11 @@ std::string TimesShown(const TreeDifference& difference) {
 }
 
 // A RUN line is listed, never started: said as a finding of its own.
-LineFinding RunFinding(const ListedRun& run) {
-  return {run.Line, "RUN not started: " + run.CommandLine, verify_code::kRunNotStarted,
-          run.Column};
+Finding RunFinding(const std::string& script, const ListedRun& run) {
+  Finding finding = CodedFinding(verify_code::kRunNotStarted, run.Line, run.Column,
+                                 "RUN not started: " + run.CommandLine);
+  finding.File = script;
+  return finding;
 }
 
 // "verify: 12,345 of 20,000 files compared  locale/de", at most a few times
@@ -72,15 +77,16 @@ nlohmann::json DifferenceJson(const TreeDifference& difference) {
   return out;
 }
 
-void PrintText(const std::string& script, const VerifyReport& report) {
-  for (const LineFinding& finding : report.Findings) {
-    std::cout << FormatFinding(script, finding) << '\n';
-  }
+// The findings as gcc lines, or as workflow commands for GitHub Actions; the
+// lists of paths are the same in both.
+void PrintText(const std::string& script, const VerifyReport& report, bool github) {
+  const auto findingLine = github ? GithubCommand : GccLine;
+  for (const Finding& finding : report.Findings) std::cout << findingLine(finding) << '\n';
   for (const std::string& folder : report.CreatedFolders) {
     std::cout << std::left << std::setw(kKindColumnWidth) << "created-folder" << folder << '\n';
   }
   for (const ListedRun& run : report.Runs) {
-    std::cout << FormatFinding(script, RunFinding(run)) << '\n';
+    std::cout << findingLine(RunFinding(script, run)) << '\n';
   }
   for (const TreeDifference& difference : report.Differences) {
     std::cout << std::left << std::setw(kKindColumnWidth) << KindWord(difference.What)
@@ -114,13 +120,13 @@ void PrintJson(const std::string& script, const VerifyReport& report) {
   nlohmann::json out;
   out["script"] = script;
   out["findings"] = nlohmann::json::array();
-  for (const LineFinding& finding : report.Findings) {
-    out["findings"].push_back(FindingJson(script, finding));
+  for (const Finding& finding : report.Findings) {
+    out["findings"].push_back(FindingJson(finding, JsonFields::Located));
   }
   // Each run is a finding object of its own (info), with its command line.
   out["runs"] = nlohmann::json::array();
   for (const ListedRun& run : report.Runs) {
-    nlohmann::json entry = FindingJson(script, RunFinding(run));
+    nlohmann::json entry = FindingJson(RunFinding(script, run), JsonFields::Located);
     entry["commandLine"] = run.CommandLine;
     out["runs"].push_back(entry);
   }
@@ -139,7 +145,7 @@ void PrintJson(const std::string& script, const VerifyReport& report) {
   out["filesCompared"] = report.FilesCompared;
   out["match"] = report.ExitCode() == kExitClean;
   // A Linux file name need not be UTF-8; JSON must be.
-  std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  std::cout << JsonText(out) << '\n';
 }
 
 int RunVerify(const VerifyOptions& options) {
@@ -165,17 +171,18 @@ int RunVerify(const VerifyOptions& options) {
                           options.Times, options.NewFolders, *excludes};
   const StandardErrorProgress shown = StandardErrorProgressSettings(options.Quiet);
   ProgressLine progressLine(std::cerr, shown.Shown, shown.Columns);
-  const VerifyReport report =
+  VerifyReport report =
       VerifyScript(ParseScriptLines(input.Bytes), setup, ShowProgress(progressLine));
   progressLine.Clear();
   if (!report.Error.empty()) {
     std::cerr << "verify: " << report.Error << '\n';
     return report.ExitCode();
   }
+  for (Finding& finding : report.Findings) finding.File = options.Script;
   if (options.Format == "json") {
     PrintJson(options.Script, report);
   } else {
-    PrintText(options.Script, report);
+    PrintText(options.Script, report, options.Format == "github");
   }
   return report.ExitCode();
 }
@@ -201,7 +208,7 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
       "Problems and RUN lines are findings, one a line as compilers write them: "
       "SCRIPT:LINE:COLUMN: error: message [DV107]; the codes (DV1xx) are in "
       "docs/lint-rules.md. --format json gives each as an object (file, line, "
-      "column, severity, code, message). On a terminal a progress line on "
+      "column, severity, code, message); --format github as GitHub Actions workflow commands. On a terminal a progress line on "
       "standard error counts the files copied and compared.\n"
       "Exit codes: 0 the result equals NEW (kept files aside), 1 problems or "
       "differences, 2 a folder or the script could not be read, 3 wrong usage.");
@@ -228,8 +235,11 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
                    "same GLOB ('**/*.pdb'); repeat for more")
       ->type_name("GLOB")
       ->allow_extra_args(false);
-  command->add_option("--format", options->Format, "text (default) or json")
-      ->check(CLI::IsMember({"text", "json"}));
+  command
+      ->add_option("--format", options->Format,
+                   "text (default), json, or github: the findings as GitHub Actions workflow "
+                   "commands (::error ...), the differences as in text")
+      ->check(CLI::IsMember({"text", "json", "github"}));
   command->add_flag("-q,--quiet", options->Quiet,
                     "no progress line on standard error (shown only on a terminal)");
   command->add_option("SCRIPT", options->Script, "the update script, or - for standard input")

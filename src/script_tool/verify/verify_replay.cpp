@@ -6,7 +6,8 @@
 
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
-#include "script_tool/cli/finding_codes.h"
+#include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/tree_walker/windows_paths.h"
 #include "script_tool/verify/folder_names.h"
@@ -116,7 +117,7 @@ class Replay {
       const std::size_t sourceColumn = ArgumentColumn(line, 0);
       const std::size_t targetColumn = ArgumentColumn(line, 1);
       auto fail = [&](std::string_view code, const std::string& message, std::size_t column) {
-        report.Findings.push_back({line.Number, message, code, column});
+        report.Findings.push_back(CodedFinding(code, line.Number, column, message));
       };
       if (command.Arguments.size() != 2) {
         fail(verify_code::kCopyWithoutTarget,
@@ -152,7 +153,7 @@ class Replay {
       if (from.What == FolderNames::State::Folder) {
         fail(verify_code::kSourceIsFolder,
              "source " + Quoted(sourceText) +
-                 " is a folder: the updater stops at \"Can't access source files\"",
+                 " is a folder: the updater stops at " + QuotedWords(kCantAccessSourceFiles),
              sourceColumn);
       } else if (!sourceFine) {
         fail(verify_code::kSourceMissing, "source " + Quoted(sourceText) + " is missing",
@@ -200,10 +201,10 @@ class Replay {
     for (const devidudi::NeededFolder& needed : folders) {
       if (needed.Refused.empty()) continue;
       folderFailureLine_ = copies.Lines[needed.Target];
-      report.Findings.push_back({folderFailureLine_,
-                                 "the folder " + Quoted(needed.Path) +
-                                     " cannot be created before the update: " + needed.Refused,
-                                 verify_code::kFolderNotCreated, 0});
+      report.Findings.push_back(CodedFinding(verify_code::kFolderNotCreated, folderFailureLine_, 0,
+                                             "the folder " + Quoted(needed.Path) +
+                                                 " cannot be created before the update: " +
+                                                 needed.Refused));
       return;
     }
     for (const devidudi::NeededFolder& needed : folders) {
@@ -220,10 +221,11 @@ class Replay {
       }
       if (!failed.empty()) {
         folderFailureLine_ = copies.Lines[needed.Target];
-        report.Findings.push_back({folderFailureLine_,
-                                   "the folder " + Quoted(needed.Path) +
-                                       " cannot be created before the update: " + failed,
-                                   verify_code::kFolderNotCreated, 0});
+        report.Findings.push_back(CodedFinding(verify_code::kFolderNotCreated,
+                                               folderFailureLine_, 0,
+                                               "the folder " + Quoted(needed.Path) +
+                                                   " cannot be created before the update: " +
+                                                   failed));
         return;
       }
       names_.Added(folder.Path);
@@ -245,14 +247,14 @@ class Replay {
       const fs::path target = Resolve(copy.Target).Path;
       if (!LiesWithin(target, copy_)) {
         report.Findings.push_back(
-            {copy.Line, "the target does not lie in the copy of the installed folder here",
-             verify_code::kTargetOutsideCopy, copy.TargetColumn});
+            CodedFinding(verify_code::kTargetOutsideCopy, copy.Line, copy.TargetColumn,
+                         "the target does not lie in the copy of the installed folder here"));
         return;
       }
       const std::string failed = CopyFileWithTime(copy.Source, target);
       if (!failed.empty()) {
-        report.Findings.push_back(
-            {copy.Line, "the copy failed: " + failed, verify_code::kCopyFailed, copy.TargetColumn});
+        report.Findings.push_back(CodedFinding(verify_code::kCopyFailed, copy.Line,
+                                               copy.TargetColumn, "the copy failed: " + failed));
         return;
       }
       names_.Added(target);

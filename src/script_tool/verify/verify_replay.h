@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/cli/line_finding.h"
+#include "script_tool/findings/finding.h"
 #include "script_tool/script_reader/script_file.h"
 #include "script_tool/tree_walker/tree_compare.h"
 
@@ -47,7 +47,7 @@ struct VerifyReport {
   // What would stop the updater before it copies anything, and what cannot
   // be mapped onto the two folders. With any of these nothing is applied
   // and the trees are not compared.
-  std::vector<LineFinding> Findings;
+  std::vector<Finding> Findings;
   // RUN lines, in order; listed, never started.
   std::vector<ListedRun> Runs;
   // How the result differs from NEW. A file the script wrote must match NEW

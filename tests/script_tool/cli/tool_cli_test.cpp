@@ -132,7 +132,7 @@ TEST_F(ToolCommandLine, SaysWhyItStopsAndNothingMore) {
   } cases[] = {
       {"frobnicate", 3, "devidudi-script: no subcommand 'frobnicate'; see --help\n"},
       {"make --old " + Path("none") + " --new " + Path("same") + roots, 2,
-       (folder_ / "none").string() + ": error: cannot be read: no such folder\n"},
+       (folder_ / "none").string() + ": error: cannot be read: no such folder [DM001]\n"},
       {"make --old " + Path("same") + " --new " + Path("same") + roots, 1,
        "make: 0 to copy (0 new, 0 changed), 0 only in OLD, 1 unchanged\n"
        "make: nothing to update (no file to copy, no --run): no script written; --allow-empty "

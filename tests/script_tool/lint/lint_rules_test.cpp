@@ -174,6 +174,8 @@ TEST(LintRules, OneFindingPerProblem) {
       {"COP\tC:\\a\0\tC:\\b\x1A" "c"s, {"DS008", "DS009"}},
       {"COP\tC:\\n\\a\tC:\\p\\a\n" "COP\tC:\\n\\a\tC:\\p\\a\n", {"DS047"}},
       {"COP\tC:\\n\\a \\b .\tC:\\p\\a\n", {"DS011"}},
+      // A TAB ending a name is DS011's, not a character Windows forbids (DS010).
+      {"COP\tC:\\n\\a\tC:\\p\\a\t\n", {"DS011"}},
       // A file that is not text, or UTF-16 without its mark: one finding,
       // not one per line.
       {kMzHeader + "\x1A\r\n\x93\n", {"DS020"}},
@@ -479,9 +481,9 @@ TEST(LintRules, DisabledRulesAreNotChecked) {
 
 // lint's exit status: info findings never fail unless --severity info asks.
 TEST(LintRules, FindingsFailFromTheThreshold) {
-  const Finding info{1, 1, 1, Severity::Info, "DS082", "", ""};
-  const Finding warning{1, 1, 1, Severity::Warning, "DS043", "", ""};
-  const Finding error{1, 1, 1, Severity::Error, "DS001", "", ""};
+  const Finding info{1, 1, 1, Severity::Info, "DS082", "", "", ""};
+  const Finding warning{1, 1, 1, Severity::Warning, "DS043", "", "", ""};
+  const Finding error{1, 1, 1, Severity::Error, "DS001", "", "", ""};
   EXPECT_FALSE(AnyFindingAtOrAbove({}));
   EXPECT_FALSE(AnyFindingAtOrAbove({info, info}));
   EXPECT_TRUE(AnyFindingAtOrAbove({info, warning}));

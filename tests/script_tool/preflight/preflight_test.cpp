@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/update_messages.h"
 #include "support/peer_process.h"
 #include "support/test_files.h"
 
@@ -47,9 +48,9 @@ std::string Replace(std::string text, const std::string& mark, const std::string
   return text;
 }
 
-std::string Found(const std::vector<LineFinding>& findings) {
+std::string Found(const std::vector<Finding>& findings) {
   std::string listed;
-  for (const LineFinding& finding : findings) {
+  for (const Finding& finding : findings) {
     listed += std::to_string(finding.Line) + ": [" + std::string(finding.Code) + "] " +
               finding.Message + "\n";
   }
@@ -89,7 +90,7 @@ class Machine {
     WriteBytes(folder_.File(L"upd.txt"), Script(lines));
   }
 
-  std::vector<LineFinding> Preflight(const std::string& lines, bool newFolders = false) const {
+  std::vector<Finding> Preflight(const std::string& lines, bool newFolders = false) const {
     PreflightSetup setup{folder_.File(L"upd.txt"), folder_.File(L"bin")};
     setup.NewFolders = newFolders;
     return PreflightScript(ParseScriptLines(Script(lines)), setup);
@@ -175,7 +176,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
     machine.WriteScript(c.script);
     const auto before = Listing(machine.Folder());
     const auto noWriteBefore = Listing(FixturePath(L"nowrite"));
-    const std::vector<LineFinding> findings = machine.Preflight(c.script, c.newFolders);
+    const std::vector<Finding> findings = machine.Preflight(c.script, c.newFolders);
 
     EXPECT_EQ(findings.size(), c.findings.size()) << c.why << "\n" << Found(findings);
     for (std::size_t i = 0; i < findings.size() && i < c.findings.size(); ++i) {
@@ -213,8 +214,8 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
        "\"Delete access to folder missing\"", "DP102", undeletable},
   };
   for (const auto& c : cases) {
-    const auto before = Listing(FolderOfPath(c.script));
-    PreflightSetup setup{c.script, FolderOfPath(c.script)};
+    const auto before = Listing(FolderText(c.script));
+    PreflightSetup setup{c.script, FolderText(c.script)};
     setup.DeleteProbe = c.deleteProbe;
     const auto findings = PreflightScript({}, setup);
     ASSERT_EQ(findings.size(), 1u) << c.why << "\n" << Found(findings);
@@ -222,7 +223,7 @@ TEST(Preflight, ChecksTheScriptsFolderAsTheUpdaterProbesIt) {
     EXPECT_EQ(findings[0].Code, c.code) << c.why;
     EXPECT_NE(findings[0].Message.find(c.words), std::string::npos) << c.why << "\n"
                                                                     << Found(findings);
-    auto after = Listing(FolderOfPath(c.script));
+    auto after = Listing(FolderText(c.script));
     if (c.deleteProbe != nullptr) {
       // The one probe left behind is named, so that the user can delete it.
       std::vector<std::wstring> added;

@@ -11,6 +11,7 @@
 #include "script_tool/tree_walker/folder_tree.h"
 #include "script_tool/tree_walker/tree_compare.h"
 #include "script_tool/tree_walker/tree_files.h"
+#include "script_tool/tree_walker/windows_paths.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -174,6 +175,46 @@ TEST(TreeWalker, ProgressTellsOfEachFileWithItsFolder) {
   std::sort(folders.begin(), folders.end());
   EXPECT_EQ(Heard(counts), "1/0; 2/0; 3/0; 4/0; ");
   EXPECT_EQ(Heard(folders), "; locale; locale/de; locale/de; ");
+}
+
+TEST(WindowsPaths, NamesBelowRootCompareAsWindowsDoes) {
+  const struct {
+    std::string path, root;
+    bool below;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"C:\\App\\a.txt", "C:\\App", true, {"a.txt"}},
+      {"c:\\APP\\Sub\\a.txt", "C:\\app\\", true, {"Sub", "a.txt"}},
+      {"C:/App//sub\\.\\a", "C:\\App", true, {"sub", "a"}},
+      {"C:\\App\\\xE9t\xE9", "C:\\App", true, {"\xE9t\xE9"}},
+      {"C:\\\xC9T\xC9\\x", "c:\\\xE9t\xE9", true, {"x"}},
+      {"C:\\Apps\\a.txt", "C:\\App", false, {}},
+      {"D:\\App\\a.txt", "C:\\App", false, {}},
+      {"C:\\App", "C:\\App", true, {}},
+      {"a.txt", "C:\\App", false, {}},
+      {"C:\\App\\a", "", false, {}},
+  };
+  for (const auto& c : cases) {
+    const auto names = NamesBelowRoot(SplitWindowsPath(c.path), SplitWindowsPath(c.root));
+    ASSERT_EQ(names.has_value(), c.below) << c.path << " below " << c.root;
+    if (names) {
+      EXPECT_EQ(*names, c.names) << c.path << " below " << c.root;
+    }
+  }
+}
+
+TEST(FileTimeText, ShowsUtcTo100Nanoseconds) {
+  const struct {
+    WindowsFileTime time;
+    const char* text;
+  } cases[] = {
+      {0, "1601-01-01T00:00:00.0000000Z"},
+      {116444736000000000, "1970-01-01T00:00:00.0000000Z"},
+      {125963012965000000, "2000-02-29T12:34:56.5000000Z"},
+      {133801631999999999, "2024-12-31T23:59:59.9999999Z"},
+      {134044736000000001, "2025-10-09T08:53:20.0000001Z"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FileTimeText(c.time), c.text) << c.time;
 }
 
 }  // namespace

@@ -13,13 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/tree_walker/file_write_time.h"
 #include "script_tool/make/make_plan.h"
 #include "script_tool/script_reader/script_file.h"
 #include "script_tool/verify/temporary_folder.h"
 #include "script_tool/verify/verify_replay.h"
-#include "names/text_conversions.h"
-#include "script_tool/tree_walker/windows_paths.h"
 #include "support/scratch_folder.h"
 #include "script_tool/tree_walker/tree_files.h"
 
@@ -33,69 +30,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(WindowsPaths, NamesBelowRootCompareAsWindowsDoes) {
-  const struct {
-    std::string path, root;
-    bool below;
-    std::vector<std::string> names;
-  } cases[] = {
-      {"C:\\App\\a.txt", "C:\\App", true, {"a.txt"}},
-      {"c:\\APP\\Sub\\a.txt", "C:\\app\\", true, {"Sub", "a.txt"}},
-      {"C:/App//sub\\.\\a", "C:\\App", true, {"sub", "a"}},
-      {"C:\\App\\\xE9t\xE9", "C:\\App", true, {"\xE9t\xE9"}},
-      {"C:\\\xC9T\xC9\\x", "c:\\\xE9t\xE9", true, {"x"}},
-      {"C:\\Apps\\a.txt", "C:\\App", false, {}},
-      {"D:\\App\\a.txt", "C:\\App", false, {}},
-      {"C:\\App", "C:\\App", true, {}},
-      {"a.txt", "C:\\App", false, {}},
-      {"C:\\App\\a", "", false, {}},
-  };
-  for (const auto& c : cases) {
-    const auto names = NamesBelowRoot(SplitWindowsPath(c.path), SplitWindowsPath(c.root));
-    ASSERT_EQ(names.has_value(), c.below) << c.path << " below " << c.root;
-    if (names) {
-      EXPECT_EQ(*names, c.names) << c.path << " below " << c.root;
-    }
-  }
-}
-
-TEST(WindowsPaths, Latin1AndUtf8) {
-  const struct {
-    std::string utf8;
-    bool latin1;
-    std::string bytes;
-  } cases[] = {
-      {"plain", true, "plain"},
-      {"caf\xC3\xA9", true, "caf\xE9"},
-      {"\xC3\xBF\xC2\x80", true, "\xFF\x80"},
-      {"\xE2\x82\xAC", false, ""},     // the euro sign lies beyond Latin-1
-      {"\xC5\x93", false, ""},         // so does the oe ligature
-      {"\xC3", false, ""},             // cut short
-      {"\xC3\x41", false, ""},         // not UTF-8
-  };
-  for (const auto& c : cases) {
-    const auto latin1 = Utf8ToLatin1(c.utf8);
-    ASSERT_EQ(latin1.has_value(), c.latin1) << c.utf8;
-    if (!latin1) continue;
-    EXPECT_EQ(*latin1, c.bytes) << c.utf8;
-    EXPECT_EQ(Latin1ToUtf8(*latin1), c.utf8) << c.utf8;
-  }
-}
-
-TEST(FileTimeText, ShowsUtcTo100Nanoseconds) {
-  const struct {
-    WindowsFileTime time;
-    const char* text;
-  } cases[] = {
-      {0, "1601-01-01T00:00:00.0000000Z"},
-      {116444736000000000, "1970-01-01T00:00:00.0000000Z"},
-      {125963012965000000, "2000-02-29T12:34:56.5000000Z"},
-      {133801631999999999, "2024-12-31T23:59:59.9999999Z"},
-      {134044736000000001, "2025-10-09T08:53:20.0000001Z"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(FileTimeText(c.time), c.text) << c.time;
-}
 
 class VerifyFolders {
  public:
@@ -141,7 +75,7 @@ bool ListsAFailure(const std::string& listed) {
 
 std::string FindingLines(const VerifyReport& report) {
   std::string listed;
-  for (const LineFinding& finding : report.Findings) {
+  for (const Finding& finding : report.Findings) {
     listed += std::to_string(finding.Line) + ": " + finding.Message + "; ";
   }
   return listed;
@@ -188,6 +122,8 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
     bool times = false;
     TreeSpec oldExtra = {};  // more files in OLD than kOld's
     bool newFolders = false;
+    const char* sourceRoot = "C:\\Stage";
+    const char* targetRoot = "C:\\App\\";
   } cases[] = {
       {"a correct script", kNew, {kGood0, kGood1, kGood2, "RUN C:\\App\\PexaMenu.exe"}, "", 4},
       {"names in another case, as Windows reads them", kNew,
@@ -250,13 +186,19 @@ TEST(VerifyScript, AppliesTheScriptAndListsEveryDifference) {
       {"equal size, other bytes near the end of a big file",
        with(kOldAgain, "big.bin", {bigNew, 50}), {}, "contents big.bin; ", 4, false,
        {{"big.bin", {bigOld, 50}}}},
+      // Below both roots, the deeper one is meant: the copy of OLD.
+      {"nested roots: a target below the inner root", kNew,
+       {"COP C:\\U\\PexaMenu.exe\tC:\\U\\App\\PexaMenu.exe",
+        "COP C:\\U\\lib\\core.dll C:\\U\\App\\lib\\core.dll",
+        "COP C:\\U\\lib\\extra.dll\tC:\\U\\App\\lib\\extra.dll"},
+       "", 4, false, {}, false, "C:\\U", "C:\\U\\App"},
   };
   for (const auto& c : cases) {
     const VerifyFolders folders;
     TreeSpec old = kOld;
     old.insert(c.oldExtra.begin(), c.oldExtra.end());
     const VerifySetup setup{folders.Folder("old", old), folders.Folder("new", c.newTree),
-                            "C:\\Stage", "C:\\App\\", c.times, c.newFolders};
+                            c.sourceRoot, c.targetRoot, c.times, c.newFolders};
     const VerifyReport report = VerifyScript(ParseScriptLines(Script(c.script)), setup);
     EXPECT_EQ(report.Error, "") << c.why;
     EXPECT_EQ(FindingLines(report), "") << c.why;
@@ -498,7 +440,7 @@ TEST(MakeThenVerify, AScriptFromMakePassesVerifyWithTheSameTimesFlag) {
       request.NewFolders = true;
       request.Excludes = excludes;
       const MakeOutcome made = MakeScript(request);
-      ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].Where << ": "
+      ASSERT_TRUE(made.Errors.empty()) << row << ": " << made.Errors[0].File << ": "
                                        << made.Errors[0].Message;
       const auto lines = ParseScriptLines(made.Script.Bytes());
       const VerifySetup setup{old,  newTree, "C:\\Update", "C:\\Program Files\\PexaMenu\\",

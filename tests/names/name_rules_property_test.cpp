@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/names/generated_names.h"
+#include "names/generated_names.h"
 #include "names/text_conversions.h"
 #include "script/widen_text.h"
 #include "script_tool/lint/lint_rules.h"
@@ -167,10 +167,10 @@ TEST(NameRules, MakeRefusesWhatLintCallsAnErrorAndWritesNothingItWarnsOf) {
       if (!HasError(findings)) continue;
       ++refused;
       bool named = false;
-      for (const MakeFinding& error : outcome.Errors) {
+      for (const Finding& error : outcome.Errors) {
         const std::string end = "/" + file.shown;
-        named = named || (error.Where.size() >= end.size() &&
-                          error.Where.compare(error.Where.size() - end.size(), end.size(), end) == 0);
+        named = named || (error.File.size() >= end.size() &&
+                          error.File.compare(error.File.size() - end.size(), end.size(), end) == 0);
       }
       EXPECT_TRUE(named) << context << ": make did not refuse " << VisibleText(file.relative)
                          << ", which lint calls an error:\n" << Described(findings);

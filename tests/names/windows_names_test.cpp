@@ -226,11 +226,13 @@ TEST(TextConversions, BetweenLatin1Utf8AndWide) {
   } notLatin1[] = {
       {"U+0100", "\xC4\x80", true},
       {"the euro sign", "\xE2\x82\xAC", true},
+      {"the oe ligature", "\xC5\x93", true},
       {"beyond the BMP", "\xF0\x9F\x98\x80", true},
       {"a Latin-1 byte alone", "caf\xE9", false},
       {"an overlong slash", "\xC0\xAF", false},
       {"a surrogate", "\xED\xA0\x80", false},
       {"cut short", "\xC3", false},
+      {"a lead byte before ASCII", "\xC3\x41", false},
   };
   for (const auto& row : notLatin1) {
     EXPECT_FALSE(Utf8ToLatin1(row.utf8)) << row.row;

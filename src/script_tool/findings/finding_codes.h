@@ -1,29 +1,59 @@
 #pragma once
-// The codes of verify's and preflight's findings, as data: one table of code,
-// tool, severity and title, which the rules page (docs/lint-rules.md) and the
-// tests are read against. Lint's own rules are in lint/lint_rules.h.
+// The codes of make's, verify's and preflight's findings, as data: one table
+// of code, tool, severity and title, which the rules page
+// (docs/lint-rules.md), the SARIF rules and the tests are read against.
+// Lint's own rules are in lint/lint_rules.h, beside their checks.
 //
 // Codes are stable once released: a finding may be reworded, never
-// renumbered. DV1xx are verify's, DP1xx preflight's, and within each, as in
-// lint, the severity a code was made with: x01-x39 errors, x41-x79
-// warnings, x81-x99 info.
+// renumbered. DM0xx are make's (and DS050, make's check of its own --run
+// lines, named as lint's are), DV1xx verify's, DP1xx preflight's, and within
+// each, as in lint, the severity a code was made with: x01-x39 errors,
+// x41-x79 warnings, x81-x99 info.
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "script_tool/lint/lint_rules.h"
+#include "script_tool/findings/finding.h"
 
 struct FindingCode {
   std::string_view Code;
-  std::string_view Tool;  // "verify" or "preflight"
+  std::string_view Tool;  // "make", "verify" or "preflight"
   Severity Level;
   std::string_view Title;  // the heading of its rules-page section
 };
 
-// Every code of verify and preflight, ordered by code.
+// Every code of make, verify and preflight, by tool, then by code.
 const std::vector<FindingCode>& ToolFindingCodes();
 // Nothing for a code that is not in the table.
 const FindingCode* FindToolFindingCode(std::string_view code);
+
+// A finding of a code of the table, with the table's severity, at a line
+// (0: the file as a whole) and a column (0: the whole line).
+Finding CodedFinding(std::string_view code, std::size_t line, std::size_t column,
+                     std::string message);
+
+namespace make_code {
+inline constexpr std::string_view kFolderUnreadable = "DM001";
+inline constexpr std::string_view kEntryUnusable = "DM002";
+inline constexpr std::string_view kSymbolicLink = "DM003";
+inline constexpr std::string_view kNeitherFileNorFolder = "DM004";
+inline constexpr std::string_view kNamesEqualToWindows = "DM005";
+inline constexpr std::string_view kFolderMissingInOld = "DM006";
+inline constexpr std::string_view kNewFolderWithoutFile = "DM007";
+inline constexpr std::string_view kNewFolderTooLong = "DM008";
+inline constexpr std::string_view kFolderAndFile = "DM009";
+inline constexpr std::string_view kFileUnreadable = "DM010";
+inline constexpr std::string_view kPathNotForScript = "DM011";
+inline constexpr std::string_view kTemporaryNameTaken = "DM012";
+inline constexpr std::string_view kRunNotForScript = "DM013";
+inline constexpr std::string_view kOnlyInOld = "DM041";
+inline constexpr std::string_view kCaseDiffersFromOld = "DM042";
+// A RUN program in the installed folder that NEW does not have; named as
+// lint's codes are, for it was released so.
+inline constexpr std::string_view kRunNotInNew = "DS050";
+}  // namespace make_code
 
 namespace verify_code {
 inline constexpr std::string_view kCopyWithoutTarget = "DV101";

@@ -1,11 +1,28 @@
-#include "script_tool/cli/finding_codes.h"
+#include "script_tool/findings/finding_codes.h"
 
 namespace {
 
+namespace m = make_code;
 namespace v = verify_code;
 namespace p = preflight_code;
 
 const std::vector<FindingCode> kCodes = {
+    {m::kFolderUnreadable, "make", Severity::Error, "Folder that cannot be read"},
+    {m::kEntryUnusable, "make", Severity::Error, "Entry that cannot be listed or named"},
+    {m::kSymbolicLink, "make", Severity::Error, "Symbolic link"},
+    {m::kNeitherFileNorFolder, "make", Severity::Error, "Neither a file nor a folder"},
+    {m::kNamesEqualToWindows, "make", Severity::Error, "Names equal to Windows"},
+    {m::kFolderMissingInOld, "make", Severity::Error, "Folder of NEW missing in OLD"},
+    {m::kNewFolderWithoutFile, "make", Severity::Error, "New folder with no file to copy into it"},
+    {m::kNewFolderTooLong, "make", Severity::Error, "New folder the application cannot create"},
+    {m::kFolderAndFile, "make", Severity::Error, "Folder in one version, file in the other"},
+    {m::kFileUnreadable, "make", Severity::Error, "File that cannot be read"},
+    {m::kPathNotForScript, "make", Severity::Error, "Path a script cannot carry"},
+    {m::kTemporaryNameTaken, "make", Severity::Error, "Name of a copy's temporary file taken"},
+    {m::kRunNotForScript, "make", Severity::Error, "Command line a script cannot carry"},
+    {m::kOnlyInOld, "make", Severity::Warning, "File only in OLD"},
+    {m::kCaseDiffersFromOld, "make", Severity::Warning, "Name whose case differs from OLD's"},
+    {m::kRunNotInNew, "make", Severity::Warning, "RUN of a program that NEW does not have (make)"},
     {v::kCopyWithoutTarget, "verify", Severity::Error, "COP without a source and a target"},
     {v::kBelowNeitherRoot, "verify", Severity::Error, "Path below neither root"},
     {v::kUnmappableName, "verify", Severity::Error,
@@ -59,4 +76,16 @@ const FindingCode* FindToolFindingCode(std::string_view code) {
     if (entry.Code == code) return &entry;
   }
   return nullptr;
+}
+
+Finding CodedFinding(std::string_view code, std::size_t line, std::size_t column,
+                     std::string message) {
+  const FindingCode* entry = FindToolFindingCode(code);
+  Finding finding;
+  finding.Line = line;
+  finding.Column = column;
+  finding.Level = entry != nullptr ? entry->Level : Severity::Error;
+  finding.Code = code;
+  finding.Message = std::move(message);
+  return finding;
 }
