@@ -55,3 +55,7 @@ std::wstring BlockedTargetQuestion(const std::string& name, std::int32_t accessC
                                                                  : kDeleteAccessToFileMissing;
   return std::wstring(lead) + L": " + NameForMessage(name) + kTryAgain;
 }
+
+std::wstring CommandFailedMessage(std::int32_t result, const std::wstring& firstArgument) {
+  return L"Copy failed, error code: " + std::to_wstring(result) + L" command: " + firstArgument;
+}

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "app/update_messages.h"
 #include "exec/execute_copy.h"
 #include "exec/execute_run.h"
 #include "script/progress.h"
@@ -22,9 +23,8 @@ std::wstring FirstArgument(const FileCommand& command) {
 // Whatever the kind, the text is the same: only a copy can fail in practice.
 void ReportFailure(const FileCommand& command, std::int32_t result,
                    ProgressDisplay& display) {
-  display.ReportFailure(L"Command failed", L"Copy failed, error code: " +
-                                               DecimalText(result) + L" command: " +
-                                               FirstArgument(command));
+  display.ReportFailure(kCommandFailedCaption,
+                        CommandFailedMessage(result, FirstArgument(command)));
 }
 
 // What this run last put into the controls. An update that would leave a
@@ -60,11 +60,11 @@ void ShowProgress(const FileCommand& command, std::int32_t percentage,
   if (command.Kind == CommandKind::Copy) {
     ShowStatus(shown, FirstArgument(command));
   } else {
-    ShowStatus(shown, L"Done");
+    ShowStatus(shown, kDoneStatus);
     // The title keeps this text for the rest of the run, while later copies
     // show their sources on the status line.
     if (!shown.readyTitle) {
-      shown.display.ShowTitle(L"Ready, Starting...");
+      shown.display.ShowTitle(kReadyTitle);
       shown.readyTitle = true;
     }
   }

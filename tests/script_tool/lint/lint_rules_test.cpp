@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/update_messages.h"
+#include "names/text_conversions.h"
+
 namespace {
 
 using std::string_literals::operator""s;
@@ -494,6 +497,25 @@ TEST(LintRules, FindingsFailFromTheThreshold) {
 
 // The rules page is read against the table: a section per code, with its
 // title, a bad line and a good line.
+// A rule that says what the window shows quotes the updater's own words,
+// so that a change of those words shows here.
+TEST(LintRules, MessagesQuoteTheUpdatersOwnWords) {
+  const struct {
+    const char* code;
+    const wchar_t* words;
+  } cases[] = {
+      {"DS045", kReadyTitle},
+      {"DS046", kReadyTitle},
+      {"DS046", kDoneStatus},
+  };
+  for (const auto& c : cases) {
+    const LintRule* rule = FindLintRule(c.code);
+    ASSERT_NE(rule, nullptr) << c.code;
+    EXPECT_NE(rule->Message.find("\"" + WideToUtf8(c.words) + "\""), std::string_view::npos)
+        << c.code << ": " << rule->Message;
+  }
+}
+
 TEST(LintRules, EachRuleHasASectionInTheRulesPage) {
   std::ifstream page(DEVIDUDI_SOURCE_DIR "/docs/lint-rules.md");
   ASSERT_TRUE(page) << "docs/lint-rules.md not found";
