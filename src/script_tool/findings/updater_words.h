@@ -6,9 +6,7 @@
 #include <string_view>
 
 #include "app/update_messages.h"
-#include "names/text_conversions.h"
+#include "script_tool/findings/quoted.h"
 
 // The words in double quotes, as UTF-8.
-inline std::string QuotedWords(std::wstring_view words) {
-  return "\"" + WideToUtf8(words) + "\"";
-}
+inline std::string QuotedWords(std::wstring_view words) { return Quoted(words); }

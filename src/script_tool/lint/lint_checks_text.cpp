@@ -6,6 +6,7 @@
 #include "script_tool/lint/lint_checks.h"
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
+#include "script_tool/findings/quoted.h"
 #include "script_tool/script_reader/visible_text.h"
 
 namespace {
@@ -23,7 +24,6 @@ std::string_view WordAround(std::string_view text, std::size_t index) {
   return text.substr(start, end - start);
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 // Where the names and command lines of a sound COP or RUN line start: the
 // bytes before are a keyword and a skipped byte, which name nothing. Other
@@ -115,7 +115,7 @@ void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
     const std::string_view word = WordAround(line.Text, i);
     // The word's own bytes, which are UTF-8: what the writer saw.
     sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + length,
-             Quoted(word) + " is read as " + QuotedText(word));
+             QuotedUtf8(word) + " is read as " + QuotedText(word));
     break;
   }
 }

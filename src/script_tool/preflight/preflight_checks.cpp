@@ -15,14 +15,13 @@
 #include "script/file_command.h"
 #include "script/widen_text.h"
 #include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/quoted.h"
 #include "script_tool/findings/updater_words.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
 
 namespace {
 
-std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
-std::string Quoted(const std::wstring& wide) { return "\"" + WideToUtf8(wide) + "\""; }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
 #include "script_tool/findings/finding_codes.h"
+#include "script_tool/findings/quoted.h"
 #include "script_tool/findings/updater_words.h"
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/tree_walker/windows_paths.h"
@@ -79,7 +80,6 @@ bool SameFile(const FolderNames::Resolved& a, const FolderNames::Resolved& b) {
   return fs::equivalent(a.Path, b.Path, error) && !error;
 }
 
-std::string Quoted(const std::string& latin1) { return "\"" + Latin1ToUtf8(latin1) + "\""; }
 
 // A relative path as lists show it, folded as Windows compares names.
 std::string FoldedDisplayPath(const fs::path& relative) {
