@@ -7,47 +7,63 @@ namespace {
 constexpr SECURITY_INFORMATION kOwnerAndGroup =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
 
-// The owner of the open file, compared with the descriptor's: equal owners
-// need no change, the usual case of an application the user installed.
-bool HasOwnerOf(HANDLE file, PSECURITY_DESCRIPTOR descriptor) {
+// The owner Windows gives a file this process creates: its token's default
+// owner, read once. Equal owners need no change, the usual case of an
+// application the user installed, and the new file's own descriptor need
+// not be read for each copy.
+const std::vector<BYTE>& DefaultOwner() {
+  static const std::vector<BYTE> owner = [] {
+    std::vector<BYTE> bytes;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return bytes;
+    const ScopedHandle owned(token);
+    DWORD needed = 0;
+    GetTokenInformation(token, TokenOwner, nullptr, 0, &needed);
+    bytes.resize(needed);
+    if (needed == 0 || !GetTokenInformation(token, TokenOwner, bytes.data(), needed, &needed)) {
+      bytes.clear();
+    }
+    return bytes;
+  }();
+  return owner;
+}
+
+bool HasDefaultOwner(PSECURITY_DESCRIPTOR descriptor) {
   PSID wanted = nullptr;
   BOOL defaulted = FALSE;
   if (!GetSecurityDescriptorOwner(descriptor, &wanted, &defaulted) || wanted == nullptr) {
     return true;
   }
-  std::vector<BYTE> own(512);
-  DWORD needed = 0;
-  if (!GetKernelObjectSecurity(file, OWNER_SECURITY_INFORMATION, own.data(),
-                               static_cast<DWORD>(own.size()), &needed)) {
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-    own.resize(needed);
-    if (!GetKernelObjectSecurity(file, OWNER_SECURITY_INFORMATION, own.data(),
-                                 static_cast<DWORD>(own.size()), &needed)) {
-      return false;
-    }
-  }
-  PSID current = nullptr;
-  return GetSecurityDescriptorOwner(own.data(), &current, &defaulted) && current != nullptr &&
-         EqualSid(current, wanted);
+  const std::vector<BYTE>& owner = DefaultOwner();
+  if (owner.empty()) return false;
+  const auto* tokenOwner = reinterpret_cast<const TOKEN_OWNER*>(owner.data());
+  return EqualSid(tokenOwner->Owner, wanted) != FALSE;
 }
 
 }  // namespace
 
 DWORD ReadSecurityToKeep(const std::wstring& target, std::vector<BYTE>& descriptor) {
-  descriptor.clear();
+  // Room for the usual descriptor, so that one call reads it: each call
+  // opens the file.
+  descriptor.assign(1024, 0);
   const SECURITY_INFORMATION wanted = kOwnerAndGroup | DACL_SECURITY_INFORMATION;
-  DWORD needed = 0;
-  if (GetFileSecurityW(target.c_str(), wanted, nullptr, 0, &needed)) return ERROR_SUCCESS;
-  DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ERROR_SUCCESS;
-  if (error != ERROR_INSUFFICIENT_BUFFER) return error;
-  descriptor.resize(needed);
-  if (!GetFileSecurityW(target.c_str(), wanted, descriptor.data(), needed, &needed)) {
-    error = GetLastError();
-    descriptor.clear();
-    return error;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD needed = 0;
+    if (GetFileSecurityW(target.c_str(), wanted, descriptor.data(),
+                         static_cast<DWORD>(descriptor.size()), &needed)) {
+      return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size()) {
+      descriptor.clear();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                 ? static_cast<DWORD>(ERROR_SUCCESS)
+                 : error;
+    }
+    descriptor.assign(needed, 0);
   }
-  return ERROR_SUCCESS;
+  descriptor.clear();
+  return ERROR_INSUFFICIENT_BUFFER;
 }
 
 DWORD GiveKeptSecurity(HANDLE file, const std::vector<BYTE>& descriptor) {
@@ -60,7 +76,7 @@ DWORD GiveKeptSecurity(HANDLE file, const std::vector<BYTE>& descriptor) {
     const DWORD error = GetLastError();
     return error;
   }
-  if (HasOwnerOf(file, sd)) return ERROR_SUCCESS;
+  if (HasDefaultOwner(sd)) return ERROR_SUCCESS;
   // WRITE_OWNER alone asks for no access to the data, so the temporary
   // file's own open without sharing does not stand in its way; this open
   // shares everything, so that it does not stand in that one's. Refused for

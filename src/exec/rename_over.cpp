@@ -1,5 +1,6 @@
 #include "exec/rename_over.h"
 
+#include <atomic>
 #include <vector>
 
 #include "names/temporary_path.h"
@@ -59,11 +60,18 @@ DWORD Rename(HANDLE file, const std::wstring& name, FILE_INFO_BY_HANDLE_CLASS in
 }  // namespace
 
 DWORD RenameOver(HANDLE file, const std::wstring& target, const CopyCalls& calls) {
+  // Once refused, not asked again: an update's targets lie on one volume, as
+  // a rule, and under Wine each refusal is a request to the wineserver. Where
+  // a later volume would have offered it, the plain rename is still sound.
+  static std::atomic<bool> posixRenameRefused{false};
   std::wstring name;
   if (const DWORD error = NtTargetName(target, name); error != ERROR_SUCCESS) return error;
-  const DWORD error = Rename(file, name, kFileRenameInfoEx,
-                             kRenameReplaceIfExists | kRenamePosixSemantics, calls);
-  if (!IsClassRefused(error)) return error;
+  if (!posixRenameRefused) {
+    const DWORD error = Rename(file, name, kFileRenameInfoEx,
+                               kRenameReplaceIfExists | kRenamePosixSemantics, calls);
+    if (!IsClassRefused(error)) return error;
+    posixRenameRefused = true;
+  }
   return Rename(file, name, FileRenameInfo, TRUE, calls);
 }
 
