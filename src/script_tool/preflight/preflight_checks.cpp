@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/update_messages.h"
+#include "checks/blocked_target.h"
 #include "checks/busy_target.h"
 #include "checks/missing_source.h"
 #include "names/text_conversions.h"
@@ -341,7 +342,7 @@ class Preflight {
   }
 
   // The updater creates a missing target during its checks and deletes it
-  // at once; preflight only proves that it could.
+  // at once: preflight makes the updater's own test, which leaves nothing.
   void CheckMissingTarget(const At& at, const std::string& target,
                           const std::wstring& path) {
     const std::wstring folder = FolderText(FullPath(path));
@@ -356,7 +357,7 @@ class Preflight {
       return;
     }
     FolderProbe& probe = Probe(folder);
-    if (!probe.Writable) {
+    if (TargetAccessCode(target) != 0) {
       Add(at, code::kTargetCannotBeCreated,
           "target " + Quoted(target) + " cannot be created in " + Quoted(folder) +
                     ": the updater stops at " + QuotedWords(kWriteAccessToFileMissing));
