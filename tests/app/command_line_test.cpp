@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
-
-#include "app/exit_codes.h"
 
 namespace {
 
@@ -33,16 +30,6 @@ TEST(ArgumentText, TheRawRestOfTheCommandLine) {
     EXPECT_EQ(std::wstring(argument), c.argument) << "command line: " << c.commandLine;
     EXPECT_GE(argument, c.commandLine) << "a pointer into the command line itself";
   }
-}
-
-// A caller that waits reads the code alone: each way of not starting has a
-// code of its own, and none is the 0 of a run that was shown.
-TEST(ExitCodes, EachWayOfNotStartingHasItsOwnCode) {
-  const std::set<int> codes = {kExitNoArgument, kExitNothingAtPath, kExitWindowFailed,
-                               kExitShown};
-  EXPECT_EQ(codes.size(), 4u);
-  EXPECT_EQ(kExitShown, 0) << "the window's quit message ends the program with 0";
-  EXPECT_EQ(kExitWindowFailed, 101);
 }
 
 }  // namespace
