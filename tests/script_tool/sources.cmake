@@ -15,4 +15,5 @@ set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/cli/tool_cli_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/progress_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/findings/finding_codes_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/findings/formats_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/findings/formats_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/explain/rules_page_test.cpp)

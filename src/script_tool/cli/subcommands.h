@@ -9,3 +9,5 @@ void AddPrintCommand(CLI::App& program, int& exitCode);
 void AddMakeCommand(CLI::App& program, int& exitCode);
 void AddVerifyCommand(CLI::App& program, int& exitCode);
 void AddPreflightCommand(CLI::App& program, int& exitCode);
+void AddExplainCommand(CLI::App& program, int& exitCode);
+void AddRulesCommand(CLI::App& program, int& exitCode);

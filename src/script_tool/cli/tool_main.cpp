@@ -50,6 +50,8 @@ int RunProgram(int argc, char** argv) {
   AddMakeCommand(program, exitCode);
   AddVerifyCommand(program, exitCode);
   AddPreflightCommand(program, exitCode);
+  AddExplainCommand(program, exitCode);
+  AddRulesCommand(program, exitCode);
 
   // CLI11 would only say that a subcommand is required.
   const std::string unknown = UnknownSubcommand(program, argc, argv);

@@ -115,6 +115,11 @@ TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
       {"print " + Path("missing.txt"), 2},
       {"print --help", 0},
       {"--version", 0},
+      {"explain dv109", 0},
+      {"explain DS999", 3},
+      {"explain", 3},
+      {"rules --format json", 0},
+      {"rules --format xml", 3},
   };
   for (const auto& c : cases) EXPECT_EQ(RunTool(c.Arguments).ExitCode, c.ExitCode) << c.Arguments;
 }
@@ -131,6 +136,8 @@ TEST_F(ToolCommandLine, SaysWhyItStopsAndNothingMore) {
     std::string Said;     // the whole output, standard error included
   } cases[] = {
       {"frobnicate", 3, "devidudi-script: no subcommand 'frobnicate'; see --help\n"},
+      {"explain ds999", 3,
+       "devidudi-script: no code 'ds999'; devidudi-script rules lists every code\n"},
       {"make --old " + Path("none") + " --new " + Path("same") + roots, 2,
        (folder_ / "none").string() + ": error: cannot be read: no such folder [DM001]\n"},
       {"make --old " + Path("same") + " --new " + Path("same") + roots, 1,

@@ -38,24 +38,4 @@ TEST(ToolFindingCodes, AreNumberedByToolAndSeverity) {
   EXPECT_EQ(FindToolFindingCode("DV999"), nullptr);
 }
 
-// A section per code, with its title, its tool and its severity, as lint's
-// rules have.
-TEST(ToolFindingCodes, EachCodeHasASectionInTheRulesPage) {
-  std::ifstream page(DEVIDUDI_SOURCE_DIR "/docs/lint-rules.md");
-  ASSERT_TRUE(page) << "docs/lint-rules.md not found";
-  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
-  for (const FindingCode& entry : ToolFindingCodes()) {
-    const std::string heading = "## " + std::string(entry.Code) + ": " + std::string(entry.Title);
-    const std::size_t at = text.find(heading + "\n");
-    ASSERT_NE(at, std::string::npos) << "no section \"" << heading << "\"";
-    const std::size_t next = text.find("\n## ", at + 1);
-    const std::string section = text.substr(at, next == std::string::npos ? next : next - at);
-    EXPECT_NE(section.find("Reported by: " + std::string(entry.Tool)), std::string::npos)
-        << entry.Code;
-    EXPECT_NE(section.find("Severity: " + std::string(SeverityName(entry.Level))),
-              std::string::npos)
-        << entry.Code;
-  }
-}
-
 }  // namespace

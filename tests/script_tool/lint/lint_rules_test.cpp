@@ -516,21 +516,4 @@ TEST(LintRules, MessagesQuoteTheUpdatersOwnWords) {
   }
 }
 
-TEST(LintRules, EachRuleHasASectionInTheRulesPage) {
-  std::ifstream page(DEVIDUDI_SOURCE_DIR "/docs/lint-rules.md");
-  ASSERT_TRUE(page) << "docs/lint-rules.md not found";
-  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
-  for (const LintRule& rule : LintRules()) {
-    const std::string heading = "## " + std::string(rule.Code) + ": " + std::string(rule.Title);
-    const std::size_t at = text.find(heading + "\n");
-    ASSERT_NE(at, std::string::npos) << "no section \"" << heading << "\"";
-    const std::size_t next = text.find("\n## ", at + 1);
-    const std::string section = text.substr(at, next == std::string::npos ? next : next - at);
-    EXPECT_NE(section.find("Bad:"), std::string::npos) << rule.Code;
-    EXPECT_NE(section.find("Good:"), std::string::npos) << rule.Code;
-    EXPECT_NE(section.find("Severity: " + std::string(SeverityName(rule.Level))), std::string::npos)
-        << rule.Code;
-  }
-}
-
 }  // namespace
