@@ -20,7 +20,7 @@ BUILD_DIR  := build
 XVFB       := xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp"
 JOBS       := $(shell nproc)
 
-.PHONY: build deps test check differential demo bench bench-toolkit road fuzz fuzz-replay clean release release-check
+.PHONY: build deps test check differential demo demo-build picture picture-check bench bench-toolkit road fuzz fuzz-replay clean release release-check
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -103,6 +103,8 @@ check: build $(if $(TESTS),,fuzz-replay)
 	  --no-tests=$(if $(TESTS),ignore,error) -j $(JOBS) $(CTEST_FILTER))
 	$(if $(filter x64,$(ARCHS)),WINEPREFIX="$(CURDIR)/$(BUILD_DIR)/wineprefix" $(XVFB) \
 	  tools/run-tests $(BUILD_DIR)/x64 $(CTEST_FILTER))
+	$(if $(TESTS),,$(if $(filter x64,$(ARCHS)),$(if $(filter linux,$(ARCHS)),\
+	  $(MAKE) --no-print-directory picture-check)))
 
 test: deps
 ifeq ($(shell id -u),0)
@@ -172,10 +174,28 @@ release-check: deps
 # script, and for x64 the updater, the application library, the demo's driver
 # and the two PexaMenu programs.
 DEMO_TARGETS := devidudi devidudi_updater_client demo_driver pexamenu-1.0 pexamenu-2.0
-demo: deps
+demo-build:
 	cmake --preset linux >/dev/null && cmake --build $(BUILD_DIR)/linux -j $(JOBS) --target devidudi-script -- --no-print-directory
 	cmake --preset x64 >/dev/null && cmake --build $(BUILD_DIR)/x64 -j $(JOBS) --target $(DEMO_TARGETS) -- --no-print-directory
+demo: deps demo-build
 	tools/demo/run
+
+# The README's picture is the demo's own, taken under Xvfb (a desktop's window
+# manager would draw another frame): `make picture` takes it anew, and
+# `make test` fails when the demo shows something else than the picture.
+PICTURE := docs/progress-window.png
+DEMO_LOG := $(BUILD_DIR)/demo.log
+picture: deps demo-build
+	env -u DISPLAY tools/demo/run
+	cp $(BUILD_DIR)/demo/progress-window.png $(PICTURE)
+
+picture-check:
+	@env -u DISPLAY tools/demo/run >$(DEMO_LOG) 2>&1 || { cat $(DEMO_LOG); exit 1; }
+	@cmp -s $(BUILD_DIR)/demo/progress-window.png $(PICTURE) || { \
+	  echo "picture-check: the demo's window is not $(PICTURE) any more: run 'make picture'" \
+	       "and look at the picture before committing it ($(BUILD_DIR)/demo/progress-window.png)" >&2; \
+	  exit 1; }
+	@echo "picture-check: the demo's window is $(PICTURE)"
 
 # Builds both architectures, runs the benchmark program under Wine and Xvfb
 # and writes bench/RESULTS.md (see bench/run.py): some 15 minutes. Its Wine

@@ -29,6 +29,11 @@ LINK_CASES = [
     ('a link that climbs out of the package', '[tools](../tools/)', ['../tools/']),
     ('a link out and back in', '[exe](../package/devidudi.exe)', []),
     ('an absolute path', '[passwd](/etc/passwd)', ['/etc/passwd']),
+    # A page under docs/ links from its own folder.
+    ('a page beside a page', '[rules](lint-rules.md)', [], 'docs'),
+    ('a path from the package, in a page', '[rules](docs/lint-rules.md)', ['docs/lint-rules.md'], 'docs'),
+    ('a page up to the package', '[exe](../devidudi.exe)', [], 'docs'),
+    ('a page climbing out of the package', '[tools](../../tools/)', ['../../tools/'], 'docs'),
 ]
 
 
@@ -41,9 +46,10 @@ class PackageReadmeTest(unittest.TestCase):
             (package / 'docs' / 'lint-rules.md').write_text('rules')
             (package / 'devidudi.exe').write_bytes(b'MZ')
             (Path(scratch) / 'tools').mkdir()
-            for case, text, expected in LINK_CASES:
+            for case, text, expected, *folder in LINK_CASES:
                 with self.subTest(case=case):
-                    self.assertEqual(broken_links(text, package), expected, case)
+                    page_folder = package / folder[0] if folder else None
+                    self.assertEqual(broken_links(text, package, page_folder), expected, case)
 
     def test_render_fills_every_placeholder_or_refuses(self):
         self.assertEqual(render('@TRIPLET@-g++ for @WINDOWS@, e-mail a@b.c',

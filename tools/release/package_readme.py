@@ -30,15 +30,17 @@ def relative_links(text):
     return targets
 
 
-def broken_links(text, package):
+def broken_links(text, package, page_folder=None):
     """The relative links of text that name nothing inside the folder package
     (a link that climbs out of it counts as broken, even when the target
-    exists there)."""
+    exists there). Links are relative to page_folder, the folder of the page
+    the text is from: by default the package's own, where its README lies."""
     package = Path(package).resolve()
+    base = Path(page_folder).resolve() if page_folder else package
     broken = []
     for target in relative_links(text):
         path = PurePosixPath(target)
-        resolved = (package / path).resolve()
+        resolved = (base / path).resolve()
         if path.is_absolute() or not resolved.is_relative_to(package) or not resolved.exists():
             broken.append(target)
     return broken
