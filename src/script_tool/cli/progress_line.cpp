@@ -90,3 +90,7 @@ std::string WithThousands(std::size_t count) {
   for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return digits;
 }
+
+std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
+  return WithThousands(count) + " " + std::string(count == 1 ? one : many);
+}

@@ -51,5 +51,8 @@ struct StandardErrorProgress {
 };
 StandardErrorProgress StandardErrorProgressSettings(bool quiet);
 
-// "12,345": a count as a reader takes it in at a glance.
+// "12,345": a count as a reader takes it in at a glance. Progress lines and
+// summaries alike write their counts so.
 std::string WithThousands(std::size_t count);
+// "1 file", "20,172 files": a count and its noun, singular for one.
+std::string Counted(std::size_t count, std::string_view one, std::string_view many);

@@ -1,8 +1,13 @@
 // devidudi-script's entry point: the command line, then one subcommand.
 
+#include <algorithm>
+#include <cctype>
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script_tool/cli/exit_codes.h"
@@ -16,6 +21,100 @@
 #endif
 
 namespace {
+
+// The program's own --help lists each subcommand on one line; the
+// subcommand's --help has its whole description.
+struct SubcommandSummary {
+  std::string_view Name;
+  std::string_view Summary;
+};
+constexpr SubcommandSummary kSummaries[] = {
+    {"lint", "Finds every problem in update scripts"},
+    {"print", "Shows a script as the updater carries it out"},
+    {"make", "Makes the script that turns OLD into NEW"},
+    {"verify", "Proves that a script turns OLD into NEW"},
+    {"preflight", "Runs the updater's checks ahead (on Windows)"},
+    {"explain", "Shows what a finding's code means"},
+    {"rules", "Lists every finding's code"},
+};
+
+// A subcommand's line in the listing: its summary, or else the first line of
+// its description.
+std::string SummaryOf(const CLI::App& subcommand) {
+  for (const SubcommandSummary& known : kSummaries) {
+    if (known.Name == subcommand.get_name()) return std::string(known.Summary);
+  }
+  const std::string description = subcommand.get_description();
+  return description.substr(0, description.find('\n'));
+}
+
+class OneLineListing : public CLI::Formatter {
+ public:
+  std::string make_subcommand(const CLI::App* subcommand) const override {
+    std::stringstream out;
+    CLI::detail::format_help(out, subcommand->get_display_name(true), SummaryOf(*subcommand),
+                             get_column_width());
+    return out.str();
+  }
+};
+
+std::string Lowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lowered;
+}
+
+// Damerau-Levenshtein distance (optimal string alignment): insertions,
+// deletions, substitutions and swaps of two neighbours, one each.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t substitution = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + substitution});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// The subcommands a mistyped name may have meant, in the listing's order:
+// those it begins (in any case), or else those at the least edit distance
+// from it, two at most; none for a name that is like none.
+std::vector<std::string> MeantSubcommands(const CLI::App& program, std::string_view typed) {
+  constexpr std::size_t kFarthest = 2;
+  const std::string lowered = Lowered(typed);
+  std::vector<std::string> starting;
+  std::vector<std::string> nearest;
+  std::size_t nearestDistance = kFarthest + 1;
+  for (const CLI::App* subcommand : program.get_subcommands({})) {
+    const std::string& name = subcommand->get_name();
+    if (name.compare(0, lowered.size(), lowered) == 0) starting.push_back(name);
+    const std::size_t distance = EditDistance(lowered, name);
+    if (distance < nearestDistance) {
+      nearestDistance = distance;
+      nearest.clear();
+    }
+    if (distance == nearestDistance) nearest.push_back(name);
+  }
+  return starting.empty() ? nearest : starting;
+}
+
+// " (did you mean 'lint'?)", " (did you mean 'print' or 'preflight'?)", or
+// nothing.
+std::string DidYouMean(const std::vector<std::string>& names) {
+  if (names.empty()) return {};
+  std::string text = " (did you mean ";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += "'" + names[i] + "'";
+  }
+  return text + "?)";
+}
 
 // The first argument that is not an option names the subcommand (the
 // program itself takes no option with a value); empty when it is one, or
@@ -43,6 +142,8 @@ int RunProgram(int argc, char** argv) {
   program.set_version_flag("--version",
                            std::string("devidudi-script ") + DEVIDUDI_VERSION);
   program.require_subcommand(1, 1);
+  // Before the subcommands are added, which take the program's formatter.
+  program.formatter(std::make_shared<OneLineListing>());
 
   int exitCode = kExitClean;
   AddLintCommand(program, exitCode);
@@ -56,7 +157,8 @@ int RunProgram(int argc, char** argv) {
   // CLI11 would only say that a subcommand is required.
   const std::string unknown = UnknownSubcommand(program, argc, argv);
   if (!unknown.empty()) {
-    std::cerr << "devidudi-script: no subcommand '" << unknown << "'; see --help\n";
+    std::cerr << "devidudi-script: no subcommand '" << unknown << "'"
+              << DidYouMean(MeantSubcommands(program, unknown)) << "; see --help\n";
     return kExitUsage;
   }
   try {

@@ -22,10 +22,10 @@ void CheckNotText(const LintScript& script, FindingSink& sink);
 void CheckNulBytes(const LintLine& line, FindingSink& sink);
 void CheckEndOfDataByte(const LintScript& script, FindingSink& sink);
 void CheckC1Bytes(const LintLine& line, FindingSink& sink);
-void CheckUtf8Sequences(const LintLine& line, FindingSink& sink);
+void CheckUtf8Sequences(const LintScript& script, FindingSink& sink);
 void CheckLoneCarriageReturns(const LintLine& line, FindingSink& sink);
 void CheckEmptyScript(const LintScript& script, FindingSink& sink);
-void CheckLatin1Characters(const LintLine& line, FindingSink& sink);
+void CheckLatin1Characters(const LintScript& script, FindingSink& sink);
 void CheckMixedLineEnds(const LintScript& script, FindingSink& sink);
 
 // lint_checks_commands.cpp: keywords, the shape of a line, the order.

@@ -1,29 +1,168 @@
 // The rules on bytes and encoding: what a text editor may have put into the
 // file that the updater reads differently from the writer.
+#include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "script/text_mode.h"
 #include "script_tool/lint/lint_checks.h"
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
 #include "script_tool/findings/quoted.h"
+#include "script_tool/script_reader/run_program.h"
 #include "script_tool/script_reader/visible_text.h"
 
 namespace {
 
-bool IsWordBoundary(char byte) {
-  return byte == ' ' || byte == '\t' || byte == '\\' || byte == '/' || byte == '"';
-}
+bool IsBlank(char byte) { return byte == ' ' || byte == '\t'; }
 
-// The name or word around index: what a reader recognises in a message.
-std::string_view WordAround(std::string_view text, std::size_t index) {
+// What ends a name within a path: a folder separator, or a quotation mark
+// around the path.
+bool EndsName(char byte) { return byte == '\\' || byte == '/' || byte == '"'; }
+
+// The name of part, a view into text, that holds the byte at index: from the
+// separator before it to the one after it. Blanks are part of a name.
+std::string_view NameWithin(std::string_view text, std::string_view part, std::size_t index) {
+  const std::size_t partStart = static_cast<std::size_t>(part.data() - text.data());
   std::size_t start = index;
-  while (start > 0 && !IsWordBoundary(text[start - 1])) --start;
+  while (start > partStart && !EndsName(text[start - 1])) --start;
   std::size_t end = index;
-  while (end < text.size() && !IsWordBoundary(text[end])) ++end;
+  while (end < partStart + part.size() && !EndsName(text[end])) ++end;
   return text.substr(start, end - start);
 }
 
+// The whole name a byte of a line belongs to, as the updater hands it to
+// Windows: on a COP line a name of the source or of the target; on a RUN line
+// a name of the program's path (a path in quotation marks holds blanks), or
+// of the argument around the byte (blanks within quotation marks belong to
+// it); on any other line, which names nothing the updater uses, a name of the
+// text between TABs. Made once a line, asked for each byte.
+class NamesOfLine {
+ public:
+  explicit NamesOfLine(const ReadLine& line) : line_(line) {
+    const ParsedLine& command = line.Command;
+    if (command.Kind == CommandKind::Copy && command.ArgumentCount == 2) {
+      parts_[0] = command.Arguments[0];
+      parts_[1] = command.Arguments[1];
+    } else if (command.Kind == CommandKind::Run) {
+      commandLine_ = command.Arguments[0];
+      program_ = FindRunProgram(commandLine_).Path;
+    }
+  }
+
+  std::string_view NameAt(std::size_t index) const {
+    const std::string_view text = line_.Text;
+    for (const std::string_view part : {parts_[0], parts_[1], program_}) {
+      if (!part.empty() && Holds(part, index)) return NameWithin(text, part, index);
+    }
+    if (!commandLine_.empty() && Holds(commandLine_, index)) {
+      return NameWithin(text, ArgumentAround(commandLine_, index), index);
+    }
+    std::size_t start = index;
+    while (start > 0 && text[start - 1] != '\t') --start;
+    const std::size_t end = std::min(text.find('\t', index), text.size());
+    return NameWithin(text, text.substr(start, end - start), index);
+  }
+
+ private:
+  bool Holds(std::string_view part, std::size_t index) const {
+    const std::size_t start = static_cast<std::size_t>(part.data() - line_.Text.data());
+    return index >= start && index < start + part.size();
+  }
+
+  // The argument of the command line that holds index: up to a blank
+  // outside quotation marks on either side.
+  std::string_view ArgumentAround(std::string_view commandLine, std::size_t index) const {
+    const std::size_t at = index - static_cast<std::size_t>(commandLine.data() - line_.Text.data());
+    std::size_t start = 0;
+    bool quoted = false;
+    for (std::size_t i = 0; i < at; ++i) {
+      if (commandLine[i] == '"') quoted = !quoted;
+      if (!quoted && IsBlank(commandLine[i])) start = i + 1;
+    }
+    std::size_t end = at;
+    for (; end < commandLine.size(); ++end) {
+      if (commandLine[end] == '"') quoted = !quoted;
+      if (!quoted && IsBlank(commandLine[end])) break;
+    }
+    return commandLine.substr(start, end - start);
+  }
+
+  const ReadLine& line_;
+  std::string_view parts_[2];
+  std::string_view commandLine_;
+  std::string_view program_;
+};
+
+// One finding a name, however many lines hold it: at its first place, its
+// message naming the other lines ("also on lines 7, 9, 12 and 17 more").
+class OnePerName {
+ public:
+  // The name (a view into the script's lines) seen at this place; detail
+  // makes the finding's words, asked only the first time.
+  template <typename Detail>
+  void Saw(std::string_view name, std::size_t line, std::size_t column, std::size_t endColumn,
+           Detail&& detail) {
+    const auto [found, first] = index_.try_emplace(name, names_.size());
+    if (first) {
+      names_.push_back({line, column, endColumn, detail(), {}});
+      return;
+    }
+    Name& seen = names_[found->second];
+    if (seen.Line != line && (seen.OtherLines.empty() || seen.OtherLines.back() != line)) {
+      seen.OtherLines.push_back(line);
+    }
+  }
+
+  void Report(FindingSink& sink) const {
+    for (const Name& name : names_) {
+      sink.Add(name.Line, name.Column, name.EndColumn, name.Detail + AlsoOnLines(name.OtherLines));
+    }
+  }
+
+ private:
+  struct Name {
+    std::size_t Line, Column, EndColumn;
+    std::string Detail;
+    std::vector<std::size_t> OtherLines;  // ascending, without the first
+  };
+
+  // " (also on lines 7, 9 and 12)": up to four lines listed, beyond that
+  // three and how many more.
+  static std::string AlsoOnLines(const std::vector<std::size_t>& lines) {
+    constexpr std::size_t kAllListedUpTo = 4;
+    constexpr std::size_t kListedOfMore = 3;
+    if (lines.empty()) return {};
+    const std::size_t listed = lines.size() <= kAllListedUpTo ? lines.size() : kListedOfMore;
+    std::string text = lines.size() == 1 ? " (also on line " : " (also on lines ";
+    for (std::size_t i = 0; i < listed; ++i) {
+      if (i > 0) text += i + 1 == listed && listed == lines.size() ? " and " : ", ";
+      text += std::to_string(lines[i]);
+    }
+    if (listed < lines.size()) text += " and " + std::to_string(lines.size() - listed) + " more";
+    return text + ")";
+  }
+
+  std::vector<Name> names_;
+  std::unordered_map<std::string_view, std::size_t> index_;
+};
+
+// The bytes as an editor that reads UTF-8 shows them: its sequences as they
+// stand, any other byte above 0x7F as the replacement character.
+std::string AsUtf8Shows(std::string_view bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const std::size_t length = Utf8SequenceLength(bytes, i);
+    if (length > 0) {
+      out.append(bytes.substr(i, length));
+      i += length - 1;
+    } else {
+      out += "\xEF\xBF\xBD";
+    }
+  }
+  return out;
+}
 
 // Where the names and command lines of a sound COP or RUN line start: the
 // bytes before are a keyword and a skipped byte, which name nothing. Other
@@ -104,35 +243,48 @@ void CheckC1Bytes(const LintLine& lintLine, FindingSink& sink) {
   }
 }
 
-void CheckUtf8Sequences(const LintLine& lintLine, FindingSink& sink) {
-  const std::size_t start = NamesStart(lintLine);
-  if (!lintLine.HasHighBytes || start == std::string_view::npos) return;
-  const ReadLine& line = lintLine.Line;
-  for (std::size_t i = start; i < line.Text.size(); ++i) {
-    // An ASCII byte (a sequence of one) reads the same either way.
-    const std::size_t length = Utf8SequenceLength(line.Text, i);
-    if (length < 2) continue;
-    const std::string_view word = WordAround(line.Text, i);
-    // The word's own bytes, which are UTF-8: what the writer saw.
-    sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + length,
-             QuotedUtf8(word) + " is read as " + QuotedText(word));
-    break;
-  }
-}
-
-void CheckLatin1Characters(const LintLine& lintLine, FindingSink& sink) {
-  if (!lintLine.HasHighBytes) return;
-  const ReadLine& line = lintLine.Line;
-  for (std::size_t i = 0; i < line.Text.size(); ++i) {
-    const std::size_t length = Utf8SequenceLength(line.Text, i);
-    if (length > 0) {
-      i += length - 1;
-    } else if (static_cast<unsigned char>(line.Text[i]) >= 0xA0) {
-      sink.Add(line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
-               QuotedText(WordAround(line.Text, i)));
-      break;
+// A name is checked once, however many lines hold it.
+void CheckUtf8Sequences(const LintScript& script, FindingSink& sink) {
+  OnePerName found;
+  for (const LintLine& lintLine : script.Lines) {
+    const std::size_t start = NamesStart(lintLine);
+    if (!lintLine.HasHighBytes || start == std::string_view::npos) continue;
+    const ReadLine& line = lintLine.Line;
+    const NamesOfLine names(line);
+    for (std::size_t i = start; i < line.Text.size(); ++i) {
+      // An ASCII byte (a sequence of one) reads the same either way.
+      const std::size_t length = Utf8SequenceLength(line.Text, i);
+      if (length < 2) continue;
+      const std::string_view name = names.NameAt(i);
+      // The name's own bytes, which are UTF-8: what the writer saw.
+      found.Saw(name, line.Number, ColumnOf(line, i), ColumnOf(line, i) + length, [&] {
+        return QuotedUtf8(AsUtf8Shows(name)) + " is read as " + QuotedText(name);
+      });
+      i = IndexInLine(line, name) + name.size();
     }
   }
+  found.Report(sink);
+}
+
+void CheckLatin1Characters(const LintScript& script, FindingSink& sink) {
+  OnePerName found;
+  for (const LintLine& lintLine : script.Lines) {
+    if (!lintLine.HasHighBytes) continue;
+    const ReadLine& line = lintLine.Line;
+    const NamesOfLine names(line);
+    for (std::size_t i = 0; i < line.Text.size(); ++i) {
+      const std::size_t length = Utf8SequenceLength(line.Text, i);
+      if (length > 0) {
+        i += length - 1;
+      } else if (static_cast<unsigned char>(line.Text[i]) >= 0xA0) {
+        const std::string_view name = names.NameAt(i);
+        found.Saw(name, line.Number, ColumnOf(line, i), ColumnOf(line, i) + 1,
+                  [&] { return QuotedText(name); });
+        i = IndexInLine(line, name) + name.size();
+      }
+    }
+  }
+  found.Report(sink);
 }
 
 void CheckLoneCarriageReturns(const LintLine& lintLine, FindingSink& sink) {

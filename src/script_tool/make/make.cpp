@@ -33,7 +33,8 @@ constexpr const char* kMakeFooter =
     "  >f+++ PATH   new in NEW: copied\n"
     "  >fsct PATH   copied; s the size differs, c the bytes (same size), t the\n"
     "               last-write time ('.' where equal; t alone copies with --times)\n"
-    "  *kept PATH   only in OLD: stays, for a script cannot delete (a warning)\n"
+    "  *kept PATH   only in OLD: stays, for a script cannot delete (one warning,\n"
+    "               DM041, counts them all)\n"
     "  cd+++ PATH/  a folder of NEW missing in OLD (--new-folders), before the\n"
     "               files in it: the application creates it before it starts the\n"
     "               updater (CreateTargetFolders in the application library)\n"
@@ -112,14 +113,7 @@ void ShowOutcome(const MakeOutcome& outcome, bool excluding) {
   for (const PlanItem& item : outcome.Plan) text += PlanCode(item) + ' ' + item.Path + '\n';
   for (const Finding& warning : outcome.Warnings) text += GccLine(warning) + '\n';
   for (const Finding& error : outcome.Errors) text += GccLine(error) + '\n';
-  if (!outcome.FolderUnreadable) {
-    const PlanCounts counts = CountPlan(outcome.Plan);
-    text += "make: " + std::to_string(counts.Added + counts.Changed) + " to copy (" +
-            std::to_string(counts.Added) + " new, " + std::to_string(counts.Changed) +
-            " changed), " + std::to_string(counts.Kept) + " only in OLD, " +
-            std::to_string(outcome.Unchanged) + " unchanged" +
-            (excluding ? ", " + std::to_string(outcome.Excluded) + " excluded" : "") + "\n";
-  }
+  if (!outcome.FolderUnreadable) text += MakeSummaryLine(outcome, excluding);
   std::cerr << text;
 }
 
@@ -179,7 +173,8 @@ int RunMake(const MakeOptions& options) {
   }
   if (outcome.FolderUnreadable) return kExitUnreadable;
   if (!outcome.Errors.empty()) {
-    std::cerr << "make: " << outcome.Errors.size() << " error(s): no script written\n";
+    std::cerr << "make: " << Counted(outcome.Errors.size(), "error", "errors")
+              << ": no script written\n";
     return kExitFindings;
   }
   std::cerr << NewFoldersReminder(outcome);
@@ -190,7 +185,7 @@ int RunMake(const MakeOptions& options) {
     return kExitFindings;
   }
   if (options.dryRun) {
-    std::cerr << "make: dry run: " << lines << " line(s), nothing written\n";
+    std::cerr << "make: dry run: " << Counted(lines, "line", "lines") << ", nothing written\n";
     return kExitClean;
   }
   if (options.output == "-") {
@@ -206,7 +201,7 @@ int RunMake(const MakeOptions& options) {
               << " (" << error.value() << ")\n";
     return kExitUnreadable;
   }
-  std::cerr << "make: wrote " << options.output << " (" << lines << " line(s))\n";
+  std::cerr << "make: wrote " << options.output << " (" << Counted(lines, "line", "lines") << ")\n";
   return kExitClean;
 }
 

@@ -1,5 +1,6 @@
 #include "script_tool/make/make_json.h"
 
+#include "script_tool/cli/progress_line.h"
 #include "script_tool/findings/json_format.h"
 
 namespace {
@@ -40,6 +41,15 @@ PlanCounts CountPlan(const std::vector<PlanItem>& plan) {
     }
   }
   return counts;
+}
+
+std::string MakeSummaryLine(const MakeOutcome& outcome, bool excluding) {
+  const PlanCounts counts = CountPlan(outcome.Plan);
+  return "make: " + WithThousands(counts.Added + counts.Changed) + " to copy (" +
+         WithThousands(counts.Added) + " new, " + WithThousands(counts.Changed) + " changed), " +
+         WithThousands(counts.Kept) + " only in OLD, " + WithThousands(outcome.Unchanged) +
+         " unchanged" + (excluding ? ", " + WithThousands(outcome.Excluded) + " excluded" : "") +
+         "\n";
 }
 
 nlohmann::json MakeJson(const MakeOutcome& outcome, const std::optional<std::string>& scriptFile,

@@ -17,6 +17,10 @@ struct PlanCounts {
   std::size_t NewFolders = 0;  // for the application to create (--new-folders)
 };
 PlanCounts CountPlan(const std::vector<PlanItem>& plan);
+// The summary line itself, for standard error: "make: 3 to copy (1 new,
+// 2 changed), 1 only in OLD, 1 unchanged", ", 3 excluded" added when
+// excluding; counts as progress lines write them ("20,172").
+std::string MakeSummaryLine(const MakeOutcome& outcome, bool excluding);
 
 // { "plan": [ {code, path, action (copy, keep, create-folder), added, size,
 //              bytes, time} ],

@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "script_tool/cli/progress_line.h"
 #include "script_tool/findings/finding_codes.h"
 #include "script_tool/findings/updater_words.h"
 #include "script_tool/tree_walker/exclude_glob.h"
@@ -76,6 +77,7 @@ class Comparison {
       }
     }
     LeaveNewFolders(nullptr);
+    WarnOfFilesOnlyInOld();
   }
 
  private:
@@ -138,8 +140,21 @@ class Comparison {
     item.What = PlanItem::Action::KeepOnlyInOld;
     item.Path = old.Shown;
     outcome_.Plan.push_back(item);
-    Warning(make_code::kOnlyInOld, request_.OldFolder, old,
-            "is only in OLD; a script cannot delete it, so it stays");
+    ++onlyInOld_;
+  }
+
+  // The files only in OLD are in the plan each (*kept): one warning says
+  // what that means for all of them.
+  void WarnOfFilesOnlyInOld() {
+    if (onlyInOld_ == 0) return;
+    const bool one = onlyInOld_ == 1;
+    const std::string stays = one ? "a script cannot delete it, so it stays"
+                                  : "a script cannot delete them, so they stay";
+    outcome_.Warnings.push_back(
+        {0, 0, 0, Severity::Warning, make_code::kOnlyInOld,
+         "holds " + Counted(onlyInOld_, "file", "files") + " that NEW lacks (*kept in the plan): " +
+             stays,
+         {}, ShownPath(request_.OldFolder)});
   }
 
   void InNew(const TreeEntry& entry, const TreeEntry* old) {
@@ -263,6 +278,7 @@ class Comparison {
   const TreeProgressReport& progress_;
   std::size_t newFiles_ = 0;
   std::size_t newFilesDone_ = 0;
+  std::size_t onlyInOld_ = 0;
 };
 
 }  // namespace
@@ -322,8 +338,9 @@ std::string NewFoldersReminder(const MakeOutcome& outcome) {
     folders += item.What == PlanItem::Action::CreateFolder ? 1 : 0;
   }
   if (folders == 0) return {};
-  return "make: the installed folder lacks " + std::to_string(folders) +
-         " folder(s) of the plan (cd+++), and the updater creates no folders: the application "
-         "must create them before it starts the updater, with CreateTargetFolders(scriptPath) "
-         "of the application library\n";
+  return "make: the installed folder lacks " + Counted(folders, "folder", "folders") +
+         " of the plan (cd+++), and the updater creates no folders: the application must "
+         "create " + (folders == 1 ? "it" : "them") +
+         " before it starts the updater, with CreateTargetFolders(scriptPath) of the "
+         "application library\n";
 }

@@ -91,7 +91,7 @@ int RunPreflight(const PreflightOptions& options) {
     if (problems == 0) {
       std::cerr << "preflight: the updater would pass its checks\n";
     } else {
-      std::cerr << "preflight: " << problems << " problem(s)\n";
+      std::cerr << "preflight: " << problems << (problems == 1 ? " problem\n" : " problems\n");
     }
   }
   return problems == 0 ? kExitClean : kExitFindings;

@@ -61,7 +61,7 @@ VerifyProgress ShowProgress(ProgressLine& line) {
   return [&line](VerifyStep step, const TreeProgress& progress) {
     if (!line.Due()) return;
     const std::string text = step == VerifyStep::CopyingOld
-                           ? "verify: copying OLD: " + WithThousands(progress.Done) + " files"
+                           ? "verify: copying OLD: " + Counted(progress.Done, "file", "files")
                            : "verify: " + WithThousands(progress.Done) + " of " +
                                  WithThousands(progress.Total) + " files compared";
     line.Show(text + "  " + std::string(progress.Folder));
@@ -99,20 +99,22 @@ void PrintText(const std::string& script, const VerifyReport& report, bool githu
     std::cout << std::left << std::setw(kKindColumnWidth) << kKeptWithOldTimeWord << kept.Path
               << TimesShown(kept) << '\n';
   }
+  // Counts as the progress line writes them: "20,172 files".
+  const std::string compared = Counted(report.FilesCompared, "file", "files") + " compared";
   if (!report.Findings.empty()) {
-    std::cerr << "verify: " << report.Findings.size()
-              << " problem(s): lines the updater would stop at, or that verify does not "
+    std::cerr << "verify: " << Counted(report.Findings.size(), "problem", "problems")
+              << ": lines the updater would stop at, or that verify does not "
                  "apply; the result was not compared with NEW\n";
   } else if (!report.Differences.empty()) {
-    std::cerr << "verify: " << report.Differences.size()
-              << " difference(s) between the result and NEW\n";
+    std::cerr << "verify: " << Counted(report.Differences.size(), "difference", "differences")
+              << " between the result and NEW\n";
   } else if (!report.KeptWithOldTime.empty()) {
-    std::cerr << "verify: the result equals NEW but for " << report.KeptWithOldTime.size()
-              << " file(s) that keep OLD's last-write time (" << report.FilesCompared
-              << " files compared)\n";
+    const std::size_t kept = report.KeptWithOldTime.size();
+    std::cerr << "verify: the result equals NEW but for " << Counted(kept, "file", "files")
+              << (kept == 1 ? " that keeps" : " that keep") << " OLD's last-write time ("
+              << compared << ")\n";
   } else {
-    std::cerr << "verify: the result equals NEW (" << report.FilesCompared
-              << " files compared)\n";
+    std::cerr << "verify: the result equals NEW (" << compared << ")\n";
   }
 }
 

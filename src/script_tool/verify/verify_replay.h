@@ -58,8 +58,9 @@ struct VerifyReport {
   // nothing unless Times is set (then they are Differences).
   std::vector<TreeDifference> KeptWithOldTime;
   // Files and folders of OLD that NEW lacks and that no COP line wrote: the
-  // format has no delete, so they stay in the installed folder. `make` warns
-  // of each; here they are listed and do not fail the script.
+  // format has no delete, so they stay in the installed folder. `make` lists
+  // each as *kept, with one warning; here they are listed and do not fail
+  // the script.
   std::vector<std::string> Kept;
   // With NewFolders: the folders created before the script ran, in order,
   // below the target root as the script spells them, each name followed by

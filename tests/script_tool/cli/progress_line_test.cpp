@@ -72,12 +72,22 @@ TEST(ProgressLine, WritesWhatATerminalShows) {
   }
 }
 
+// Progress lines and summaries alike: separators, and the singular for one.
 TEST(ProgressLine, CountsWithThousandsSeparators) {
   const struct {
     std::size_t count;
     const char* text;
-  } cases[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {20000, "20,000"}, {1234567, "1,234,567"}};
-  for (const auto& c : cases) EXPECT_EQ(WithThousands(c.count), c.text) << c.count;
+    const char* counted;
+  } cases[] = {{0, "0", "0 files"},
+               {1, "1", "1 file"},
+               {999, "999", "999 files"},
+               {1000, "1,000", "1,000 files"},
+               {20172, "20,172", "20,172 files"},
+               {1234567, "1,234,567", "1,234,567 files"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(WithThousands(c.count), c.text) << c.count;
+    EXPECT_EQ(Counted(c.count, "file", "files"), c.counted) << c.count;
+  }
 }
 
 }  // namespace

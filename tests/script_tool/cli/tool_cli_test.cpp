@@ -129,6 +129,9 @@ TEST_F(ToolCommandLine, ExitCodesTellCleanFindingsUnreadableAndUsage) {
 TEST_F(ToolCommandLine, SaysWhyItStopsAndNothingMore) {
   fs::create_directories(folder_ / "same");
   Write("same/a.txt", "a");
+  fs::create_directories(folder_ / "more");
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) Write(std::string("more/") + name, "a");
+  Write("empty.txt", "");
   const std::string roots = " --source-root C:/U --target-root C:/A";
   const struct {
     std::string Arguments;
@@ -138,6 +141,30 @@ TEST_F(ToolCommandLine, SaysWhyItStopsAndNothingMore) {
       {"frobnicate", 3, "devidudi-script: no subcommand 'frobnicate'; see --help\n"},
       {"explain ds999", 3,
        "devidudi-script: no code 'ds999'; devidudi-script rules lists every code\n"},
+      // A mistyped subcommand: the one it is nearest to, or those it begins.
+      {"lnt " + Path("clean.txt"), 3,
+       "devidudi-script: no subcommand 'lnt' (did you mean 'lint'?); see --help\n"},
+      {"verfiy", 3,
+       "devidudi-script: no subcommand 'verfiy' (did you mean 'verify'?); see --help\n"},
+      {"Make", 3, "devidudi-script: no subcommand 'Make' (did you mean 'make'?); see --help\n"},
+      {"pre", 3, "devidudi-script: no subcommand 'pre' (did you mean 'preflight'?); see --help\n"},
+      {"p", 3,
+       "devidudi-script: no subcommand 'p' (did you mean 'print' or 'preflight'?); see --help\n"},
+      // Files only in OLD: each in the plan, and one warning for them all.
+      {"make --old " + Path("more") + " --new " + Path("same") + roots, 1,
+       "*kept b.txt\n*kept c.txt\n" + (folder_ / "more").string() +
+           ": warning: holds 2 files that NEW lacks (*kept in the plan): a script cannot delete "
+           "them, so they stay [DM041]\n"
+           "make: 0 to copy (0 new, 0 changed), 2 only in OLD, 1 unchanged\n"
+           "make: nothing to update (no file to copy, no --run): no script written; "
+           "--allow-empty writes the empty script\n"},
+      // The singular for one.
+      {"make --old " + Path("same") + " --new " + Path("same") + roots +
+           " --run D:/x.exe --dry-run", 0,
+       "make: 0 to copy (0 new, 0 changed), 0 only in OLD, 1 unchanged\n"
+       "make: dry run: 1 line, nothing written\n"},
+      {"verify --old " + Path("same") + " --new " + Path("same") + roots + " " + Path("empty.txt"),
+       0, "verify: the result equals NEW (1 file compared)\n"},
       {"make --old " + Path("none") + " --new " + Path("same") + roots, 2,
        (folder_ / "none").string() + ": error: cannot be read: no such folder [DM001]\n"},
       {"make --old " + Path("same") + " --new " + Path("same") + roots, 1,
@@ -152,6 +179,42 @@ TEST_F(ToolCommandLine, SaysWhyItStopsAndNothingMore) {
     EXPECT_EQ(outcome.ExitCode, c.ExitCode) << c.Arguments;
     EXPECT_EQ(outcome.Output, c.Said) << c.Arguments;
   }
+}
+
+// The program's --help lists each subcommand on one line that fits a
+// terminal; each subcommand's own --help has its whole description.
+TEST_F(ToolCommandLine, HelpListsEachSubcommandOnOneLine) {
+  const Outcome help = RunTool("--help");
+  EXPECT_EQ(help.ExitCode, 0);
+  const std::size_t listing = help.Output.find("Subcommands:\n");
+  ASSERT_NE(listing, std::string::npos) << help.Output;
+  const std::string lines = help.Output.substr(listing + std::string("Subcommands:\n").size());
+  const struct {
+    const char* Name;
+    const char* OwnHelpSays;  // from the end of its description
+  } subcommands[] = {
+      {"lint", "Info findings are shown but never fail unless --severity info is given."},
+      {"print", "Exit codes: 0 shown, 2 the script could not be read, 3 wrong usage."},
+      {"make", "Makes the script that turns the installed version (OLD) into the new one (NEW)."},
+      {"verify", "2 a folder or the script could not be read, 3 wrong usage."},
+      {"preflight", "3 wrong usage or not on Windows."},
+      {"explain", "Exit codes: 0 shown, 3 no such code or wrong usage."},
+      {"rules", "Exit codes: 0 listed, 3 wrong usage."},
+  };
+  std::size_t at = 0;
+  for (const auto& subcommand : subcommands) {
+    const std::size_t end = lines.find('\n', at);
+    ASSERT_NE(end, std::string::npos) << lines;
+    const std::string line = lines.substr(at, end - at);
+    EXPECT_EQ(line.find("  " + std::string(subcommand.Name) + " "), 0u) << line;
+    EXPECT_LT(line.size(), 80u) << line;
+    at = end + 1;
+    const Outcome own = RunTool(std::string(subcommand.Name) + " --help");
+    EXPECT_EQ(own.ExitCode, 0) << subcommand.Name;
+    EXPECT_NE(own.Output.find(subcommand.OwnHelpSays), std::string::npos)
+        << subcommand.Name << "\n" << own.Output;
+  }
+  EXPECT_EQ(lines.substr(at), "\n") << "one line a subcommand, then nothing:\n" << lines;
 }
 
 // A CI step lints what make wrote: a Latin-1 name is an info finding, shown
@@ -321,7 +384,9 @@ TEST_F(ToolCommandLine, MakeWritesItsPlanAsJson) {
   EXPECT_EQ(out["summary"]["onlyInOld"], 1);
   ASSERT_EQ(out["findings"].size(), 1u) << made.Output;
   EXPECT_EQ(out["findings"][0]["severity"], "warning");
-  EXPECT_EQ(out["findings"][0]["file"], (folder_ / "old").string() + "/gone.txt");
+  // One warning for all the files only in OLD, about OLD: the plan lists them.
+  EXPECT_EQ(out["findings"][0]["code"], "DM041");
+  EXPECT_EQ(out["findings"][0]["file"], (folder_ / "old").string());
   EXPECT_EQ(out["script"]["lines"], 2);
   std::ifstream script(folder_ / "update.txt", std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(script)), std::istreambuf_iterator<char>());

@@ -53,6 +53,16 @@ std::string ManyRuns() {
   return runs;
 }
 
+// A COP line a file, each from and to a folder of this name.
+std::string CopiesInFolder(const std::string& folder, int files) {
+  std::string lines;
+  for (int i = 1; i <= files; ++i) {
+    const std::string file = folder + "\\f" + std::to_string(i);
+    lines += "COP\tC:\\n\\" + file + "\tC:\\p\\" + file + "\n";
+  }
+  return lines;
+}
+
 const std::vector<RuleCase>& RuleCases() {
   static const std::vector<RuleCase> cases = {
       {"DS001", "cop\tC:\\n\\a\tC:\\p\\a\n", "COP\tC:\\n\\a\tC:\\p\\a\n"},
@@ -187,6 +197,10 @@ TEST(LintRules, OneFindingPerProblem) {
       // A COP line the updater carries out: the file is read as a script.
       {"MZ\0\0\nCOP\tC:\\n\\a\tC:\\p\\a\n"s, {"DS046"}},
       {"MZ menu\n", {"DS046"}},
+      // A name is reported once, however many lines hold it: the folder of
+      // every source and target here.
+      {CopiesInFolder("Nouveaut\xE9s", 21), {"DS082"}},
+      {CopiesInFolder("Nouveaut\xC3\xA9s", 21), {"DS042"}},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
@@ -222,6 +236,10 @@ TEST(LintRules, FindingsPointAtTheBytes) {
       {"COPYC:\\n\\a\tC:\\p\\a\n", "DS049", 1, 4, 5},
       {"RUN \t C:\\p\\a.exe\n", "DS019", 1, 5, 7},
       {"RUN C:\\p\\a\".exe /x\n", "DS019", 1, 5, 16},
+      // At the first line that holds the name.
+      {kCopy + "COP\tC:\\n\\b\tC:\\p\\caf\xE9\nCOP\tC:\\caf\xE9\tC:\\p\\c\n", "DS082", 2, 20, 21},
+      {kCopy + "COP\tC:\\n\\b\tC:\\p\\caf\xC3\xA9\nCOP\tC:\\caf\xC3\xA9\tC:\\p\\c\n", "DS042",
+       2, 20, 22},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);
@@ -370,6 +388,12 @@ TEST(LintRules, NameMessagesSayInvisibleCharactersInWords) {
       {"C:\\p\\menu.txt ", "DS011", "\"menu.txt\" ends in a blank", "<SP>"},
       {"C:\\p\\COM\xB9.txt", "DS012", "\"COM\xC2\xB9.txt\"", "<"},
       {"C:\\p\\.", "DS014", "\".\"", "backslash"},
+      // The whole name, blanks and all, not the word after the last blank.
+      {"C:\\p\\prix \xE9t\xE9.csv", "DS082", "\"prix \xC3\xA9t\xC3\xA9.csv\": each byte",
+       "\"\xC3\xA9t\xC3\xA9.csv\""},
+      {"C:\\p\\neu \xE9\\a.txt", "DS082", "\"neu \xC3\xA9\": each byte", "\"\xC3\xA9\""},
+      {"C:\\p\\Caf\xC3\xA9 Noir\\a", "DS042",
+       "\"Caf\xC3\xA9 Noir\" is read as \"Caf\xC3\x83\xC2\xA9 Noir\"", "\"Noir"},
   };
   for (const auto& row : rows) {
     const auto findings = LintScriptBytes("COP\tC:\\n\\a\t" + row.target + "\n");
@@ -461,6 +485,21 @@ TEST(LintRules, MessagesNameWhatDoesNotShowInWords) {
       {"a\0b\nc\0d\ne\0f\ng"s, "DS020", "NUL bytes in 3 of its 4 lines"},
       {"COP\tC:\\n\\a\tC:\\p\\a\tb\nCOP\tC:\\n\\b\tC:\\p\\a\tb.ddu-new\n", "DS021",
        "the copy to \"C:\\p\\a\", a TAB, \"b\" on line 1 first writes"},
+      // A name of a RUN line: a quoted path's blanks are in its names, and
+      // so are those in quotation marks within an argument.
+      {"RUN \"C:\\Caf\xE9 Noir\\x.exe\" /u\n", "DS082", "\"Caf\xC3\xA9 Noir\": each byte"},
+      {"RUN C:\\p\\x.exe /title=\"Caf\xE9 Noir\"\n", "DS082", "\"Caf\xC3\xA9 Noir\": each byte"},
+      {"RUN C:\\Program Files\\Caf\xE9 Noir\\x.exe /u\n", "DS082",
+       "\"Caf\xC3\xA9 Noir\": each byte"},
+      // One finding a name: its message names the other lines that hold it.
+      {"COP\tC:\\n\\caf\xE9\tC:\\p\\a\n" + kCopy + "COP\tC:\\n\\b\tC:\\p\\caf\xE9\n", "DS082",
+       "\"caf\xC3\xA9\" (also on line 3): each byte"},
+      {CopiesInFolder("caf\xE9", 5), "DS082",
+       "\"caf\xC3\xA9\" (also on lines 2, 3, 4 and 5): each byte"},
+      {CopiesInFolder("caf\xE9", 21), "DS082",
+       "\"caf\xC3\xA9\" (also on lines 2, 3, 4 and 17 more): each byte"},
+      {CopiesInFolder("caf\xC3\xA9", 3), "DS042",
+       "\"caf\xC3\xA9\" is read as \"caf\xC3\x83\xC2\xA9\" (also on lines 2 and 3): the updater"},
   };
   for (const auto& c : cases) {
     const auto findings = LintScriptBytes(c.Bytes);

@@ -2,6 +2,7 @@
 // it writes, what it refuses, and its exit codes. Longer than most files: the
 // tables share the folders they generate, and splitting them would repeat those.
 #include "script_tool/make/make_plan.h"
+#include "script_tool/make/make_json.h"
 #include "script_tool/make/make_self_check.h"
 #include "script_tool/lint/lint_rules.h"
 
@@ -119,6 +120,7 @@ TEST(MakeScript, CopiesWhatDiffersAndItemizesWhy) {
       {"size-and-time.txt", "ab", "abc", 5h, ">fs.t", ">fs.t"},
       {"empty-and-same.txt", "", "", 0ms, nullptr, nullptr},
       {"only-old.txt", "abc", nullptr, 0ms, "*kept", "*kept"},
+      {"only-old-too.txt", "abc", nullptr, 0ms, "*kept", "*kept"},
   };
   Trees trees;
   for (const auto& row : rows) {
@@ -136,9 +138,32 @@ TEST(MakeScript, CopiesWhatDiffersAndItemizesWhy) {
                 expected == nullptr ? "(not listed)" : expected)
           << row.name << (times ? " with --times" : "");
     }
+    // Each file only in OLD is in the plan (*kept), and one warning, about
+    // OLD, says what that means for them all.
     ASSERT_EQ(outcome.Warnings.size(), 1u);
-    EXPECT_NE(outcome.Warnings[0].File.find("only-old.txt"), std::string::npos);
+    EXPECT_EQ(outcome.Warnings[0].Code, "DM041");
+    EXPECT_EQ(fs::u8path(outcome.Warnings[0].File), trees.Root() / "old");
+    EXPECT_NE(outcome.Warnings[0].Message.find("holds 2 files that NEW lacks (*kept in the plan)"),
+              std::string::npos)
+        << outcome.Warnings[0].Message;
   }
+}
+
+// The summary writes its counts as the progress line does.
+TEST(MakeScript, SummaryCountsAsTheProgressLineDoes) {
+  MakeOutcome outcome;
+  PlanItem copied;
+  PlanItem kept;
+  kept.What = PlanItem::Action::KeepOnlyInOld;
+  outcome.Plan.assign(1234, copied);
+  outcome.Plan.push_back(kept);
+  outcome.Unchanged = 20172;
+  outcome.Excluded = 1000;
+  EXPECT_EQ(MakeSummaryLine(outcome, true),
+            "make: 1,234 to copy (0 new, 1,234 changed), 1 only in OLD, 20,172 unchanged, "
+            "1,000 excluded\n");
+  EXPECT_EQ(MakeSummaryLine(outcome, false),
+            "make: 1,234 to copy (0 new, 1,234 changed), 1 only in OLD, 20,172 unchanged\n");
 }
 
 TEST(MakeScript, WritesOneLineAFileInWindowsOrderThenTheRuns) {
