@@ -269,6 +269,15 @@ std::vector<ClaimRow> PreflightRows() {
       PreflightFinding("DP121", E::NotObservable, kCopyA)
           .Note("Wine maps rights to Unix permissions, where creating and deleting a file in "
                 "a folder are one right"),
+      // The program's path holds a blank, and a program stands at the name
+      // before it: CreateProcessW tries that name first, and starts it.
+      PreflightFinding("DP122", E::Starts, "RUN @F@\\Pexa Menu\\started.exe /x\r\n",
+              L"@F@\\Pexa Menu\\started.exe /x")
+          .Recorder(L"@F@\\Pexa.exe")
+          .Arrange([](ClaimCase& c) {
+            PlaceRecorder(c.folder.File(L"Pexa Menu\\started.exe"));
+            PlaceRecorder(c.folder.File(L"Pexa.exe"));
+          }),
       PreflightFinding("DP181", E::CopiesTo, "COP\t@S@\\a.txt\t@A@\\new\\deep\\a.txt\r\n",
               L"@A@\\new\\deep\\a.txt")
           .NewFolders()

@@ -63,6 +63,8 @@ const std::vector<FindingCode> kCodes = {
      "Target's folder takes no new file"},
     {p::kTargetFolderKeepsFiles, "preflight", Severity::Error,
      "Existing target's folder lets a file be created but not deleted"},
+    {p::kRunStartsAnotherProgram, "preflight", Severity::Error,
+     "RUN starts another program than the one it names"},
     {p::kFolderCreatedByApplication, "preflight", Severity::Info,
      "Folder created by the application"},
 };

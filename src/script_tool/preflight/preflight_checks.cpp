@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -18,13 +19,9 @@
 #include "script_tool/findings/finding_codes.h"
 #include "script_tool/findings/quoted.h"
 #include "script_tool/findings/updater_words.h"
+#include "script_tool/script_reader/missing_folders.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
-
-namespace {
-
-
-}  // namespace
 
 std::wstring FullPath(const std::wstring& path) {
   const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -213,6 +210,46 @@ class Preflight {
     }
   }
 
+  // One finding a missing folder above the targets whose folder is missing,
+  // at the first line that needs it, with how many targets lie below it (as
+  // make says DM006 once a folder), each in line order among the findings.
+  void ReportMissingFolders() {
+    if (folderMissing_.empty()) return;
+    std::vector<std::string_view> targets;
+    for (const UnwritableTarget& target : folderMissing_) targets.push_back(target.Target);
+    const auto isFolder = [this](const std::string& folder) {
+      const std::optional<std::wstring> path = WidenForSystem(folder);
+      if (!path) return true;
+      const std::wstring full = FullPath(*path);
+      if (createdFolders_.count(FolderKey(full)) != 0) return true;
+      const DWORD attributes = GetFileAttributesW(full.c_str());
+      return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    const MissingFolders missing = MissingFoldersOfTargets(targets, isFolder);
+    std::vector<Finding> found;
+    for (const MissingFolder& folder : missing.Folders) {
+      const At& at = folderMissing_[folder.FirstTarget].Where;
+      found.push_back(CodedFinding(code::kTargetFolderMissing, at.Line, at.Column,
+                                   MissingFolderMessage(folder)));
+    }
+    // A relative target (nothing the rule finds folders above): said alone.
+    for (std::size_t t = 0; t < folderMissing_.size(); ++t) {
+      if (missing.Below[t]) continue;
+      const UnwritableTarget& target = folderMissing_[t];
+      found.push_back(CodedFinding(code::kTargetFolderMissing, target.Where.Line,
+                                   target.Where.Column,
+                                   "the folder of target " + Quoted(target.Target) +
+                                       " is missing, and the updater creates no folders: it "
+                                       "stops at " + QuotedWords(kWriteAccessToFileMissing)));
+    }
+    for (Finding& finding : found) {
+      const auto at = std::upper_bound(
+          findings_.begin(), findings_.end(), finding.Line,
+          [](std::size_t line, const Finding& other) { return line < other.Line; });
+      findings_.insert(at, std::move(finding));
+    }
+  }
+
   void CheckLine(const ScriptLine& line) {
     const auto early = earlyFindings_.equal_range(line.Number);
     for (auto finding = early.first; finding != early.second; ++finding) {
@@ -233,6 +270,33 @@ class Preflight {
   }
 
  private:
+  // A COP line whose target's folder is missing.
+  struct UnwritableTarget {
+    At Where;
+    std::string_view Target;
+  };
+
+  std::string MissingFolderMessage(const MissingFolder& folder) const {
+    const std::string below = ", with " + CopTargetCount(folder.Targets) + " below it";
+    const std::string stops =
+        "the updater creates no folders: it stops at " + QuotedWords(kWriteAccessToFileMissing);
+    const std::wstring path = FullPath(WidenText(folder.Path));
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return "the folder " + Quoted(folder.Path) + " is a file here" + below + "; " + stops +
+             ", and the application cannot create the folder while the file is there";
+    }
+    const std::string missing = "the folder " + Quoted(folder.Path) + " is missing" + below + "; ";
+    if (setup_.NewFolders) {
+      return missing + stops + ", and the application's creating of folders stops before it "
+             "(DP119)";
+    }
+    if (!folder.Refused.empty()) {
+      return missing + stops + ", and the application cannot create it either: " + folder.Refused;
+    }
+    return missing + stops + "; the application must create it before it starts the updater "
+           "(CreateTargetFolders): with --new-folders preflight takes it as created";
+  }
+
   void Add(const At& at, std::string_view findingCode, std::string message) {
     findings_.push_back(CodedFinding(findingCode, at.Line, at.Column, std::move(message)));
   }
@@ -351,9 +415,8 @@ class Preflight {
     if (createdFolders_.count(FolderKey(folder)) != 0) return;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      Add(at, code::kTargetFolderMissing, "the folder of target " + Quoted(target) +
-                    " is missing, and the updater creates no folders: it stops at " +
-                    QuotedWords(kWriteAccessToFileMissing));
+      // Said once a missing folder, when every line has been seen.
+      folderMissing_.push_back({at, target});
       return;
     }
     FolderProbe& probe = Probe(folder);
@@ -378,8 +441,18 @@ class Preflight {
       return;
     }
     const std::vector<std::string> candidates = ProgramCandidates(commandLine);
+    // The program lint and print take the line to name: an unquoted one is
+    // always one of the names tried, each a longer front of the line.
+    const RunProgram meant = FindRunProgram(commandLine);
     for (const std::string& candidate : candidates) {
-      if (FindProgramFile(WidenText(candidate), searchPath_)) return;
+      const std::optional<std::wstring> found = FindProgramFile(WidenText(candidate), searchPath_);
+      if (!found) continue;
+      // A longer name than the meant one is what its writer would have
+      // written had the name been whole; a shorter one is another program.
+      if (!meant.Quoted && candidate.size() < meant.Path.size()) {
+        CheckStartsAnotherProgram(at, commandLine, meant, candidate, *found);
+      }
+      return;
     }
     std::string message = "the program of RUN " + Quoted(candidates.front()) +
                           " is not found where CreateProcessW looks (the updater's "
@@ -388,12 +461,35 @@ class Preflight {
     Add(at, code::kRunProgramNotFound, message + ": the updater starts nothing");
   }
 
+  // CreateProcessW takes the first name up to a blank that leads to a file,
+  // and here that is a shorter one than the program the line names: the
+  // updater starts that file instead (C:\Program.exe for an unquoted
+  // C:\Program Files\App\App.exe).
+  void CheckStartsAnotherProgram(const At& at, const std::string& commandLine,
+                                 const RunProgram& meant, const std::string& candidate,
+                                 const std::wstring& found) {
+    std::string tried = Quoted(candidate);
+    const std::size_t lastName = candidate.find_last_of("\\/");
+    if (candidate.find('.', lastName == std::string::npos ? 0 : lastName) == std::string::npos) {
+      tried += " with \".exe\" added";
+    }
+    const std::string quotedLine =
+        "RUN \"" + std::string(meant.Path) + "\"" + commandLine.substr(meant.Path.size());
+    Add(at, code::kRunStartsAnotherProgram,
+        "RUN starts " + Quoted(std::wstring_view(found)) + ", not the program it names, " +
+            Quoted(meant.Path) +
+            ": the path holds a blank and no quotation marks, CreateProcessW tries the names "
+            "up to each blank in turn, and the first that leads to a file is " + tried +
+            "; put the program's path in quotation marks (" + Latin1ToUtf8(quotedLine) + ")");
+  }
+
   const PreflightSetup& setup_;
   std::vector<Finding>& findings_;
   std::wstring searchPath_;
   std::map<std::wstring, FolderProbe> probes_;
   std::set<std::wstring> createdFolders_;  // FolderKey of each
   std::multimap<std::size_t, Finding> earlyFindings_;  // by line
+  std::vector<UnwritableTarget> folderMissing_;  // in line order
 };
 
 }  // namespace
@@ -406,5 +502,6 @@ std::vector<Finding> PreflightScript(const std::vector<ScriptLine>& lines,
   if (setup.NewFolders) preflight.FindFoldersTheApplicationCreates(lines);
   preflight.CheckScriptFolder();
   for (const ScriptLine& line : lines) preflight.CheckLine(line);
+  preflight.ReportMissingFolders();
   return findings;
 }

@@ -39,6 +39,29 @@ bool CarriesOnPath(std::string_view word) {
   return first != '\\' && first != '/' && first != '-' && first != '"';
 }
 
+// A word after a blank that may still be part of a program's name: it
+// starts neither a switch nor a path of its own (a drive, a share, a root)
+// nor a quoted argument. "Files\App\App.exe" may; "/c" does not, so that
+// "cmd /c C:\App\post.cmd" names cmd, not a path with blanks.
+bool MayContinueName(std::string_view word) {
+  if (word.empty()) return true;
+  if (word.size() >= 2 && word[1] == ':') return false;
+  const char first = word[0];
+  return first != '\\' && first != '/' && first != '-' && first != '"';
+}
+
+// Whether every word between from and to may still be part of the name.
+bool WordsContinueName(std::string_view commandLine, std::size_t from, std::size_t to) {
+  for (std::size_t at = from; at < to;) {
+    while (at < to && IsBlank(commandLine[at])) ++at;
+    std::size_t end = at;
+    while (end < to && !IsBlank(commandLine[end])) ++end;
+    if (!MayContinueName(commandLine.substr(at, end - at))) return false;
+    at = end;
+  }
+  return true;
+}
+
 // The end of an unquoted program path without an extension that holds
 // blanks: the words after the first that carry on its path. start is the
 // blank after the first word.
@@ -80,7 +103,8 @@ RunProgram FindRunProgram(std::string_view commandLine) {
   while (blank < commandLine.size() && !IsBlank(commandLine[blank])) ++blank;
   program.Path = commandLine.substr(0, blank);
   const std::size_t extensionEnd = EndOfProgramExtension(commandLine);
-  if (extensionEnd != std::string_view::npos && extensionEnd > blank) {
+  if (extensionEnd != std::string_view::npos && extensionEnd > blank &&
+      WordsContinueName(commandLine, blank, extensionEnd)) {
     program.Path = commandLine.substr(0, extensionEnd);
     program.UnquotedWithSpace = true;
   } else if (program.Path.find('\\') != std::string_view::npos && !HasExtension(program.Path)) {

@@ -43,7 +43,10 @@ struct RunProgram {
 
 // The program the writer of the line meant: a quoted path up to its closing
 // quote, an unquoted one up to the first blank, or, when an extension such as
-// ".exe" ends a later word, up to that extension. A first word that is a path
+// ".exe" ends a later word, up to that extension, unless a word before it
+// starts a switch or a path of its own ("cmd /c C:\App\post.cmd" means cmd).
+// Preflight holds this program against the one CreateProcessW would find
+// first (DP122). A first word that is a path
 // without an extension runs on over the words after it that carry on a path
 // (a backslash in them, no drive, no switch): "C:\Program Files\PexaMenu\PexaMenu
 // /updated" means "C:\Program Files\PexaMenu\PexaMenu". A command line that

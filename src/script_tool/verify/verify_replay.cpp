@@ -1,5 +1,6 @@
 #include "script_tool/verify/verify_replay.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include "script_tool/findings/quoted.h"
 #include "script_tool/findings/updater_words.h"
 #include "script_tool/cli/exit_codes.h"
+#include "script_tool/script_reader/missing_folders.h"
 #include "script_tool/tree_walker/windows_paths.h"
 #include "script_tool/verify/folder_names.h"
 #include "script_tool/verify/temporary_folder.h"
@@ -107,6 +109,8 @@ class Replay {
   // The checks the updater makes before it copies anything, over every line
   // rather than up to the first that fails, and the mapping onto the trees.
   void Plan(const std::vector<ScriptLine>& lines, VerifyReport& report) {
+    const std::size_t planStart = report.Findings.size();
+    std::vector<UnwritableTarget> folderMissing;
     for (const ScriptLine& line : lines) {
       const FileCommand& command = line.Command;
       if (command.Kind == CommandKind::Run) {
@@ -163,12 +167,10 @@ class Replay {
         fail(verify_code::kTargetIsFolder, "target " + Quoted(targetText) + " is a folder",
              targetColumn);
       } else if (to.What == FolderNames::State::FolderMissing) {
-        // Said once: the folder that could not be created is this line's finding.
+        // Said once: the folder that could not be created is this line's
+        // finding. The others are said once a folder, below.
         if (line.Number != folderFailureLine_) {
-          fail(verify_code::kTargetFolderMissing,
-               "the folder of target " + Quoted(targetText) +
-                   " is missing, and the updater creates no folders",
-               targetColumn);
+          folderMissing.push_back({line.Number, targetColumn, targetText});
         }
       } else if (sourceFine && to.What == FolderNames::State::File && SameFile(from, to)) {
         // The updater copies through a temporary file and renames it over
@@ -179,6 +181,7 @@ class Replay {
         planned_.push_back({line.Number, targetColumn, from.Path, target});
       }
     }
+    ReportMissingFolders(folderMissing, planStart, report);
   }
 
   // What the application does before it starts the updater (--new-folders):
@@ -189,13 +192,8 @@ class Replay {
   // as it ends CreateTargetFolders.
   void CreateTargetFolders(const std::vector<ScriptLine>& lines, VerifyReport& report) {
     const CopyTargets copies = CopyTargetsOf(lines);
-    const auto isFolder = [this](const std::string& folder) {
-      const MappedPath mapped = MapScriptPath(folder, roots_);
-      if (!mapped.Problem.empty() || mapped.Root != Tree::Copy) return true;
-      return Resolve(mapped).What == FolderNames::State::Folder;
-    };
     const std::vector<devidudi::NeededFolder> folders =
-        devidudi::MissingTargetFolders(copies.Targets, isFolder);
+        devidudi::MissingTargetFolders(copies.Targets, IsFolderInCopy());
     // Windows refuses such a folder (Wine and Linux would make it), and the
     // application then creates none.
     for (const devidudi::NeededFolder& needed : folders) {
@@ -274,6 +272,76 @@ class Replay {
   }
 
  private:
+  // A COP line whose target's folder is missing from the copy.
+  struct UnwritableTarget {
+    std::size_t Line = 0;
+    std::size_t Column = 0;
+    std::string_view Target;
+  };
+
+  // Whether a folder path of the script is a folder of the copy: the root,
+  // and what lies elsewhere, count as there (a line copying there is a
+  // finding of its own).
+  std::function<bool(const std::string&)> IsFolderInCopy() {
+    return [this](const std::string& folder) {
+      const MappedPath mapped = MapScriptPath(folder, roots_);
+      if (!mapped.Problem.empty() || mapped.Root != Tree::Copy) return true;
+      return Resolve(mapped).What == FolderNames::State::Folder;
+    };
+  }
+
+  // One finding a missing folder, at the first line that needs it, with how
+  // many targets lie below it, as make says DM006 once a folder; each in
+  // line order among the findings from planStart on.
+  void ReportMissingFolders(const std::vector<UnwritableTarget>& targets, std::size_t planStart,
+                            VerifyReport& report) {
+    if (targets.empty()) return;
+    std::vector<std::string_view> paths;
+    for (const UnwritableTarget& target : targets) paths.push_back(target.Target);
+    const MissingFolders missing = MissingFoldersOfTargets(paths, IsFolderInCopy());
+    std::vector<Finding> found;
+    for (const MissingFolder& folder : missing.Folders) {
+      const UnwritableTarget& first = targets[folder.FirstTarget];
+      found.push_back(CodedFinding(verify_code::kTargetFolderMissing, first.Line, first.Column,
+                                   MissingFolderMessage(folder)));
+    }
+    // Not below a full path's folders (nothing the rule finds): said alone.
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+      if (missing.Below[t]) continue;
+      found.push_back(CodedFinding(verify_code::kTargetFolderMissing, targets[t].Line,
+                                   targets[t].Column,
+                                   "the folder of target " + Quoted(targets[t].Target) +
+                                       " is missing, and the updater creates no folders"));
+    }
+    for (Finding& finding : found) {
+      const auto at = std::upper_bound(
+          report.Findings.begin() + static_cast<std::ptrdiff_t>(planStart), report.Findings.end(),
+          finding.Line, [](std::size_t line, const Finding& other) { return line < other.Line; });
+      report.Findings.insert(at, std::move(finding));
+    }
+  }
+
+  std::string MissingFolderMessage(const MissingFolder& folder) {
+    const std::string below = ", with " + CopTargetCount(folder.Targets) + " below it";
+    const std::string stops = "the updater creates no folders (it would stop at " +
+                              QuotedWords(kWriteAccessToFileMissing) + ")";
+    if (Resolve(MapScriptPath(folder.Path, roots_)).What == FolderNames::State::File) {
+      return "the folder " + Quoted(folder.Path) + " is a file in the installed folder" + below +
+             "; " + stops + ", and the application cannot create the folder while the file is "
+             "there";
+    }
+    const std::string missing = "the folder " + Quoted(folder.Path) + " is missing" + below + "; ";
+    if (setup_.NewFolders) {
+      return missing + stops + ", and the application's creating of folders stopped before it "
+             "(DV112)";
+    }
+    if (!folder.Refused.empty()) {
+      return missing + stops + ", and the application cannot create it either: " + folder.Refused;
+    }
+    return missing + stops + "; with --new-folders verify creates it first, as the application "
+           "does before it starts the updater (CreateTargetFolders)";
+  }
+
   FolderNames::Resolved Resolve(const MappedPath& mapped) {
     return names_.Resolve(mapped.Root == Tree::New ? setup_.New : copy_, mapped.Names);
   }

@@ -65,8 +65,11 @@ class Machine {
     CreateDirectoryW(folder_.File(L"sub").c_str(), nullptr);
     CreateDirectoryW(folder_.File(L"bin").c_str(), nullptr);
     CreateDirectoryW(folder_.File(L"My Tools").c_str(), nullptr);
+    CreateDirectoryW(folder_.File(L"Program Files").c_str(), nullptr);
+    CreateDirectoryW(folder_.File(L"Program Files\\App").c_str(), nullptr);
     for (const wchar_t* name : {L"exists.txt", L"free.txt", L"ro.txt", L"held.txt",
-                                L"bin\\tool.exe", L"My Tools\\tool.exe"}) {
+                                L"bin\\tool.exe", L"My Tools\\tool.exe",
+                                L"Program Files\\App\\App.exe"}) {
       WriteBytes(folder_.File(name), "data");
     }
     SetReadOnly(folder_.File(L"ro.txt"), true);
@@ -78,6 +81,7 @@ class Machine {
   }
 
   std::wstring Folder() const { return folder_.Path(); }
+  std::wstring File(const wchar_t* name) const { return folder_.File(name); }
 
   // %248% is a name that makes a folder in D 248 units long.
   std::string Script(const std::string& lines) const {
@@ -114,6 +118,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
     std::string script;  // lines joined by CR LF; %D% the folder, %N% no write
     std::vector<Expected> findings;
     bool newFolders = false;  // the application's folders are DP181, info
+    std::vector<const wchar_t*> planted = {};  // more files in D, for this case alone
   } cases[] = {
       {"a good script",
        "COP %D%\\exists.txt\t%D%\\new.txt\r\nCOP %D%\\exists.txt %D%\\free.txt\r\n"
@@ -126,7 +131,24 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
       {"read-only target", "COP %D%\\exists.txt %D%\\ro.txt", {{1, "DP109", "is read-only"}}},
       {"target in use", "COP %D%\\exists.txt %D%\\held.txt", {{1, "DP110", "is in use"}}},
       {"target in a missing folder", "COP %D%\\exists.txt %D%\\none\\new.txt",
-       {{1, "DP112", "the folder of target"}}},
+       {{1, "DP112",
+         "none\" is missing, with 1 COP target below it; the updater creates no folders: it "
+         "stops at \"Write access to file missing\"; the application must create it before it "
+         "starts the updater (CreateTargetFolders): with --new-folders preflight takes it"}}},
+      // One finding a folder, as make's DM006, not one a file.
+      {"targets in missing folders, each folder once, at its first line",
+       "COP %D%\\exists.txt %D%\\none\\a.txt\r\nCOP %D%\\exists.txt %D%\\free.txt\r\n"
+       "COP %D%\\exists.txt %D%\\NONE\\deep\\b.txt\r\nCOP %D%\\exists.txt %D%\\none/c.txt\r\n"
+       "COP %D%\\exists.txt %D%\\other\\d.txt",
+       {{1, "DP112", "none\" is missing, with 3 COP targets below it"},
+        {3, "DP112", "deep\" is missing, with 1 COP target below it"},
+        {5, "DP112", "other\" is missing, with 1 COP target below it"}}},
+      {"a file where a target's folder must be",
+       "COP %D%\\exists.txt %D%\\exists.txt\\a.txt",
+       {{1, "DP112", "exists.txt\" is a file here, with 1 COP target below it"}}},
+      {"a folder too long for Windows, without --new-folders",
+       "COP %D%\\exists.txt %D%\\%248%\\a.txt",
+       {{1, "DP112", "the application cannot create it either: the folder's path is 248"}}},
       {"with --new-folders, each missing folder once, told as info",
        "COP %D%\\exists.txt %D%\\none\\deep\\new.txt\r\nCOP %D%\\exists.txt %D%\\NONE\\b.txt\r\n"
        "COP %D%\\exists.txt %D%\\free.txt\r\nCOP %D%\\exists.txt %D%\\none/deep/c.txt",
@@ -136,13 +158,16 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
       {"with --new-folders, a file where a folder must be",
        "COP %D%\\exists.txt %D%\\exists.txt\\x\\new.txt",
        {{1, "DP119", "exists.txt\" cannot be created by the application: a file of that name is there"},
-        {1, "DP112", "the folder of target"}},
+        {1, "DP112", "exists.txt\" is a file here, with 1 COP target below it"},
+        {1, "DP112", "x\" is missing, with 1 COP target below it; the updater creates no "
+                     "folders: it stops at \"Write access to file missing\", and the "
+                     "application's creating of folders stops before it (DP119)"}},
        true},
       {"with --new-folders, a folder too long for Windows: none is created",
        "COP %D%\\exists.txt %D%\\none\\a.txt\r\nCOP %D%\\exists.txt %D%\\%248%\\a.txt",
-       {{1, "DP112", "the folder of target"},
+       {{1, "DP112", "none\" is missing, with 1 COP target below it"},
         {2, "DP119", "cannot be created by the application: the folder's path is 248"},
-        {2, "DP112", "the folder of target"}},
+        {2, "DP112", " is missing, with 1 COP target below it"}},
        true},
       {"target in a folder without write access", "COP %D%\\exists.txt\t%N%\\new.txt",
        {{1, "DP113", "cannot be created in"}}},
@@ -162,6 +187,26 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
       {"an unquoted path with blanks, by the longer name", "RUN %D%\\My Tools\\tool.exe /x", {}},
       {"an unquoted path, first word missing", "RUN %D%\\My Tools\\none.exe /x",
        {{1, "DP118", "nor any longer name"}}},
+      // CreateProcessW tries "%D%\Program" (with ".exe") before the whole path.
+      {"an unquoted path with blanks, no shorter name is a file",
+       "RUN %D%\\Program Files\\App\\App.exe /unquoted", {}},
+      {"an unquoted path with blanks, a shorter name up to a blank is a file",
+       "RUN %D%\\Program Files\\App\\App.exe /unquoted",
+       {{1, "DP122", "\\Program.exe\", not the program it names"}},
+       false,
+       {L"Program.exe"}},
+      {"a quoted path with blanks, a shorter name is a file",
+       "RUN \"%D%\\Program Files\\App\\App.exe\" /quoted", {}, false, {L"Program.exe"}},
+      {"an unquoted path with blanks, the second name tried is a file",
+       "RUN %D%\\Program Files\\My App\\App.exe /unquoted",
+       {{1, "DP122",
+         "\\Program Files\\My\" with \".exe\" added; put the program's path in quotation marks "
+         "(RUN \""}},
+       false,
+       {L"Program Files\\My.exe"}},
+      // The program named is cmd: what follows a switch is an argument.
+      {"a program without blanks, a later word with an extension",
+       "RUN cmd /c exit C:\\x\\post.cmd", {}},
       {"a quoted program that does not exist", "RUN \"%D%\\My Tools\\none.exe\" /x",
        {{1, "DP118", "is not found"}}},
       {"a program in the script's folder only", "RUN upd.txt", {{1, "DP118", "is not found"}}},
@@ -174,6 +219,7 @@ TEST(Preflight, FindsWhatTheUpdaterWouldStopAtAndChangesNothing) {
   for (const auto& c : cases) {
     const Machine machine;
     machine.WriteScript(c.script);
+    for (const wchar_t* name : c.planted) WriteBytes(machine.File(name), "MZ planted");
     const auto before = Listing(machine.Folder());
     const auto noWriteBefore = Listing(FixturePath(L"nowrite"));
     const std::vector<Finding> findings = machine.Preflight(c.script, c.newFolders);

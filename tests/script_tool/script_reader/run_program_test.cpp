@@ -49,6 +49,11 @@ TEST(FindRunProgram, TakesTheProgramTheWriterMeant) {
       {"C:\\Program Files\\My App\\PexaMenu -x", "C:\\Program Files\\My App\\PexaMenu", true, true},
       {"C:\\Program Files\\PexaMenu\\PexaMenu", "C:\\Program Files\\PexaMenu\\PexaMenu", true, true},
       {"C:\\app\\tool C:\\data\\x.txt", "C:\\app\\tool", false, true},
+      // A later extension after a switch or a path of its own is an argument's.
+      {"cmd /c C:\\App\\post.cmd", "cmd", false, true},
+      {"cmd /c start setup.exe", "cmd", false, true},
+      {"C:\\app\\tool -x D:\\b.exe", "C:\\app\\tool", false, true},
+      {"C:\\Pexa Menu.exe /x", "C:\\Pexa Menu.exe", true, false},
       {"C:\\app\\tool \\\\server\\x", "C:\\app\\tool", false, true},
       {"C:\\app\\tool /x:a\\b", "C:\\app\\tool", false, true},
       {"C:\\app\\tool.bin data\\x", "C:\\app\\tool.bin", false, false},
