@@ -69,7 +69,7 @@ LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
     script_reader/run_program.cpp lint/target_index.cpp script_reader/visible_text.cpp print/print_rows.cpp) \
   src/script/file_command.cpp src/script/widen_text.cpp src/script/text_mode.cpp \
   src/names/windows_names.cpp src/names/text_conversions.cpp src/names/temporary_path.cpp \
-  src/script/progress.cpp
+  src/script/progress.cpp src/app/update_messages.cpp
 
 $(LINT_FUZZER): $(LINT_FUZZ_SOURCES) $(wildcard src/script/*.h src/script_tool/*/*.h src/names/*.h src/app/update_messages.h src/checks/reported_name.h)
 	mkdir -p $(dir $@)

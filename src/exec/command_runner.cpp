@@ -57,16 +57,14 @@ void ShowPercentage(ShownProgress& shown, std::int32_t percentage) {
 // Before a command runs: what it works on, then the percentage reached.
 void ShowProgress(const FileCommand& command, std::int32_t percentage,
                   ShownProgress& shown) {
-  if (command.Kind == CommandKind::Copy) {
-    ShowStatus(shown, FirstArgument(command));
-  } else {
-    ShowStatus(shown, kDoneStatus);
-    // The title keeps this text for the rest of the run, while later copies
-    // show their sources on the status line.
-    if (!shown.readyTitle) {
-      shown.display.ShowTitle(kReadyTitle);
-      shown.readyTitle = true;
-    }
+  ShowStatus(shown, command.Kind == CommandKind::Copy ? FirstArgument(command)
+                                                      : std::wstring(kDoneStatus));
+  // The title keeps this text for the rest of the run, while later copies
+  // show their sources on the status line. print tells each row's title by
+  // the same rule.
+  if (TurnsTitleReady(command.Kind) && !shown.readyTitle) {
+    shown.display.ShowTitle(kReadyTitle);
+    shown.readyTitle = true;
   }
   ShowPercentage(shown, percentage);
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "script/file_command.h"
+
 constexpr std::int32_t kFullPercentage = 100;
 
 // The percentage the window shows once `succeeded` of `count` commands have
@@ -20,6 +22,13 @@ std::int32_t PercentageAfter(std::size_t succeeded, std::size_t count);
 // lets a 64-bit build check the arithmetic the 32-bit build does.
 template <typename Count>
 std::int32_t PercentageAfterIn(Count succeeded, Count count);
+
+// Whether the runner turns the window's title from "Updating PexaMenu, Please
+// wait..." to "Ready, Starting..." before a command of this kind runs: before
+// any command that is not a copy, a RUN (whether it starts anything or not)
+// and a line that does nothing alike. The title then keeps those words for the
+// rest of the run, later copies included.
+constexpr bool TurnsTitleReady(CommandKind kind) { return kind != CommandKind::Copy; }
 
 // Plain decimal digits with a leading '-' for a negative value: no leading
 // zeros, no separators. Error codes with the top bit set are negative.

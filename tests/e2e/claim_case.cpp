@@ -88,6 +88,33 @@ std::string CheckToolkit(const ClaimRow& row, const ClaimCase& c, const std::wst
          run.out;
 }
 
+// What print said of the row's line where the checks stop, checked against
+// the box the updater showed: print's "checkStop" carries its whole text.
+std::string CheckPrintStop(const ClaimRow& row, const ClaimCase& c, const std::wstring& script,
+                           const ObservedRun& run) {
+  const ToolkitRun printed = RunToolkit(c.folder, L"print --format json " + Quoted(script));
+  nlohmann::json rows;
+  try {
+    rows = nlohmann::json::parse(printed.out);
+  } catch (const nlohmann::json::exception&) {
+    return "print's output is no JSON (exit " + std::to_string(printed.exitCode) + "): " +
+           printed.out + printed.err;
+  }
+  for (const nlohmann::json& printRow : rows) {
+    if (printRow.value("line", std::size_t{0}) != row.line) continue;
+    if (!printRow.contains("checkStop")) {
+      return "print's row tells no checkStop: " + printRow.dump();
+    }
+    if (run.messages.empty()) return "";  // the effect's check tells of the missing box
+    const std::wstring message = WideFromUtf8(printRow["checkStop"].value("message", ""));
+    if (message != run.messages.front().text) {
+      return "print's checkStop is not the box's text: " + printRow.dump();
+    }
+    return "";
+  }
+  return "print gave no row for line " + std::to_string(row.line) + ": " + printed.out;
+}
+
 bool BoxShown(const ObservedRun& run, std::string& problem) {
   if (run.messages.empty()) return false;
   problem = "a box was shown";
@@ -250,8 +277,10 @@ std::string HoldClaim(const ClaimRow& row) {
         Launch{L" " + script, {}, row.workingFolder.empty() ? L"" : c.Expand(row.workingFolder)},
         script);
     const std::string effectProblem = CheckEffect(row, c, script, namedBefore, run);
-    if (toolkitProblem.empty() && effectProblem.empty()) return "";
+    const std::string printProblem = row.printStop ? CheckPrintStop(row, c, script, run) : "";
+    if (toolkitProblem.empty() && effectProblem.empty() && printProblem.empty()) return "";
     std::string report = toolkitProblem.empty() ? "" : toolkitProblem + "\n";
+    if (!printProblem.empty()) report += printProblem + "\n";
     if (!effectProblem.empty()) {
       report += "the updater did not " + std::string(EffectName(row.effect)) + " \"" +
                 Utf8(c.Expand(row.named)) + "\": " + effectProblem + "\n";

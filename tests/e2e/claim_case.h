@@ -58,6 +58,9 @@ struct ClaimRow {
   // and the application creates the folders (CreateTargetFolders) before it
   // starts the updater.
   bool newFolders = false;
+  // print's row of `line` must tell where the checks stop (its "checkStop"),
+  // with the whole text of the box the updater is seen to show.
+  bool printStop = false;
 
   ClaimRow& Error(int code) { copyError = code; return *this; }
   ClaimRow& Bytes(std::string text) { bytes = std::move(text); return *this; }
@@ -68,6 +71,7 @@ struct ClaimRow {
   ClaimRow& WorkingFolder(std::wstring path) { workingFolder = std::move(path); return *this; }
   ClaimRow& AtLine(std::size_t number) { line = number; return *this; }
   ClaimRow& NewFolders() { newFolders = true; return *this; }
+  ClaimRow& PrintStop() { printStop = true; return *this; }
   ClaimRow& Severity(std::string level) { severity = std::move(level); return *this; }
 };
 

@@ -1,8 +1,8 @@
 // print and verify against the real updater, on generated scripts (see
 // differential_cases.h): what `devidudi-script print` predicts (each target's
-// final bytes, each started command line, the percentage and status line the
-// window shows, the script deleted) and what `verify` predicts (how the
-// result differs from the new version) must be what devidudi.exe did.
+// final bytes, each started command line, the percentage, title and status
+// line the window shows, the script deleted) and what `verify` predicts (how
+// the result differs from the new version) must be what devidudi.exe did.
 //
 // DEVIDUDI_DIFF_SEED (empty: from the clock), DEVIDUDI_DIFF_CASES and
 // DEVIDUDI_DIFF_PARALLEL choose the run; a failing case names the seed that
@@ -77,6 +77,9 @@ std::string Joined(const std::vector<std::string>& items) {
 // What the cases exercised, to tell that the generator reaches its traps.
 struct Tally {
   std::atomic<std::size_t> copies{0}, starts{0}, notStarted{0}, failedCopies{0}, differences{0};
+  // Titles read from the window and held against print's rows: "Ready,
+  // Starting..." or "Updating PexaMenu, Please wait...".
+  std::atomic<std::size_t> readyTitles{0}, updatingTitles{0};
 };
 Tally& Counted() {
   static Tally tally;
@@ -172,6 +175,12 @@ std::string RunCase(const DifferentialCase& generated) {
     fail("print predicted the starts" + Joined(said) + ", the recorder saw" + Joined(seen));
   }
 
+  // The title is print's own word for the row: the window's while the box
+  // of the failing copy shows, and after the last command (the runner sets
+  // it before a command runs and never after).
+  auto countTitle = [](const std::wstring& title) {
+    ++(title == L"Ready, Starting..." ? Counted().readyTitles : Counted().updatingTitles);
+  };
   if (predicted.failingRow) {
     const Json& row = rows[*predicted.failingRow];
     const std::wstring source = Text(row, "source");
@@ -179,23 +188,23 @@ std::string RunCase(const DifferentialCase& generated) {
                                   L" command: " + source;
     if (run.messages.size() != 1 || run.messages[0].text != expected ||
         !run.displayAtMessage[0] || run.displayAtMessage[0]->status != source ||
-        run.displayAtMessage[0]->percent != std::to_wstring(row.value("percentage", -1))) {
+        run.displayAtMessage[0]->percent != std::to_wstring(row.value("percentage", -1)) ||
+        run.displayAtMessage[0]->title != Text(row, "title")) {
       fail("print's failing row " + row.dump() + " is not what the window showed");
     }
+    countTitle(Text(row, "title"));
   } else {
     if (!run.messages.empty()) fail("a box was shown");
     if (!rows.empty()) {
       const Json& last = rows.back();
       const bool copy = last.value("kind", "") == "copy";
-      const bool anyOther = std::any_of(rows.begin(), rows.end(), [](const Json& row) {
-        return row.value("kind", "") != "copy";
-      });
       const std::optional<Display>& shown = run.beforeDeletingScript;
       if (!shown || shown->percent != std::to_wstring(last.value("percentageAfter", -1)) ||
           shown->status != (copy ? Text(last, "source") : L"Done") ||
-          shown->title != (anyOther ? L"Ready, Starting..." : L"Updating PexaMenu, Please wait...")) {
+          shown->title != Text(last, "title")) {
         fail("print's last row " + last.dump() + " is not what the window showed");
       }
+      countTitle(Text(last, "title"));
     }
   }
   // verify knows of no held file: it is held to the cases without one.
@@ -285,6 +294,9 @@ TEST(Differential, PrintAndVerifyPredictWhatTheUpdaterDoes) {
             << " programs started, " << Counted().notStarted << " RUN rows that start nothing, "
             << Counted().failedCopies << " copies failed on a held source, "
             << Counted().differences << " differences from the new version, "
+            << "titles held against print's: " << Counted().readyTitles
+            << " \"Ready, Starting...\" and " << Counted().updatingTitles
+            << " \"Updating PexaMenu, Please wait...\", "
             << passedOnSecondRun << " cases passed only on their second run\n";
   for (std::size_t i = 0; i < cases; ++i) {
     EXPECT_EQ(outcomes[i], "") << "case " << i << "; run it alone with DEVIDUDI_DIFF_SEED="

@@ -52,7 +52,8 @@ std::vector<ClaimRow> RuleRows() {
       // the finding is about the fragile form.
       Rule("DS049", "warning", E::CopiesTo, "COPY@S@\\a.txt\t@A@\\b.txt\r\n", L"@A@\\b.txt"),
       Rule("DS003", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\r\n",
-           L"PexaMenu is already running\n(COP line without a target)"),
+           L"PexaMenu is already running\n(COP line without a target)")
+          .PrintStop(),
       Rule("DS004", "error", E::StopsAtQuestion, "COP\t\t@S@\\a.txt\t@A@\\b.txt\r\n",
            L"Can't access source files: COP line with an empty source"),
       Rule("DS005", "error", E::StopsAtQuestion, "COP\t@S@\\a.txt\t\r\n",

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/update_messages.h"
 #include "script/line_splitter.h"
 #include "script/text_mode.h"
 #include "script_tool/lint/lint_rules.h"
@@ -51,17 +52,25 @@ void CheckFindings(std::string_view bytes, const std::vector<Finding>& findings)
 }
 
 // One row per line the updater reads, in order, with a percentage that never
-// falls and never passes 100.
+// falls and never passes 100, a title that turns to "Ready, Starting..." at
+// the first row that is not a copy and keeps it, a refusal code exactly
+// where a run starts nothing, and a stop exactly at a COP without paths.
 void CheckRows(std::string_view bytes) {
   const std::vector<PrintRow> rows = PrintScriptRows(bytes);
   std::size_t lines = 0;
   ForEachLine(ScriptTextFromFileBytes(bytes), [&](std::string_view) { ++lines; });
   Require(rows.size() == lines);
   std::int32_t percentage = 0;
+  bool ready = false;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    Require(rows[i].Line == i + 1);
-    Require(rows[i].Percentage >= percentage && rows[i].Percentage <= 100);
-    percentage = rows[i].Percentage;
+    const PrintRow& row = rows[i];
+    Require(row.Line == i + 1);
+    Require(row.Percentage >= percentage && row.Percentage <= 100);
+    percentage = row.Percentage;
+    ready = ready || row.Kind != RowKind::Copy;
+    Require(row.Title == (ready ? std::wstring_view(kReadyTitle) : kUpdatingTitle));
+    Require(ReasonCode(row.Refusal).empty() == row.Starts);
+    Require((row.Stop != nullptr) == (row.Kind == RowKind::Copy && row.Texts.empty()));
   }
 }
 

@@ -29,11 +29,20 @@ nlohmann::json PrintRowJson(const PrintRow& row) {
   nlohmann::json item = {{"line", row.Line},
                          {"kind", RowKindName(row.Kind)},
                          {"percentage", row.Percentage},
-                         {"percentageAfter", row.PercentageAfter}};
+                         {"percentageAfter", row.PercentageAfter},
+                         {"title", WideToUtf8(row.Title)}};
   AddTexts(item, row, [](const std::string& bytes) { return Latin1ToUtf8(bytes); });
   if (row.Kind == RowKind::Run) {
     item["starts"] = row.Starts;
-    if (!row.Starts) item["reason"] = row.Reason;
+    if (!row.Starts) {
+      item["reasonCode"] = ReasonCode(row.Refusal);
+      item["reason"] = row.Reason;
+    }
+  }
+  if (row.Stop != nullptr) {
+    item["checkStop"] = {{"check", row.Stop->Check},
+                         {"message", WideToUtf8(row.Stop->Message)},
+                         {"name", row.Stop->Name}};
   }
   nlohmann::json visible = nlohmann::json::object();
   AddTexts(visible, row, [](const std::string& bytes) { return VisibleText(bytes); });

@@ -1,6 +1,8 @@
 #include "script_tool/print/print_rows.h"
 
+#include "checks/reported_name.h"
 #include "script/progress.h"
+#include "script_tool/findings/updater_words.h"
 #include "script_tool/script_reader/run_program.h"
 #include "script_tool/script_reader/script_file.h"
 
@@ -24,6 +26,17 @@ std::string AsSentence(std::string fragment) {
   return fragment + ".";
 }
 
+// A COP line without a separator holds no paths. The busy-target check, the
+// first of the three, looks at every copy in order and stops at the first
+// one without two paths (checks/busy_target.cpp), before it tests any file
+// of that line; so the line stops the checks there, unless an earlier
+// line's target is in use and is named first.
+const ChecksStop& NoSeparatorStop() {
+  static const ChecksStop stop{"busy-target", BusyTargetQuestion(kCopyWithoutTarget),
+                               kCopyWithoutTarget};
+  return stop;
+}
+
 }  // namespace
 
 void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const PrintRow&)>& visit) {
@@ -33,6 +46,8 @@ void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const 
   // The runner's own arithmetic: every command, of whatever kind, that does
   // not fail moves the percentage on.
   PrintRow row;
+  // The runner's own rule for the title.
+  bool readyTitle = false;
   ForEachReadLine(fileBytes, [&](const ReadLine& read) {
     const ParsedLine& command = read.Command;
     const std::string_view line = read.Text;
@@ -56,10 +71,13 @@ void ForEachPrintRow(std::string_view fileBytes, const std::function<void(const 
     for (std::size_t i = 0; i < row.Texts.size(); ++i) {
       row.Texts[i].assign(row.Kind == RowKind::Nothing ? line : command.Arguments[i]);
     }
-    const RunRefusal refusal =
+    readyTitle = readyTitle || TurnsTitleReady(command.Kind);
+    row.Title = readyTitle ? kReadyTitle : kUpdatingTitle;
+    row.Refusal =
         row.Kind == RowKind::Run ? WhyNothingStarts(command.Arguments[0]) : RunRefusal::None;
-    row.Starts = refusal == RunRefusal::None;
-    row.Reason = AsSentence(RefusalReason(refusal, command.Arguments[0]));
+    row.Starts = row.Refusal == RunRefusal::None;
+    row.Reason = AsSentence(RefusalReason(row.Refusal, command.Arguments[0]));
+    row.Stop = row.Kind == RowKind::Copy && row.Texts.empty() ? &NoSeparatorStop() : nullptr;
     visit(row);
   });
 }

@@ -9,7 +9,22 @@
 #include <string_view>
 #include <vector>
 
+#include "script_tool/script_reader/run_program.h"
+
 enum class RowKind { Copy, Run, Nothing };
+
+// Where the updater's checks stop at a line, whatever files it names: the
+// check, by a stable word, the whole text of the box it shows, and the name
+// that text gives the line. Only the script's folder and an earlier line can
+// stop the checks first. They never pass while the script holds such a line:
+// Yes asks again, No ends the update before anything is copied.
+struct ChecksStop {
+  // The updater's checks of the files, in their order: "busy-target",
+  // "missing-source", "target-access".
+  std::string_view Check;
+  std::wstring Message;   // as the updater builds it (app/update_messages.h)
+  std::string_view Name;  // as the message shows it (checks/reported_name.h)
+};
 
 struct PrintRow {
   std::size_t Line = 0;
@@ -24,10 +39,20 @@ struct PrintRow {
   // (none for a COP without separator), the command line of a run, the whole
   // line of anything else. VisibleText shows them to a reader.
   std::vector<std::string> Texts;
+  // The title the window shows while this command runs, in the updater's own
+  // words (app/update_messages.h), when every command before it succeeded:
+  // "Updating PexaMenu, Please wait..." until the first command that is not a
+  // copy, "Ready, Starting..." from it on (TurnsTitleReady).
+  std::wstring_view Title;
   // A run that the updater hands to nothing, or that Windows refuses: Starts
-  // false and the reason as a sentence.
+  // false, the refusal (ReasonCode gives its stable word) and the reason as
+  // a sentence.
   bool Starts = true;
+  RunRefusal Refusal = RunRefusal::None;
   std::string Reason;
+  // A COP line without a separator: where the checks stop at it. Null for
+  // every other line.
+  const ChecksStop* Stop = nullptr;
 };
 
 std::string_view RowKindName(RowKind kind);  // "copy", "run", "nothing"

@@ -158,6 +158,24 @@ std::string RefusalReason(RunRefusal refusal, std::string_view commandLine) {
   return {};
 }
 
+std::string_view ReasonCode(RunRefusal refusal) {
+  switch (refusal) {
+    case RunRefusal::None:
+      return {};
+    case RunRefusal::NulByte:
+      return "nul";
+    case RunRefusal::TooLong:
+      return "too-long";
+    case RunRefusal::Empty:
+      return "empty";
+    case RunRefusal::LeadingBlank:
+      return "leading-blank";
+    case RunRefusal::QuoteInName:
+      return "quotation-mark";
+  }
+  return {};
+}
+
 std::vector<std::string> ProgramCandidates(std::string_view commandLine) {
   if (commandLine.empty()) return {};
   if (commandLine.front() == '"') return {std::string(QuotedProgram(commandLine))};

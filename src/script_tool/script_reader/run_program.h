@@ -29,6 +29,12 @@ RunRefusal WhyNothingStarts(std::string_view commandLine);
 // line holds a NUL byte", "the command line starts with a space: ...".
 std::string RefusalReason(RunRefusal refusal, std::string_view commandLine);
 
+// The reason as a stable word for programs (print's JSON "reasonCode"): "nul",
+// "too-long", "empty", "leading-blank", "quotation-mark"; empty for None.
+// These words are an interface: a new refusal gets a new word, and none
+// changes.
+std::string_view ReasonCode(RunRefusal refusal);
+
 struct RunProgram {
   std::size_t Index = 0;     // where the program path starts in the command line
   std::string_view Path;     // without its quotation marks

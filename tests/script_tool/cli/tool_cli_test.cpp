@@ -256,10 +256,13 @@ TEST_F(ToolCommandLine, LintWritesGccLinesAndJson) {
 
 TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
   const Outcome text = RunTool("print " + Path("clean.txt"));
-  EXPECT_NE(text.Output.find("   1     0%  copy     C:\\new\\a.exe  ->  C:\\app\\a.exe\n"),
+  // The title on a line of its own, before the first row and where it changes.
+  EXPECT_NE(text.Output.find("line  shown  kind     what\n"
+                             "             title: Updating PexaMenu, Please wait...\n"
+                             "   1     0%  copy     C:\\new\\a.exe  ->  C:\\app\\a.exe\n"
+                             "             title: Ready, Starting...\n"
+                             "   2    50%  run      C:\\app\\a.exe\n"),
             std::string::npos) << text.Output;
-  EXPECT_NE(text.Output.find("   2    50%  run      C:\\app\\a.exe\n"), std::string::npos)
-      << text.Output;
   const nlohmann::json rows = nlohmann::json::parse(RunTool("print --format json " + Path("clean.txt")).Output);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1]["kind"], "run");
@@ -267,6 +270,8 @@ TEST_F(ToolCommandLine, PrintWritesRowsAndJson) {
   EXPECT_EQ(rows[1]["percentageAfter"], 100);
   EXPECT_EQ(rows[1]["commandLine"], "C:\\app\\a.exe");
   EXPECT_EQ(rows[1]["starts"], true);
+  EXPECT_EQ(rows[0]["title"], "Updating PexaMenu, Please wait...");
+  EXPECT_EQ(rows[1]["title"], "Ready, Starting...");
   EXPECT_EQ(rows[0]["source"], "C:\\new\\a.exe");
   EXPECT_EQ(rows[0]["target"], "C:\\app\\a.exe");
 }

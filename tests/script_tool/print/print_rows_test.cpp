@@ -2,6 +2,10 @@
 #include "script_tool/print/print_rows.h"
 #include "script_tool/script_reader/visible_text.h"
 
+#include "app/update_messages.h"
+#include "checks/reported_name.h"
+#include "names/text_conversions.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,6 +65,108 @@ TEST(PrintScriptRows, MarksRunsThatStartNothing) {
     EXPECT_EQ(rows[0].Starts, c.Starts) << c.Line;
     EXPECT_EQ(rows[0].Reason.empty(), c.Starts) << c.Line;
     EXPECT_NE(rows[0].Reason.find(c.Words), std::string::npos) << c.Line << ": " << rows[0].Reason;
+  }
+}
+
+// Beside the sentence, a word a program can tell the refusals apart by; the
+// words are an interface and never change.
+TEST(PrintRowJson, NamesEachRefusalByAStableCode) {
+  const struct {
+    std::string Line;
+    const char* Code;  // nullptr: starts, so no code and no reason
+  } cases[] = {
+      {"RUN C:\\app\\a.exe /x", nullptr},
+      {"RUN \"C:\\app\\a b.exe\" /x", nullptr},
+      {"RUN C:\\app\\a.exe\0x"s, "nul"},
+      {"RUN \"C:\\a.exe\" /n\0ul"s, "nul"},
+      {"RUN C:\\app\\a.exe " + std::string(256 - 13, 'x'), "too-long"},
+      {"RUN " + std::string(300, 'x') + std::string(1, '\0'), "nul"},  // the NUL is told first
+      {"RUN ", "empty"},
+      {"RUN", nullptr},  // too short for an argument: a line that does nothing
+      {"RUN  C:\\app\\a.exe", "leading-blank"},
+      {"RUN \tC:\\app\\a.exe", "leading-blank"},
+      {"RUN\"C:\\app\\a.exe\" /x", "quotation-mark"},
+      {"RUN C:\\app\\a\"b.exe", "quotation-mark"},
+  };
+  for (const auto& c : cases) {
+    const auto rows = PrintScriptRows(c.Line + "\r\n");
+    ASSERT_EQ(rows.size(), 1u) << c.Line;
+    const nlohmann::json row = PrintRowJson(rows[0]);
+    if (c.Code == nullptr) {
+      EXPECT_FALSE(row.contains("reasonCode")) << row.dump();
+      EXPECT_FALSE(row.contains("reason")) << row.dump();
+      continue;
+    }
+    EXPECT_EQ(row["starts"], false) << row.dump();
+    EXPECT_EQ(row["reasonCode"], c.Code) << row.dump();
+    EXPECT_TRUE(row["reason"].is_string()) << row.dump();
+  }
+}
+
+// The title the window shows while each command runs: the updater's "Updating
+// PexaMenu, Please wait..." until the runner meets a command that is not a
+// copy, and "Ready, Starting..." from that command on, before it runs: a RUN
+// that starts nothing, a blank line, a lower-case keyword and a line whose
+// keyword a byte-order mark spoils change it as a RUN that starts does. A
+// COP line without a separator is a copy: the title stays.
+TEST(PrintScriptRows, TellsTheTitleWhileEachCommandRuns) {
+  const std::wstring_view U = kUpdatingTitle;
+  const std::wstring_view R = kReadyTitle;
+  const struct {
+    std::string Script;
+    std::vector<std::wstring_view> Titles;
+  } cases[] = {
+      {"COP\tC:\\n\\a\tC:\\a\r\nCOP\tC:\\n\\b\tC:\\b\r\n", {U, U}},
+      {"COP\tC:\\n\\a\tC:\\a\r\nRUN C:\\a.exe\r\n", {U, R}},
+      {"RUN C:\\a.exe\r\nCOP\tC:\\n\\a\tC:\\a\r\n", {R, R}},
+      {"COP\tC:\\n\\a\tC:\\a\r\nRUN  C:\\a.exe\r\nCOP\tC:\\n\\b\tC:\\b\r\n", {U, R, R}},
+      {"COP\tC:\\n\\a\tC:\\a\r\nRUN \r\nCOP\tC:\\n\\b\tC:\\b\r\n", {U, R, R}},
+      {"COP\tC:\\n\\a\tC:\\a\r\nRUN x\0y\r\n"s, {U, R}},
+      {"COP\tC:\\n\\a\tC:\\a\r\n\r\nCOP\tC:\\n\\b\tC:\\b\r\n", {U, R, R}},
+      {"COP\tC:\\n\\a\tC:\\a\r\ncop C:\\n\\b C:\\b\r\n", {U, R}},
+      {"COP\tC:\\n\\a\tC:\\a\r\n\xEF\xBB\xBF" "COP\tC:\\n\\b\tC:\\b\r\n", {U, R}},
+      {"\xEF\xBB\xBF" "COP\tC:\\n\\a\tC:\\a\r\n", {U}},  // a mark at the start is skipped
+      {"COP\tC:\\n\\a\r\nCOP\tC:\\n\\b\tC:\\b\r\n", {U, U}},
+      {"REM first\r\nCOP\tC:\\n\\a\tC:\\a", {R, R}},
+  };
+  for (const auto& c : cases) {
+    const auto rows = PrintScriptRows(c.Script);
+    ASSERT_EQ(rows.size(), c.Titles.size()) << VisibleText(c.Script);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].Title, c.Titles[i]) << VisibleText(c.Script) << ", row " << i;
+      EXPECT_EQ(PrintRowJson(rows[i])["title"], WideToUtf8(c.Titles[i])) << VisibleText(c.Script);
+    }
+  }
+}
+
+// A COP line without a separator stops the updater's first check of the
+// files, the busy-target check, which names it by a fixed phrase: the row
+// says so, with the box's whole text as the updater builds it. No other line
+// carries a stop: an empty source or target stops at a check that depends on
+// the files.
+TEST(PrintRowJson, TellsWhereTheChecksStopAtACopWithoutSeparator) {
+  for (const std::string line : {"COP\tC:\\new\\a.txt", "COP C:\\new\\a.txt", "COP", "COPx",
+                                 "COP\t", "COP\xA0" "C:\\a"}) {
+    const auto rows = PrintScriptRows(line + "\r\n");
+    ASSERT_EQ(rows.size(), 1u) << line;
+    const nlohmann::json row = PrintRowJson(rows[0]);
+    EXPECT_EQ(row["kind"], "copy") << row.dump();
+    EXPECT_EQ(row["source"], nullptr) << row.dump();
+    const nlohmann::json expected = {
+        {"check", "busy-target"},
+        {"message", "PexaMenu is already running\n(COP line without a target)\nTry again?"},
+        {"name", "COP line without a target"}};
+    EXPECT_EQ(row["checkStop"], expected) << row.dump();
+    // From the updater's own words and names, not a copy of them.
+    EXPECT_EQ(row["checkStop"]["message"], WideToUtf8(BusyTargetQuestion(kCopyWithoutTarget)));
+    EXPECT_EQ(row["checkStop"]["name"], kCopyWithoutTarget);
+  }
+  for (const std::string line : {"COP\tC:\\new\\a.txt\tC:\\app\\a.txt", "COP\t\tC:\\app\\a.txt",
+                                 "COP\tC:\\new\\a.txt\t", "RUN C:\\a.exe", "REM"}) {
+    const auto rows = PrintScriptRows(line + "\r\n");
+    ASSERT_EQ(rows.size(), 1u) << line;
+    EXPECT_EQ(rows[0].Stop, nullptr) << line;
+    EXPECT_FALSE(PrintRowJson(rows[0]).contains("checkStop")) << line;
   }
 }
 
