@@ -6,7 +6,7 @@ SHELL := /bin/bash
 
 PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
             wine wine64 xvfb xauth googletest python3 clang libclang-rt-14-dev \
-            g++ libcli11-dev nlohmann-json3-dev
+            g++ libcli11-dev nlohmann-json3-dev osslsigncode openssl
 
 # Wine ignores read-only attributes and folder permissions for root, so the
 # tests run as this unprivileged user. As root, the sources are staged into a
@@ -146,28 +146,51 @@ differential:
 
 # The release packages of the commit checked out, in dist/ (see
 # tools/release/build): from `git archive HEAD`, so only what is committed.
+# Signed when a certificate is given (docs/building.md): SIGN_CERT and SIGN_KEY
+# in PEM, or SIGN_PKCS12; SIGN_PASSWORD_ENV names the environment variable
+# that holds the key's password, and TIMESTAMP_URL a timestamp server.
+SIGN_CERT         ?=
+SIGN_KEY          ?=
+SIGN_PKCS12       ?=
+SIGN_PASSWORD_ENV ?=
+TIMESTAMP_URL     ?=
+SIGN_OPTIONS = $(if $(SIGN_CERT),--sign-cert '$(SIGN_CERT)') $(if $(SIGN_KEY),--sign-key '$(SIGN_KEY)') \
+  $(if $(SIGN_PKCS12),--sign-pkcs12 '$(SIGN_PKCS12)') \
+  $(if $(SIGN_PASSWORD_ENV),--sign-password-env '$(SIGN_PASSWORD_ENV)') \
+  $(if $(TIMESTAMP_URL),--timestamp-url '$(TIMESTAMP_URL)')
 release: deps
-	tools/release/build --dist dist --jobs $(JOBS)
+	tools/release/build --dist dist --jobs $(JOBS) $(SIGN_OPTIONS)
 
 # Reproducibility, for CI: the release built twice, in two folders, must give
 # the same bytes. Only the win64 package, to keep `make test` short: it goes
 # through the same flags and archive writing as the other two (`make
 # release-check RELEASE_CHECK=win64,win32,linux` checks all three). Then each
 # Windows package must stand alone: its README's links resolve in it, and its
-# example links with its compile lines (tools/release/check-package).
+# example links with its compile lines (tools/release/check-package). Both
+# builds are signed, with a certificate made here for one day and its own
+# authority, so the signed bytes are compared too, and each program's
+# signature must verify (tools/release/check-signature).
 RELEASE_CHECK ?= win64
 RELEASE_CHECK_DIR := $(BUILD_DIR)/release-check
+RELEASE_CHECK_SIGNER := $(RELEASE_CHECK_DIR)/signer
 release-check: deps
 	rm -rf $(RELEASE_CHECK_DIR)
+	mkdir -p $(RELEASE_CHECK_SIGNER)
+	openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj '/CN=DeviDudi test' \
+	  -addext extendedKeyUsage=codeSigning -keyout $(RELEASE_CHECK_SIGNER)/key.pem \
+	  -out $(RELEASE_CHECK_SIGNER)/cert.pem 2>/dev/null
 	tools/release/build --only $(RELEASE_CHECK) --jobs $(JOBS) \
+	  --sign-cert $(RELEASE_CHECK_SIGNER)/cert.pem --sign-key $(RELEASE_CHECK_SIGNER)/key.pem \
 	  --work $(RELEASE_CHECK_DIR)/first --dist $(RELEASE_CHECK_DIR)/first/dist >/dev/null
 	tools/release/build --only $(RELEASE_CHECK) --jobs $(JOBS) \
+	  --sign-cert $(RELEASE_CHECK_SIGNER)/cert.pem --sign-key $(RELEASE_CHECK_SIGNER)/key.pem \
 	  --work $(RELEASE_CHECK_DIR)/second/elsewhere --dist $(RELEASE_CHECK_DIR)/second/dist >/dev/null
 	diff -r $(RELEASE_CHECK_DIR)/first/dist $(RELEASE_CHECK_DIR)/second/dist
-	@echo "release-check: two builds in two folders gave the same bytes:"
+	@echo "release-check: two signed builds in two folders gave the same bytes:"
 	@cat $(RELEASE_CHECK_DIR)/first/dist/SHA256SUMS
 	@zips=$$(ls $(RELEASE_CHECK_DIR)/first/dist/*.zip 2>/dev/null); \
-	  [ -z "$$zips" ] || tools/release/check-package $$zips
+	  [ -z "$$zips" ] || { tools/release/check-signature $(RELEASE_CHECK_SIGNER)/cert.pem $$zips && \
+	                       tools/release/check-package $$zips; }
 
 # Builds what the sample update needs, and no test program, then runs it
 # under build/demo (see tools/demo/run): the native toolkit that makes the
