@@ -12,7 +12,6 @@ set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/lint/lint_rules_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lint/file_kind_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/print/print_rows_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/print/print_runner_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/tool_cli_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/progress_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/findings/finding_codes_test.cpp
