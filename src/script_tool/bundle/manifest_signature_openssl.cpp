@@ -4,6 +4,7 @@
 #include "script_tool/bundle/manifest_signature.h"
 
 #include <openssl/bio.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
@@ -14,6 +15,16 @@ namespace {
 
 // OpenSSL's name for P-256, as EVP_PKEY_get_group_name gives it.
 constexpr const char* kP256GroupName = "prime256v1";
+
+// Before the first call into libcrypto: no openssl.cnf of the machine is
+// read. The program is linked statically and runs on any Linux, whose
+// configuration may name providers to load as shared libraries, which a
+// static program cannot; the built-in default provider is all it needs.
+void InitializeOnce() {
+  static const bool initialized =
+      OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG, nullptr) == 1;
+  (void)initialized;
+}
 
 struct KeyFree {
   void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -40,6 +51,7 @@ std::string Hex(const unsigned char* bytes, std::size_t size) {
 }
 
 OwnedBio MemoryBio(std::string_view bytes) {
+  InitializeOnce();
   return OwnedBio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
 }
 
@@ -65,7 +77,7 @@ struct Sha256::State {
   bool Failed = false;
 };
 
-Sha256::Sha256() : state_(std::make_unique<State>()) {
+Sha256::Sha256() : state_((InitializeOnce(), std::make_unique<State>())) {
   state_->Failed = !state_->Context ||
                    EVP_DigestInit_ex(state_->Context.get(), EVP_sha256(), nullptr) != 1;
 }
@@ -86,6 +98,7 @@ std::string Sha256::FinishHex() {
 }
 
 std::string Sha256Hex(std::string_view bytes) {
+  InitializeOnce();
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return {};
