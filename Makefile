@@ -6,7 +6,7 @@ SHELL := /bin/bash
 
 PACKAGES := cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
             wine wine64 xvfb xauth googletest python3 clang libclang-rt-14-dev \
-            g++ libcli11-dev nlohmann-json3-dev osslsigncode openssl
+            g++ libcli11-dev nlohmann-json3-dev libssl-dev osslsigncode openssl
 
 # Wine ignores read-only attributes and folder permissions for root, so the
 # tests run as this unprivileged user. As root, the sources are staged into a

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The release road on a tree shaped like real build output, timed step by step.
 
-    bench/release_road.py [--files N]
+    bench/release_road.py [--files N] [--native-only]
 
 Lays out under build/bench/road an installed version (OLD, N files in
 folders of 500, names with blanks and accents) and a new one (NEW): a tenth
@@ -11,13 +11,16 @@ locale/de/). Then walks the road a release engineer walks, from the README:
 
   1. devidudi-script make without --new-folders (it must refuse, naming the flag),
   2. make --new-folders -o update.txt (the script, with the plan),
+     then the same with --bundle (the files it copies, the script and their
+     MANIFEST), timed beside sha256sum over those files and cp of them,
   3. lint update.txt,
-  4. verify --new-folders,
+  4. verify --new-folders, and verify --bundle (the bundle alone gives NEW),
   5. under Wine: the application's part (examples/start_update: the library's
      CreateTargetFolders, then LaunchUpdater) and the real devidudi.exe,
   6. the installed folder compared with NEW, bytes and last-write times.
 
-Needs the native toolkit (build/linux) and the x64 programs (build/x64).
+Needs the native toolkit (build/linux) and the x64 programs (build/x64);
+--native-only stops after verify and needs the toolkit alone.
 Prints each step's time; exits 1 when a step does not do what it must.
 Nothing here is a test: it is the road tried at full size.
 """
@@ -92,6 +95,50 @@ def step(name, command, expect_codes=(0,), **options):
     return result, seconds
 
 
+def bundle_beside_baseline(folders, roots, run_line, new, rounds=5):
+    """make --bundle timed beside what it does by other tools: sha256sum over
+    the files it copies, and cp of them (times kept) into a fresh folder.
+    The three are run in turn, rounds times, and each one's median taken: on
+    a shared machine one run says little."""
+    bundle = WORK / 'bundle'
+    copies = WORK / 'baseline-copy'
+    command = [str(TOOL), 'make', '--new-folders', *folders, *roots, *run_line, '--quiet',
+               '-o', str(WORK / 'bundled.txt'), '--bundle', str(bundle)]
+    alone = [str(TOOL), 'make', '--new-folders', *folders, *roots, *run_line, '--quiet',
+             '--dry-run']
+    times = {'bundle': [], 'alone': [], 'sha256sum': [], 'cp': []}
+
+    def timed(name, *arguments, **options):
+        started = time.monotonic()
+        subprocess.run(*arguments, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, **options)
+        times[name].append(time.monotonic() - started)
+
+    listing = b''
+    for _ in range(rounds):
+        shutil.rmtree(bundle, ignore_errors=True)
+        shutil.rmtree(copies, ignore_errors=True)
+        copies.mkdir()
+        timed('bundle', command)
+        timed('alone', alone)
+        if not listing:
+            payload = sorted(str(path.relative_to(bundle / 'payload'))
+                             for path in (bundle / 'payload').rglob('*') if path.is_file())
+            listing = ('\0'.join(payload) + '\0').encode()
+        timed('sha256sum', ['xargs', '-0', 'sha256sum'], input=listing, cwd=new)
+        timed('cp', ['xargs', '-0', 'cp', '-p', '--parents', '-t', str(copies)],
+              input=listing, cwd=new)
+    shutil.rmtree(copies, ignore_errors=True)
+    median = {name: sorted(values)[len(values) // 2] for name, values in times.items()}
+    added = median['bundle'] - median['alone']
+    baseline = median['sha256sum'] + median['cp']
+    print(f'make --new-folders --bundle: {median["bundle"]:.2f} s (median of {rounds}), '
+          f'without --bundle {median["alone"]:.2f} s: the bundle of {listing.count(0)} files '
+          f'adds {added:.2f} s; sha256sum {median["sha256sum"]:.2f} s + cp {median["cp"]:.2f} s '
+          f'= {baseline:.2f} s ({added / baseline:.2f} times that)')
+    return bundle
+
+
 def compare(installed, new):
     """Differences between the installed folder and NEW, as (path, what)."""
     differences = []
@@ -112,8 +159,12 @@ def compare(installed, new):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--files', type=int, default=20000)
+    parser.add_argument('--native-only', action='store_true',
+                        help='stop after verify: no Wine, no x64 programs')
     arguments = parser.parse_args()
-    for needed in (TOOL, BIN / 'devidudi.exe', BIN / 'start_update.exe'):
+    needs = (TOOL,) if arguments.native_only else (TOOL, BIN / 'devidudi.exe',
+                                                    BIN / 'start_update.exe')
+    for needed in needs:
         if not needed.exists():
             sys.exit(f'release road: {needed} is missing: build linux and x64 first')
 
@@ -134,9 +185,14 @@ def main():
                                           *run_line, '--quiet', '-o', str(script)])
     print('  ' + '\n  '.join(line for line in made.stderr.splitlines()
                              if line.startswith(('cd', 'make')) or ': warning: ' in line))
+    bundle = bundle_beside_baseline(folders, roots, run_line, new)
     step('lint', [str(TOOL), 'lint', str(script)])
     step('verify --new-folders', [str(TOOL), 'verify', '--new-folders', *folders, *roots,
                                   '--quiet', str(script)])
+    step('verify --new-folders --bundle', [str(TOOL), 'verify', '--new-folders', *folders,
+                                           *roots, '--quiet', '--bundle', str(bundle)])
+    if arguments.native_only:
+        return 0
 
     prefix = TOP / 'build' / 'bench' / 'wineprefix'
     environment = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG='-all',

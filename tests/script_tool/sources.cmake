@@ -5,6 +5,7 @@ set(DEVIDUDI_SCRIPT_TOOL_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/make/make_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker/exclude_glob_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/verify/verify_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bundle/bundle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_reader/run_program_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/preflight/preflight_test.cpp

@@ -68,6 +68,12 @@ inline constexpr std::string_view kTargetFolderMissing = "DV109";
 inline constexpr std::string_view kTargetOutsideCopy = "DV110";
 inline constexpr std::string_view kCopyFailed = "DV111";
 inline constexpr std::string_view kFolderNotCreated = "DV112";
+// A bundle's (verify --bundle): its MANIFEST against its files and the script.
+inline constexpr std::string_view kSourceNotInBundle = "DV113";
+inline constexpr std::string_view kManifestLineMismatch = "DV114";
+inline constexpr std::string_view kFileNotInManifest = "DV115";
+inline constexpr std::string_view kManifestLineMalformed = "DV116";
+inline constexpr std::string_view kSignatureNotValid = "DV117";
 inline constexpr std::string_view kRunNotStarted = "DV181";
 }  // namespace verify_code
 

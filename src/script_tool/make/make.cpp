@@ -2,12 +2,16 @@
 // new one, from the two folders; the plan on standard error.
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "script_tool/bundle/bundle_writer.h"
+#include "script_tool/bundle/manifest_signature.h"
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/findings/gcc_format.h"
 #include "script_tool/findings/json_format.h"
@@ -60,6 +64,13 @@ constexpr const char* kMakeFooter =
     "output too); a file is written whole or not at all. It is Latin-1 with CR LF\n"
     "line ends, one COP line a file in the order Windows sorts the paths, then the\n"
     "RUN lines in the order given: the same folders give the same bytes.\n"
+    "--bundle DIR also writes the release's bundle, whole or not at all: the files\n"
+    "the script copies under DIR/payload (NEW's bytes and last-write times), the\n"
+    "script under its own name, and DIR/MANIFEST listing each with its SHA-256 and\n"
+    "size; --sign KEY.pem (an EC P-256 private key, PEM) adds DIR/MANIFEST.sig,\n"
+    "which 'openssl dgst -sha256 -verify public.pem -signature MANIFEST.sig\n"
+    "MANIFEST' checks (the Linux build signs; the Windows build exits 3). DIR must\n"
+    "not exist or be empty (else exit 3); it needs -o SCRIPT.\n"
     "With --format json the plan, the summary and the findings are one JSON\n"
     "document on standard output (see the README), and the script goes to -o.\n"
     "On a terminal a progress line on standard error counts NEW's files.\n"
@@ -81,7 +92,79 @@ struct MakeOptions {
   bool allowEmpty = false;
   std::string format = "text";
   bool quiet = false;
+  std::string bundle;
+  std::string signingKey;
 };
+
+// What --bundle and --sign ask for, checked before anything is compared:
+// exit 0 when all is usable, with the key's text read.
+int CheckBundleOptions(const MakeOptions& options, std::optional<std::string>& key) {
+  const char* const prefix = "devidudi-script make: ";
+  if (!options.signingKey.empty() && options.bundle.empty()) {
+    std::cerr << prefix << "--sign signs a bundle's MANIFEST: give --bundle DIR too\n";
+    return kExitUsage;
+  }
+  if (options.bundle.empty()) return kExitClean;
+  if (options.output == "-") {
+    std::cerr << prefix << "--bundle holds the script under its file's name: name it with -o\n";
+    return kExitUsage;
+  }
+  const std::string name = fs::u8path(options.output).filename().u8string();
+  const std::string badName = ProblemOfBundledScriptName(name);
+  if (!badName.empty()) {
+    std::cerr << prefix << "-o " << options.output << ": the script's name " << badName << '\n';
+    return kExitUsage;
+  }
+  std::error_code error;
+  const fs::path folder = fs::u8path(options.bundle);
+  if (fs::exists(folder, error) &&
+      !(fs::is_directory(folder, error) && fs::is_empty(folder, error))) {
+    std::cerr << prefix << "--bundle " << options.bundle
+              << ": exists and is not an empty folder; a bundle is written whole into a new "
+                 "one\n";
+    return kExitUsage;
+  }
+  if (options.signingKey.empty()) return kExitClean;
+  if (!CanSignManifests()) {
+    std::cerr << prefix << "--sign " << ProblemOfPrivateKey({}) << '\n';
+    return kExitUsage;
+  }
+  std::ifstream in(fs::u8path(options.signingKey), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    std::cerr << options.signingKey << ": cannot be read\n";
+    return kExitUnreadable;
+  }
+  const std::string refused = ProblemOfPrivateKey(text);
+  if (!refused.empty()) {
+    std::cerr << prefix << "--sign " << options.signingKey << ": " << refused << '\n';
+    return kExitUsage;
+  }
+  key = std::move(text);
+  return kExitClean;
+}
+
+// The bundle, whole, before the script goes to -o: a release never has a
+// script without its bundle.
+int WriteTheBundle(const MakeOptions& options, const MakeOutcome& outcome,
+                   std::optional<std::string> key) {
+  BundleRequest request;
+  request.Folder = fs::u8path(options.bundle);
+  request.ScriptName = fs::u8path(options.output).filename().u8string();
+  request.ScriptBytes = outcome.Script.Bytes();
+  request.SourceRoot = options.sourceRoot;
+  request.Files = outcome.Copied;
+  request.PrivateKeyPem = std::move(key);
+  const BundleOutcome written = WriteBundle(request);
+  if (!written.Error.empty()) {
+    std::cerr << options.bundle << ": error: the bundle could not be written: " << written.Error
+              << "; no script written\n";
+    return written.FolderTaken ? kExitUsage : kExitUnreadable;
+  }
+  std::cerr << "make: wrote the bundle " << options.bundle << " ("
+            << Counted(written.Files, "file", "files") << ", " << written.Bytes << " bytes" << (request.PrivateKeyPem ? ", MANIFEST signed" : "") << ")\n";
+  return kExitClean;
+}
 
 // "make: 12,345 of 20,000 files of NEW compared  locale/de", at most a few
 // times a second, on a terminal only.
@@ -135,6 +218,9 @@ int RunMake(const MakeOptions& options) {
                  "name the script's file with -o, or give --dry-run\n";
     return kExitUsage;
   }
+  std::optional<std::string> signingKey;
+  const int bundleUsable = CheckBundleOptions(options, signingKey);
+  if (bundleUsable != kExitClean) return bundleUsable;
   MakeRequest request;
   request.OldFolder = fs::u8path(options.oldFolder);
   request.NewFolder = fs::u8path(options.newFolder);
@@ -195,7 +281,17 @@ int RunMake(const MakeOptions& options) {
     }
     return kExitClean;
   }
+  if (!options.bundle.empty()) {
+    const int bundled = WriteTheBundle(options, outcome, std::move(signingKey));
+    if (bundled != kExitClean) return bundled;
+  }
   const std::error_code error = outcome.Script.WriteTo(fs::u8path(options.output));
+  if (error && !options.bundle.empty()) {
+    // Whole or not at all: the bundle just made goes with the script.
+    std::error_code ignored;
+    fs::remove_all(fs::u8path(options.bundle), ignored);
+    std::cerr << "make: the bundle " << options.bundle << " is removed again\n";
+  }
   if (error) {
     std::cerr << options.output << ": error: the script could not be written: " << error.message()
               << " (" << error.value() << ")\n";
@@ -256,6 +352,16 @@ void AddMakeCommand(CLI::App& program, int& exitCode) {
                    "JSON document on standard output, instead of the plan on standard error; "
                    "needs -o FILE or --dry-run")
       ->check(CLI::IsMember({"text", "json"}));
+  command
+      ->add_option("--bundle", options->bundle,
+                   "also write the bundle: DIR/payload (the files copied), the script and "
+                   "DIR/MANIFEST (SHA-256 and size of each); DIR must not exist or be empty")
+      ->type_name("DIR");
+  command
+      ->add_option("--sign", options->signingKey,
+                   "sign the bundle's MANIFEST into DIR/MANIFEST.sig with this EC P-256 private "
+                   "key (PEM; the Linux build)")
+      ->type_name("KEY.pem");
   command->add_flag("-q,--quiet", options->quiet,
                     "no progress line on standard error (shown only on a terminal)");
   command->callback([options, &exitCode] { exitCode = RunMake(*options); });

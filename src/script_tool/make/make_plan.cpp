@@ -236,6 +236,7 @@ class Comparison {
     }
     newFolders_.clear();
     outcome_.Plan.push_back(item);
+    outcome_.Copied.push_back({entry.Shown, entry.Path});
     copyWheres_.push_back(Where(request_.NewFolder, entry));
   }
 

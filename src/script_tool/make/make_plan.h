@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "script_tool/bundle/bundle_writer.h"
 #include "script_tool/findings/finding.h"
 #include "script_tool/tree_walker/tree_progress.h"
 #include "updater_client/updater_client.h"
@@ -50,6 +51,9 @@ struct MakeOutcome {
   // unreadable.
   devidudi::UpdateScript Script;
   std::vector<PlanItem> Plan;
+  // The file of NEW each COP line copies, in the script's order: a bundle's
+  // payload.
+  std::vector<BundledFile> Copied;
   std::size_t Unchanged = 0;
   // Files left out by Excludes, each path counted once.
   std::size_t Excluded = 0;

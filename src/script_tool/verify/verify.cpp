@@ -1,14 +1,18 @@
 // devidudi-script verify: proves a script right before it ships, by applying
 // it to a copy of the installed folder and comparing the result with NEW.
 
+#include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "names/text_conversions.h"
+#include "script_tool/bundle/bundle_check.h"
+#include "script_tool/bundle/manifest_signature.h"
 #include "script_tool/cli/exit_codes.h"
 #include "script_tool/cli/progress_line.h"
 #include "script_tool/findings/finding_codes.h"
@@ -34,6 +38,8 @@ struct VerifyOptions {
   bool NewFolders = false;
   bool Quiet = false;
   std::vector<std::string> Excludes;
+  std::string Bundle;
+  std::string PublicKey;
 };
 
 constexpr const char* kKeptWithOldTimeWord = "kept-with-old-time";
@@ -79,7 +85,10 @@ nlohmann::json DifferenceJson(const TreeDifference& difference) {
 
 // The findings as gcc lines, or as workflow commands for GitHub Actions; the
 // lists of paths are the same in both.
-void PrintText(const std::string& script, const VerifyReport& report, bool github) {
+// bundleProblems of the findings are the bundle's own, which leave the
+// comparison with NEW to be made.
+void PrintText(const std::string& script, const VerifyReport& report, bool github,
+               std::size_t bundleProblems) {
   const auto findingLine = github ? GithubCommand : GccLine;
   for (const Finding& finding : report.Findings) std::cout << findingLine(finding) << '\n';
   for (const std::string& folder : report.CreatedFolders) {
@@ -101,13 +110,19 @@ void PrintText(const std::string& script, const VerifyReport& report, bool githu
   }
   // Counts as the progress line writes them: "20,172 files".
   const std::string compared = Counted(report.FilesCompared, "file", "files") + " compared";
-  if (!report.Findings.empty()) {
-    std::cerr << "verify: " << Counted(report.Findings.size(), "problem", "problems")
+  if (bundleProblems > 0) {
+    std::cerr << "verify: " << Counted(bundleProblems, "problem", "problems")
+              << " with the bundle\n";
+  }
+  if (report.Findings.size() > bundleProblems) {
+    std::cerr << "verify: " << Counted(report.Findings.size() - bundleProblems, "problem", "problems")
               << ": lines the updater would stop at, or that verify does not "
                  "apply; the result was not compared with NEW\n";
   } else if (!report.Differences.empty()) {
     std::cerr << "verify: " << Counted(report.Differences.size(), "difference", "differences")
               << " between the result and NEW\n";
+  } else if (bundleProblems > 0) {
+    std::cerr << "verify: the result from the bundle equals NEW (" << compared << ")\n";
   } else if (!report.KeptWithOldTime.empty()) {
     const std::size_t kept = report.KeptWithOldTime.size();
     std::cerr << "verify: the result equals NEW but for " << Counted(kept, "file", "files")
@@ -150,7 +165,59 @@ void PrintJson(const std::string& script, const VerifyReport& report) {
   std::cout << JsonText(out) << '\n';
 }
 
-int RunVerify(const VerifyOptions& options) {
+// The public key's text, for --public-key; nothing, with the reason said,
+// when it cannot be used (exitCode then says why).
+std::optional<std::string> ReadPublicKey(const VerifyOptions& options, int& exitCode) {
+  exitCode = kExitUsage;
+  if (options.Bundle.empty()) {
+    std::cerr << "verify: --public-key checks a bundle's MANIFEST.sig: give --bundle DIR too\n";
+    return std::nullopt;
+  }
+  if (!CanSignManifests()) {
+    std::cerr << "verify: --public-key " << ProblemOfPublicKey({}) << '\n';
+    return std::nullopt;
+  }
+  std::ifstream in(std::filesystem::u8path(options.PublicKey), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    std::cerr << options.PublicKey << ": cannot be read\n";
+    exitCode = kExitUnreadable;
+    return std::nullopt;
+  }
+  const std::string refused = ProblemOfPublicKey(text);
+  if (!refused.empty()) {
+    std::cerr << "verify: --public-key " << options.PublicKey << ": " << refused << '\n';
+    return std::nullopt;
+  }
+  exitCode = kExitClean;
+  return text;
+}
+
+int RunVerify(const VerifyOptions& givenOptions) {
+  VerifyOptions options = givenOptions;
+  std::optional<std::string> publicKey;
+  if (!options.PublicKey.empty()) {
+    int exitCode = kExitClean;
+    publicKey = ReadPublicKey(options, exitCode);
+    if (!publicKey) return exitCode;
+  }
+  BundleCheck bundle;
+  const std::filesystem::path bundleFolder = std::filesystem::u8path(options.Bundle);
+  if (!options.Bundle.empty()) {
+    bundle = CheckBundle(bundleFolder, options.Bundle, publicKey);
+    if (!bundle.Error.empty()) {
+      std::cerr << "verify: " << bundle.Error << '\n';
+      return kExitUnreadable;
+    }
+    // The bundle's own script unless another is named.
+    if (options.Script.empty() && !bundle.Manifest.ScriptName.empty()) {
+      options.Script = (bundleFolder / std::filesystem::u8path(bundle.Manifest.ScriptName)).u8string();
+    }
+  }
+  if (options.Script.empty()) {
+    std::cerr << "verify: name the SCRIPT, or give --bundle DIR whose MANIFEST names one\n";
+    return options.Bundle.empty() ? kExitUsage : kExitUnreadable;
+  }
   const std::optional<std::string> sourceRoot = Utf8ToLatin1(options.SourceRoot);
   const std::optional<std::string> targetRoot = Utf8ToLatin1(options.TargetRoot);
   if (!sourceRoot || !targetRoot) {
@@ -168,23 +235,33 @@ int RunVerify(const VerifyOptions& options) {
     std::cerr << "verify: --exclude: it is not UTF-8\n";
     return kExitUsage;
   }
-  const VerifySetup setup{std::filesystem::u8path(options.Old),
-                          std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
-                          options.Times, options.NewFolders, *excludes};
+  VerifySetup setup{std::filesystem::u8path(options.Old),
+                    std::filesystem::u8path(options.New), *sourceRoot, *targetRoot,
+                    options.Times, options.NewFolders, *excludes};
+  // The bundle alone must give NEW: its payload is where the sources lie.
+  if (!options.Bundle.empty()) setup.Sources = bundleFolder / std::string(kPayloadFolderName);
+  const std::vector<ScriptLine> lines = ParseScriptLines(input.Bytes);
   const StandardErrorProgress shown = StandardErrorProgressSettings(options.Quiet);
   ProgressLine progressLine(std::cerr, shown.Shown, shown.Columns);
-  VerifyReport report =
-      VerifyScript(ParseScriptLines(input.Bytes), setup, ShowProgress(progressLine));
+  VerifyReport report = VerifyScript(lines, setup, ShowProgress(progressLine));
   progressLine.Clear();
   if (!report.Error.empty()) {
     std::cerr << "verify: " << report.Error << '\n';
     return report.ExitCode();
   }
-  for (Finding& finding : report.Findings) finding.File = options.Script;
+  if (!options.Bundle.empty()) {
+    std::vector<Finding> sources = SourcesNotInManifest(lines, *sourceRoot, bundle.Manifest);
+    bundle.Findings.insert(bundle.Findings.end(), sources.begin(), sources.end());
+  }
+  const std::size_t bundleProblems = bundle.Findings.size();
+  report.Findings.insert(report.Findings.begin(), bundle.Findings.begin(), bundle.Findings.end());
+  for (Finding& finding : report.Findings) {
+    if (finding.File.empty()) finding.File = options.Script;
+  }
   if (options.Format == "json") {
     PrintJson(options.Script, report);
   } else {
-    PrintText(options.Script, report, options.Format == "github");
+    PrintText(options.Script, report, options.Format == "github", bundleProblems);
   }
   return report.ExitCode();
 }
@@ -212,6 +289,12 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
       "docs/lint-rules.md. --format json gives each as an object (file, line, "
       "column, severity, code, message); --format github as GitHub Actions workflow commands. On a terminal a progress line on "
       "standard error counts the files copied and compared.\n"
+      "With --bundle DIR (from make --bundle) the bundle is checked first, each "
+      "problem a finding: a COP source the MANIFEST lacks (DV113), a line whose "
+      "file differs in size or SHA-256 or is missing (DV114), a file the MANIFEST "
+      "does not list (DV115), a malformed line (DV116), and with --public-key "
+      "a MANIFEST.sig missing or not valid (DV117); then the script is replayed "
+      "with DIR/payload as the sources and compared with NEW.\n"
       "Exit codes: 0 the result equals NEW (kept files aside), 1 problems or "
       "differences, 2 a folder or the script could not be read, 3 wrong usage.");
   command->add_option("--old", options->Old, "the installed version")
@@ -244,7 +327,19 @@ void AddVerifyCommand(CLI::App& program, int& exitCode) {
       ->check(CLI::IsMember({"text", "json", "github"}));
   command->add_flag("-q,--quiet", options->Quiet,
                     "no progress line on standard error (shown only on a terminal)");
-  command->add_option("SCRIPT", options->Script, "the update script, or - for standard input")
-      ->required();
+  command
+      ->add_option("--bundle", options->Bundle,
+                   "check a bundle of make --bundle: every MANIFEST line against its file, no "
+                   "file left out, every COP source in it; then replay from DIR/payload, so "
+                   "that the bundle alone must give NEW (SCRIPT: the bundle's own by default)")
+      ->type_name("DIR");
+  command
+      ->add_option("--public-key", options->PublicKey,
+                   "with --bundle, also check DIR/MANIFEST.sig with this EC P-256 public key "
+                   "(PEM \"PUBLIC KEY\"; the Linux build)")
+      ->type_name("PUB.pem");
+  command->add_option("SCRIPT", options->Script,
+                      "the update script, or - for standard input; with --bundle, the one the "
+                      "bundle's MANIFEST names when left out");
   command->callback([options, &exitCode] { exitCode = RunVerify(*options); });
 }

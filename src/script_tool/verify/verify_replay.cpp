@@ -343,7 +343,8 @@ class Replay {
   }
 
   FolderNames::Resolved Resolve(const MappedPath& mapped) {
-    return names_.Resolve(mapped.Root == Tree::New ? setup_.New : copy_, mapped.Names);
+    const fs::path& sources = setup_.Sources.empty() ? setup_.New : setup_.Sources;
+    return names_.Resolve(mapped.Root == Tree::New ? sources : copy_, mapped.Names);
   }
 
   const VerifySetup& setup_;
@@ -378,6 +379,7 @@ VerifyReport VerifyScript(const std::vector<ScriptLine>& lines, const VerifySetu
   VerifyReport report;
   report.Error = FolderProblem(setup.Old, "OLD");
   if (report.Error.empty()) report.Error = FolderProblem(setup.New, "NEW");
+
   if (!report.Error.empty()) return report;
 
   const TemporaryFolder scratch;

@@ -33,6 +33,9 @@ struct VerifySetup {
   // Paths make --exclude left out (exclude_glob.h): not compared, in NEW or
   // the result.
   std::vector<std::wstring> Excludes = {};
+  // Where the files below SourceRoot are taken from, when not from New: a
+  // bundle's payload, which must then give New.
+  std::filesystem::path Sources = {};
 };
 
 struct ListedRun {
