@@ -337,3 +337,16 @@ PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role) {
   }
   return FindLengthProblem(path);
 }
+
+std::string FolderCompareKey(std::string_view folder) {
+  std::string key;
+  key.reserve(folder.size());
+  for (const char byte : folder) {
+    if (!IsPathSeparator(byte)) {
+      key += FoldNameByte(byte);
+    } else if (key.empty() || key.back() != '\\') {
+      key += '\\';
+    }
+  }
+  return key;
+}

@@ -167,3 +167,8 @@ PathProblem FindNewFolderLengthProblem(std::string_view folder);
 // name inside, the length. What lint calls an error in a path is here, and
 // the writer and make refuse it.
 PathProblem FirstCopyPathProblem(std::string_view path, CopyRole role);
+
+// A folder's path as Windows compares it: names folded, one backslash between
+// them whatever separators were written, so that two spellings of one folder
+// give one key.
+std::string FolderCompareKey(std::string_view folder);

@@ -43,21 +43,6 @@ std::size_t NamesBelowRootStart(std::string_view path) {
   return EndOfName(path, server + 1) + 1;
 }
 
-// The folder as Windows compares it: names folded, one backslash between
-// them whatever separators the script wrote.
-std::string FolderKey(std::string_view folder) {
-  std::string key;
-  key.reserve(folder.size());
-  for (const char byte : folder) {
-    if (!IsPathSeparator(byte)) {
-      key += FoldNameByte(byte);
-    } else if (key.empty() || key.back() != '\\') {
-      key += '\\';
-    }
-  }
-  return key;
-}
-
 }  // namespace
 
 std::vector<std::string_view> FoldersAbove(std::string_view target) {
@@ -81,7 +66,7 @@ std::vector<NeededFolder> MissingTargetFolders(
   for (std::size_t t = 0; t < targets.size(); ++t) {
     bool belowMissing = false;
     for (const std::string_view folder : FoldersAbove(targets[t])) {
-      const auto [known, added] = missing.emplace(FolderKey(folder), false);
+      const auto [known, added] = missing.emplace(FolderCompareKey(folder), false);
       if (added) {
         known->second = belowMissing || !isFolder(std::string(folder));
         if (known->second) {

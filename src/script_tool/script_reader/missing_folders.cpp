@@ -5,38 +5,19 @@
 #include "names/windows_names.h"
 #include "updater_client/target_folders.h"
 
-namespace {
-
-// A folder as Windows compares it: names folded, one backslash between them
-// whatever separators the script wrote (as CreateTargetFolders compares).
-std::string FolderKey(std::string_view folder) {
-  std::string key;
-  key.reserve(folder.size());
-  for (const char byte : folder) {
-    if (!IsPathSeparator(byte)) {
-      key += FoldNameByte(byte);
-    } else if (key.empty() || key.back() != '\\') {
-      key += '\\';
-    }
-  }
-  return key;
-}
-
-}  // namespace
-
 MissingFolders MissingFoldersOfTargets(
     const std::vector<std::string_view>& targets,
     const std::function<bool(const std::string& folder)>& isFolder) {
   MissingFolders missing;
   std::map<std::string, std::size_t> byKey;
   for (const devidudi::NeededFolder& needed : devidudi::MissingTargetFolders(targets, isFolder)) {
-    byKey.emplace(FolderKey(needed.Path), missing.Folders.size());
+    byKey.emplace(FolderCompareKey(needed.Path), missing.Folders.size());
     missing.Folders.push_back({needed.Path, needed.Target, 0, needed.Refused});
   }
   missing.Below.assign(targets.size(), false);
   for (std::size_t t = 0; t < targets.size(); ++t) {
     for (const std::string_view folder : devidudi::FoldersAbove(targets[t])) {
-      const auto found = byKey.find(FolderKey(folder));
+      const auto found = byKey.find(FolderCompareKey(folder));
       if (found == byKey.end()) continue;
       ++missing.Folders[found->second].Targets;
       missing.Below[t] = true;
