@@ -64,7 +64,7 @@ LINT_FUZZ_CORPORA  := tests/fuzz/lint_corpus tests/corpus
 # Short inputs reach every rule and keep the executions fast.
 LINT_FUZZ_MAX_LEN  := 512
 LINT_FUZZ_SOURCES  := tests/fuzz/lint_fuzzer.cpp \
-  $(addprefix src/script_tool/,script_reader/script_file.cpp findings/severity.cpp lint/lint_rules.cpp lint/lint_script.cpp \
+  $(addprefix src/script_tool/,script_reader/script_file.cpp findings/severity.cpp findings/edit_distance.cpp lint/lint_rules.cpp lint/lint_script.cpp \
     lint/lint_checks_text.cpp lint/lint_checks_commands.cpp lint/lint_checks_paths.cpp lint/file_kind.cpp \
     script_reader/run_program.cpp lint/target_index.cpp script_reader/visible_text.cpp print/print_rows.cpp) \
   src/script/file_command.cpp src/script/widen_text.cpp src/script/text_mode.cpp \

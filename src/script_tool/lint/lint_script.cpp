@@ -1,11 +1,11 @@
 #include "script_tool/lint/lint_script.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "names/windows_names.h"
 #include "script/text_mode.h"
+#include "script_tool/findings/edit_distance.h"
 #include "script_tool/lint/file_kind.h"
 #include "script_tool/script_reader/run_program.h"
 
@@ -26,24 +26,6 @@ bool StrayByteBreaksLine(const ReadLine& line) {
   }
   return line.Text[kSkippedByteIndex] == '"' ||
          WhyNothingStarts(command.Arguments[0]) != RunRefusal::None;
-}
-
-// Edits (insertion, deletion, substitution, swap of neighbours) that turn one
-// short word into the other.
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::array<std::array<std::size_t, kLongestKeywordGuess + 1>, kLongestKeywordGuess + 1> d{};
-  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
-  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t substitution = a[i - 1] == b[j - 1] ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + substitution});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-      }
-    }
-  }
-  return d[a.size()][b.size()];
 }
 
 std::string_view WideMarkName(std::string_view bytes) {
