@@ -43,6 +43,17 @@ bool IsPathWithinBundle(std::string_view path) {
 
 }  // namespace
 
+std::string LowercaseHex(const unsigned char* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0F];
+  }
+  return text;
+}
+
 bool IsSha256Hex(std::string_view text) {
   return text.size() == kSha256HexDigits &&
          std::all_of(text.begin(), text.end(),

@@ -51,3 +51,6 @@ ParsedManifest ParseManifest(std::string_view bytes);
 
 // True for 64 lowercase hex digits.
 bool IsSha256Hex(std::string_view text);
+
+// A digest's bytes as lowercase hex digits, two a byte, as MANIFEST writes them.
+std::string LowercaseHex(const unsigned char* bytes, std::size_t size);

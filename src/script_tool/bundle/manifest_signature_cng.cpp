@@ -3,6 +3,8 @@
 
 #include "script_tool/bundle/manifest_signature.h"
 
+#include "script_tool/bundle/manifest.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -12,17 +14,6 @@ constexpr ULONG kSha256Bytes = 32;
 constexpr const char* kNeedsLinux =
     "needs the Linux build of devidudi-script: the Windows build hashes but does not sign "
     "or check signatures";
-
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0x0F];
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -64,7 +55,7 @@ std::string Sha256::FinishHex() {
   unsigned char digest[kSha256Bytes];
   if (state_->Failed || BCryptFinishHash(state_->Hash, digest, kSha256Bytes, 0) < 0) return {};
   state_->Failed = true;  // once only
-  return Hex(digest, kSha256Bytes);
+  return LowercaseHex(digest, kSha256Bytes);
 }
 
 std::string Sha256Hex(std::string_view bytes) {

@@ -3,6 +3,8 @@
 
 #include "script_tool/bundle/manifest_signature.h"
 
+#include "script_tool/bundle/manifest.h"
+
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -38,17 +40,6 @@ struct DigestFree {
 using OwnedKey = std::unique_ptr<EVP_PKEY, KeyFree>;
 using OwnedBio = std::unique_ptr<BIO, BioFree>;
 using OwnedDigest = std::unique_ptr<EVP_MD_CTX, DigestFree>;
-
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0x0F];
-  }
-  return text;
-}
 
 OwnedBio MemoryBio(std::string_view bytes) {
   InitializeOnce();
@@ -94,7 +85,7 @@ std::string Sha256::FinishHex() {
   unsigned int size = 0;
   if (state_->Failed || EVP_DigestFinal_ex(state_->Context.get(), digest, &size) != 1) return {};
   state_->Failed = true;  // once only
-  return Hex(digest, size);
+  return LowercaseHex(digest, size);
 }
 
 std::string Sha256Hex(std::string_view bytes) {
@@ -102,7 +93,7 @@ std::string Sha256Hex(std::string_view bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return {};
-  return Hex(digest, size);
+  return LowercaseHex(digest, size);
 }
 
 bool CanSignManifests() { return true; }
