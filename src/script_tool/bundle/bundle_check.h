@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "script_tool/bundle/manifest.h"
+#include "bundle/manifest.h"
 #include "script_tool/findings/finding.h"
 #include "script_tool/script_reader/script_file.h"
 

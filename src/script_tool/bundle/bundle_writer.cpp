@@ -4,7 +4,7 @@
 #include <random>
 #include <system_error>
 
-#include "script_tool/bundle/manifest.h"
+#include "bundle/manifest.h"
 #include "script_tool/bundle/manifest_signature.h"
 #include "script_tool/tree_walker/file_write_time.h"
 

@@ -2,7 +2,8 @@
 // SHA-256 of a bundle's files and the ECDSA P-256 signature of its MANIFEST,
 // the bundle's only calls into a cryptographic library: OpenSSL's EVP API in
 // the Linux build (manifest_signature_openssl.cpp), Windows' CNG in the
-// Windows build (manifest_signature_cng.cpp), which hashes but does not sign.
+// Windows build (manifest_signature_cng.cpp, the application library's own
+// code), which hashes and checks signatures but does not sign.
 //
 // The signature is what `openssl dgst -sha256 -sign KEY.pem MANIFEST` writes:
 // ECDSA over SHA-256 of the bytes, DER-encoded (ECDSA-Sig-Value). Keys are
@@ -34,8 +35,8 @@ class Sha256 {
 // SHA-256 of bytes held whole, as 64 lowercase hex digits (empty on failure).
 std::string Sha256Hex(std::string_view bytes);
 
-// False in a build without signatures (Windows): SignManifest and
-// CheckManifestSignature then say so and do nothing.
+// False in a build that does not sign (Windows): SignManifest and
+// ProblemOfPrivateKey then say so and do nothing.
 bool CanSignManifests();
 
 struct ManifestSignature {

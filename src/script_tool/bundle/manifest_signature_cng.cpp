@@ -1,61 +1,35 @@
-// The Windows build's hashing, with CNG (bcrypt.dll, in System32 since
-// Vista). It does not sign: the release pipeline signs with the Linux build.
+// The Windows build's hashing and signature check, with CNG (bcrypt.dll, in
+// System32 since Vista) through the application library's own code, so that
+// preflight and verify on Windows judge a bundle as VerifyUpdate does. It
+// does not sign: the release pipeline signs with the Linux build.
 
 #include "script_tool/bundle/manifest_signature.h"
 
-#include "script_tool/bundle/manifest.h"
-
-#include <windows.h>
-#include <bcrypt.h>
+#include "bundle/manifest.h"
+#include "bundle/p256_encoding.h"
+#include "updater_client/cng_hash.h"
 
 namespace {
 
-constexpr ULONG kSha256Bytes = 32;
 constexpr const char* kNeedsLinux =
-    "needs the Linux build of devidudi-script: the Windows build hashes but does not sign "
-    "or check signatures";
+    "needs the Linux build of devidudi-script: the Windows build hashes and checks signatures "
+    "but does not sign";
 
 }  // namespace
 
-// One provider and one hash object, each closed once by its owner. With no
-// buffer given, BCryptCreateHash allocates the hash object itself (Windows 7
-// and later), so no BCRYPT_OBJECT_LENGTH query is needed.
 struct Sha256::State {
-  BCRYPT_ALG_HANDLE Algorithm = nullptr;
-  BCRYPT_HASH_HANDLE Hash = nullptr;
-  bool Failed = false;
-  ~State() {
-    if (Hash != nullptr) BCryptDestroyHash(Hash);
-    if (Algorithm != nullptr) BCryptCloseAlgorithmProvider(Algorithm, 0);
-  }
+  devidudi::CngSha256 Hash;
 };
 
-Sha256::Sha256() : state_(std::make_unique<State>()) {
-  // NTSTATUS: 0 or above is success (BCRYPT_SUCCESS).
-  state_->Failed =
-      BCryptOpenAlgorithmProvider(&state_->Algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0 ||
-      BCryptCreateHash(state_->Algorithm, &state_->Hash, nullptr, 0, nullptr, 0, 0) < 0;
-}
+Sha256::Sha256() : state_(std::make_unique<State>()) {}
 
 Sha256::~Sha256() = default;
 
-void Sha256::Update(const void* data, std::size_t size) {
-  // BCryptHashData takes a ULONG count: large parts go in pieces.
-  constexpr std::size_t kMostAtOnce = 1u << 30;
-  auto* bytes = static_cast<unsigned char*>(const_cast<void*>(data));
-  while (!state_->Failed && size > 0) {
-    const std::size_t part = size < kMostAtOnce ? size : kMostAtOnce;
-    state_->Failed = BCryptHashData(state_->Hash, bytes, static_cast<ULONG>(part), 0) < 0;
-    bytes += part;
-    size -= part;
-  }
-}
+void Sha256::Update(const void* data, std::size_t size) { state_->Hash.Update(data, size); }
 
 std::string Sha256::FinishHex() {
-  unsigned char digest[kSha256Bytes];
-  if (state_->Failed || BCryptFinishHash(state_->Hash, digest, kSha256Bytes, 0) < 0) return {};
-  state_->Failed = true;  // once only
-  return LowercaseHex(digest, kSha256Bytes);
+  const std::optional<devidudi::Sha256Digest> digest = state_->Hash.Finish();
+  return digest ? LowercaseHex(digest->data(), digest->size()) : std::string();
 }
 
 std::string Sha256Hex(std::string_view bytes) {
@@ -67,12 +41,29 @@ std::string Sha256Hex(std::string_view bytes) {
 bool CanSignManifests() { return false; }
 
 std::string ProblemOfPrivateKey(std::string_view) { return kNeedsLinux; }
-std::string ProblemOfPublicKey(std::string_view) { return kNeedsLinux; }
+
+std::string ProblemOfPublicKey(std::string_view publicKeyPem) {
+  return ParseP256PublicKeyPem(publicKeyPem).Problem;
+}
 
 ManifestSignature SignManifest(std::string_view, std::string_view) {
   return {{}, kNeedsLinux};
 }
 
-std::string CheckManifestSignature(std::string_view, std::string_view, std::string_view) {
-  return std::string("cannot be checked: ") + kNeedsLinux;
+std::string CheckManifestSignature(std::string_view manifest, std::string_view signature,
+                                   std::string_view publicKeyPem) {
+  const P256PublicKey key = ParseP256PublicKeyPem(publicKeyPem);
+  if (!key.Problem.empty()) return "cannot be checked: the public key " + key.Problem;
+  if (signature.empty()) return "is empty";
+  const std::optional<std::string> raw = P256SignatureFromDer(signature);
+  if (!raw) return "is not a DER-encoded ECDSA signature (truncated or damaged)";
+  const std::optional<devidudi::Sha256Digest> digest = devidudi::CngSha256Of(manifest);
+  if (!digest) return "cannot be checked: CNG failed";
+  const DWORD checked = devidudi::CheckP256Signature(key.Point, *digest, *raw);
+  if (checked == ERROR_SUCCESS) return {};
+  if (checked == static_cast<DWORD>(NTE_BAD_SIGNATURE)) {
+    return "is not a signature of MANIFEST by this key";
+  }
+  return "cannot be checked: CNG refused the key or the signature (error " +
+         std::to_string(checked) + ")";
 }

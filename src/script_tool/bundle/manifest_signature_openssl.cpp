@@ -3,7 +3,7 @@
 
 #include "script_tool/bundle/manifest_signature.h"
 
-#include "script_tool/bundle/manifest.h"
+#include "bundle/manifest.h"
 
 #include <openssl/bio.h>
 #include <openssl/crypto.h>

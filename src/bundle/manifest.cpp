@@ -1,4 +1,4 @@
-#include "script_tool/bundle/manifest.h"
+#include "bundle/manifest.h"
 
 #include <algorithm>
 #include <charconv>
