@@ -71,6 +71,7 @@ const std::vector<FindingCode> kCodes = {
      "Existing target's folder lets a file be created but not deleted"},
     {p::kRunStartsAnotherProgram, "preflight", Severity::Error,
      "RUN starts another program than the one it names"},
+    {p::kBundleRefused, "preflight", Severity::Error, "Update bundle the application refuses"},
     {p::kFolderCreatedByApplication, "preflight", Severity::Info,
      "Folder created by the application"},
 };

@@ -100,5 +100,6 @@ inline constexpr std::string_view kFolderBlockedByFile = "DP119";
 inline constexpr std::string_view kTargetFolderTakesNoFile = "DP120";
 inline constexpr std::string_view kTargetFolderKeepsFiles = "DP121";
 inline constexpr std::string_view kRunStartsAnotherProgram = "DP122";
+inline constexpr std::string_view kBundleRefused = "DP123";
 inline constexpr std::string_view kFolderCreatedByApplication = "DP181";
 }  // namespace preflight_code

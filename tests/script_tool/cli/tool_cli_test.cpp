@@ -357,6 +357,40 @@ TEST_F(ToolCommandLine, VerifyWritesFindingsWithCodes) {
   EXPECT_EQ(report["runs"][0]["severity"], "info");
 }
 
+// preflight --bundle says what the application's VerifyUpdate says: here of a
+// bundle placed elsewhere than its script copies from. The Linux build
+// refuses preflight as a whole (exit 3).
+TEST_F(ToolCommandLine, PreflightChecksABundleAsTheApplicationDoes) {
+  const fs::path vectors = fs::path(DEVIDUDI_SOURCE_DIR) / "tests/fixtures/bundle_vectors";
+  fs::copy(vectors / "placed", folder_ / "bundle", fs::copy_options::recursive);
+  const std::string key = " --public-key \"" + (vectors / "public.pem").string() + "\"";
+  const struct {
+    std::string Arguments;
+    int OnWindows;
+    const char* Said;  // on Windows, in the output
+  } cases[] = {
+      {"preflight --bundle " + Path("bundle") + key, 1,
+       "update.txt:1:1: error: expected a file below "},
+      {"preflight --bundle " + Path("bundle") + key + " --format json", 1, "\"code\": \"DP123\""},
+      {"preflight --bundle " + Path("bundle"), 3, ""},
+      {"preflight" + key + " " + Path("bundle/update.txt"), 3, ""},
+      {"preflight --bundle " + Path("bundle") + " --public-key \"" +
+           (vectors / "key.pem").string() + "\"",
+       3, ""},
+      {"preflight --bundle " + Path("bundle") + " --public-key " + Path("missing.pem"), 2, ""},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = RunTool(c.Arguments);
+#ifdef _WIN32
+    EXPECT_EQ(outcome.ExitCode, c.OnWindows) << c.Arguments;
+    EXPECT_NE(outcome.Output.find(c.Said), std::string::npos) << c.Arguments << outcome.Output;
+#else
+    EXPECT_EQ(outcome.ExitCode, 3) << c.Arguments;
+#endif
+  }
+  EXPECT_TRUE(fs::exists(folder_ / "bundle/update.txt")) << "preflight changes nothing";
+}
+
 // The JSON alone on standard output, the script in its file; without a file
 // for the script, standard output cannot carry both.
 TEST_F(ToolCommandLine, MakeWritesItsPlanAsJson) {
