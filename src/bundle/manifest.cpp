@@ -145,6 +145,12 @@ ParsedManifest ParseManifest(std::string_view bytes) {
       problem(number, "lists " + entry.Path + " a second time");
       continue;
     }
+    // Sorted as make writes it, so that one set of files has one manifest.
+    if (!parsed.Entries.empty() && entry.Path < parsed.Entries.back().Path) {
+      problem(number, "is out of order: " + entry.Path + " sorts before " +
+                          parsed.Entries.back().Path + " (paths sorted as bytes)");
+      continue;
+    }
     entry.Sha256 = std::string(hash);
     parsed.Entries.push_back(std::move(entry));
     parsed.EntryLines.push_back(number);

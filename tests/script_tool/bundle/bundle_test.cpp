@@ -82,6 +82,8 @@ TEST(Manifest, EachMalformedLineIsAProblemAtItsLine) {
       {"a leading /", kHeader + kHash + " 1 /etc/x\n", 4, "within the bundle"},
       {"a backslash", kHeader + kHash + " 1 payload\\a\n", 4, "within the bundle"},
       {"twice", kHeader + kHash + " 1 a\n" + kHash + " 1 a\n", 5, "a second time"},
+      {"out of order", kHeader + kHash + " 1 payload/b\n" + kHash + " 1 payload/a\n", 5,
+       "payload/a sorts before payload/b"},
       {"no LF at the end", kHeader + kHash + " 1 payload/a", 4, "does not end in LF"},
       {"another version", "devidudi-manifest 2\nscript u\nsource-root C:\\\n", 1, "is not"},
       {"no script line", "devidudi-manifest 1\nscript \nsource-root C:\\\n", 2, "script NAME"},
