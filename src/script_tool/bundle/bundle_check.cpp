@@ -149,6 +149,22 @@ BundleCheck CheckBundle(const fs::path& folder, const std::string& shown,
   return check;
 }
 
+std::optional<Finding> SourceRootDiffers(const ParsedManifest& manifest,
+                                         const std::string& sourceRoot, const std::string& shown) {
+  if (!manifest.HasSourceRoot) return std::nullopt;  // the malformed line is said already
+  const std::optional<std::string> made = Utf8ToLatin1(manifest.SourceRoot);
+  if (made) {
+    const auto below = NamesBelowRoot(SplitWindowsPath(*made), SplitWindowsPath(sourceRoot));
+    if (below && below->empty()) return std::nullopt;  // the same folder
+  }
+  constexpr std::size_t kSourceRootLine = 3;
+  return FindingAbout(verify_code::kSourceRootDiffers, shown + "/" + std::string(kManifestName),
+                      kSourceRootLine,
+                      "the bundle was made for the source root " + manifest.SourceRoot +
+                          ", not for --source-root " + Latin1ToUtf8(sourceRoot) +
+                          ": give make and verify the same root");
+}
+
 std::vector<Finding> SourcesNotInManifest(const std::vector<ScriptLine>& lines,
                                           const std::string& sourceRoot,
                                           const ParsedManifest& manifest) {

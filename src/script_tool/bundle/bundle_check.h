@@ -28,6 +28,13 @@ struct BundleCheck {
 BundleCheck CheckBundle(const std::filesystem::path& folder, const std::string& shown,
                         const std::optional<std::string>& publicKeyPem);
 
+// A finding at MANIFEST's source-root line when the bundle was made for
+// another source root than sourceRoot (Latin-1, compared as Windows compares
+// folders): the application checks the bundle where its payload folder is
+// MANIFEST's root, so a replay from sourceRoot proves another bundle.
+std::optional<Finding> SourceRootDiffers(const ParsedManifest& manifest,
+                                         const std::string& sourceRoot, const std::string& shown);
+
 // The COP lines whose source lies below sourceRoot (Latin-1, as the script)
 // but names no file the manifest lists under payload/, as findings at the
 // source's column. A source below neither root is the replay's to report.

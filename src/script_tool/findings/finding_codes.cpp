@@ -42,6 +42,7 @@ const std::vector<FindingCode> kCodes = {
     {v::kFileNotInManifest, "verify", Severity::Error, "File of the bundle not in its manifest"},
     {v::kManifestLineMalformed, "verify", Severity::Error, "Malformed manifest line"},
     {v::kSignatureNotValid, "verify", Severity::Error, "Manifest signature missing or not valid"},
+    {v::kSourceRootDiffers, "verify", Severity::Error, "Bundle made for another source root"},
     {v::kRunNotStarted, "verify", Severity::Info, "RUN not started"},
     {p::kFolderNotWritable, "preflight", Severity::Error, "Script's folder not writable"},
     {p::kFolderNotDeletable, "preflight", Severity::Error,

@@ -74,6 +74,7 @@ inline constexpr std::string_view kManifestLineMismatch = "DV114";
 inline constexpr std::string_view kFileNotInManifest = "DV115";
 inline constexpr std::string_view kManifestLineMalformed = "DV116";
 inline constexpr std::string_view kSignatureNotValid = "DV117";
+inline constexpr std::string_view kSourceRootDiffers = "DV118";
 inline constexpr std::string_view kRunNotStarted = "DV181";
 }  // namespace verify_code
 

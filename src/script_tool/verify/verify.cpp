@@ -246,6 +246,10 @@ int RunVerify(const VerifyOptions& givenOptions) {
     return report.ExitCode();
   }
   if (!options.Bundle.empty()) {
+    if (std::optional<Finding> differs =
+            SourceRootDiffers(bundle.Manifest, *sourceRoot, options.Bundle)) {
+      bundle.Findings.push_back(*differs);
+    }
     std::vector<Finding> sources = SourcesNotInManifest(lines, *sourceRoot, bundle.Manifest);
     bundle.Findings.insert(bundle.Findings.end(), sources.begin(), sources.end());
   }

@@ -197,6 +197,9 @@ std::string VerifyBundle(const Release& release, const fs::path& bundle, const s
   if (!check.Error.empty()) return "error: " + check.Error;
   const std::vector<ScriptLine> lines = ParseScriptLines(script);
   std::vector<Finding> findings = check.Findings;
+  if (const auto differs = SourceRootDiffers(check.Manifest, "c:/update/", "B")) {
+    findings.push_back(*differs);
+  }
   for (const Finding& finding : SourcesNotInManifest(lines, "C:\\Update", check.Manifest)) {
     findings.push_back(finding);
   }
@@ -255,6 +258,11 @@ TEST(VerifyBundle, FindsEveryChangeMadeAfterTheBundle) {
          script += "COP\tC:\\Update\\readme.txt\tC:\\App\\readme.txt\r\n";
        },
        false, "DV113 DV107 ", "its MANIFEST lists no payload/readme.txt"},
+      {"made for another source root",
+       [](const fs::path& b, std::string&) {
+         Edit(b / "MANIFEST", [](std::string& s) { s.replace(s.find("C:\\Update"), 9, "C:\\Other"); });
+       },
+       false, "DV118 ", "made for the source root C:\\Other, not for --source-root c:/update/"},
       {"a bad hash field",
        [](const fs::path& b, std::string&) {
          Edit(b / "MANIFEST", [](std::string& s) { s[s.find('\n', s.find("source-root")) + 1] = 'G'; });
@@ -269,7 +277,7 @@ TEST(VerifyBundle, FindsEveryChangeMadeAfterTheBundle) {
        [](const fs::path& b, std::string&) {
          Edit(b / "MANIFEST", [](std::string& s) { s.replace(s.find("C:\\Update"), 3, "D:\\"); });
        },
-       true, "DV117 ", "is not a signature of MANIFEST by this key"},
+       true, "DV117 DV118 ", "is not a signature of MANIFEST by this key"},
       {"another key", none, true, "DV117 ", "is not a signature of MANIFEST by this key"},
       {"an empty signature",
        [](const fs::path& b, std::string&) { WriteBytes(b / "MANIFEST.sig", ""); },
