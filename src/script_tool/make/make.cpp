@@ -72,7 +72,8 @@ constexpr const char* kMakeFooter =
     "MANIFEST' checks (the Linux build signs; the Windows build exits 3). DIR must\n"
     "not exist or be empty (else exit 3); it needs -o SCRIPT.\n"
     "With --format json the plan, the summary and the findings are one JSON\n"
-    "document on standard output (see the README), and the script goes to -o.\n"
+    "document on standard output (see the README), and the script goes to -o;\n"
+    "with --bundle, \"bundle\" tells its folder, payloadFiles and signed.\n"
     "On a terminal a progress line on standard error counts NEW's files.\n"
     "Exit codes: 0 written (or --dry-run without errors), 1 errors or nothing to\n"
     "update (no script), 2 a folder could not be read or the script not written,\n"
@@ -253,7 +254,15 @@ int RunMake(const MakeOptions& options) {
   if (json) {
     const std::optional<std::string> file =
         options.dryRun ? std::nullopt : std::optional<std::string>(options.output);
-    std::cout << JsonText(MakeJson(outcome, file, !options.allowEmpty)) << '\n' << std::flush;
+    nlohmann::json out = MakeJson(outcome, file, !options.allowEmpty);
+    // What --bundle will write, told with the plan: null where no script is.
+    out["bundle"] = nullptr;
+    if (!options.bundle.empty() && file && !out["script"].is_null()) {
+      out["bundle"] = {{"folder", options.bundle},
+                       {"payloadFiles", outcome.Copied.size()},
+                       {"signed", signingKey.has_value()}};
+    }
+    std::cout << JsonText(out) << '\n' << std::flush;
   } else {
     ShowOutcome(outcome, !request.Excludes.empty());
   }

@@ -431,6 +431,13 @@ TEST_F(ToolCommandLine, MakeWritesItsPlanAsJson) {
   const std::string bytes((std::istreambuf_iterator<char>(script)), std::istreambuf_iterator<char>());
   EXPECT_EQ(bytes.find("COP\tC:\\n\\a.txt\tC:\\o\\a.txt\r\n"), 0u) << bytes;
 
+  EXPECT_TRUE(out["bundle"].is_null());
+  const Outcome bundled = RunTool(command + "-o " + Path("bundled.txt") + " --bundle " + Path("b"));
+  EXPECT_EQ(bundled.ExitCode, 0);
+  EXPECT_EQ(nlohmann::json::parse(bundled.Output)["bundle"],
+            (nlohmann::json{{"folder", (folder_ / "b").string()}, {"payloadFiles", 2}, {"signed", false}}))
+      << bundled.Output;
+
   const Outcome dry = RunTool(command + "--dry-run");
   EXPECT_EQ(dry.ExitCode, 0);
   EXPECT_TRUE(nlohmann::json::parse(dry.Output)["script"]["file"].is_null()) << dry.Output;
