@@ -6,23 +6,9 @@
 
 #include "names/temporary_path.h"
 #include "names/windows_names.h"
+#include "platform/full_path.h"
 #include "platform/scoped_handle.h"
 #include "script/widen_text.h"
-
-namespace {
-
-// The full path, or nothing where the system cannot make one.
-std::optional<std::wstring> FullPathOf(const std::wstring& path) {
-  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::nullopt;
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return std::nullopt;
-  full.resize(length);
-  return full;
-}
-
-}  // namespace
 
 FolderAccess ProbeTargetFolder(const std::wstring& probePath) {
   // The access the copy's temporary file is created with.

@@ -11,6 +11,7 @@
 #include "exec/brief_hold.h"
 #include "names/text_conversions.h"
 #include "names/windows_names.h"
+#include "platform/full_path.h"
 #include "script/file_command.h"
 #include "script/text_mode.h"
 #include "script/widen_text.h"
@@ -40,16 +41,6 @@ std::wstring WindowsSeparators(std::wstring path) {
     if (unit == L'/') unit = L'\\';
   }
   return path;
-}
-
-std::optional<std::wstring> FullPath(const std::wstring& path) {
-  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::nullopt;
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return std::nullopt;
-  full.resize(length);
-  return full;
 }
 
 // A path as Windows finds a file by it: resolved, then folded.
@@ -234,11 +225,11 @@ BundleVerdict CheckSources(const std::wstring& folder, const std::wstring& scrip
   for (const ManifestEntry& entry : manifest.Entries) {
     if (entry.Path.compare(0, payloadPrefix.size(), payloadPrefix) != 0) continue;
     const std::optional<std::wstring> full =
-        FullPath(folder + L'\\' + WindowsSeparators(Widened(entry.Path)));
+        FullPathOf(folder + L'\\' + WindowsSeparators(Widened(entry.Path)));
     if (full) listed.insert(PathKey(*full));
   }
   std::wstring expected = L"a file below " + payload + L" that MANIFEST lists";
-  const std::optional<std::wstring> root = FullPath(Widened(manifest.SourceRoot));
+  const std::optional<std::wstring> root = FullPathOf(Widened(manifest.SourceRoot));
   if (!root || PathKey(*root) != PathKey(payload)) {
     expected += L" (MANIFEST's source root is " + Widened(manifest.SourceRoot) +
                 L": the bundle must lie where its payload folder is that source root)";
@@ -254,7 +245,7 @@ BundleVerdict CheckSources(const std::wstring& folder, const std::wstring& scrip
     const std::string source(parsed.Arguments[0]);
     const std::optional<std::wstring> wide = WidenForSystem(source);
     const std::optional<std::wstring> full =
-        wide && IsFullPath(source) ? FullPath(*wide) : std::nullopt;
+        wide && IsFullPath(source) ? FullPathOf(*wide) : std::nullopt;
     if (full && listed.count(PathKey(*full)) != 0) return;
     verdict = Problem(BundleProblem::SourceNotListed, scriptPath, expected,
                       WidenText(source), number);
@@ -265,7 +256,7 @@ BundleVerdict CheckSources(const std::wstring& folder, const std::wstring& scrip
 }  // namespace
 
 BundleVerdict VerifyUpdate(const std::wstring& bundleFolder, std::string_view publicKeyPem) {
-  std::optional<std::wstring> folder = FullPath(bundleFolder);
+  std::optional<std::wstring> folder = FullPathOf(bundleFolder);
   if (!folder) {
     return Problem(BundleProblem::FolderUnreadable, bundleFolder, L"a folder",
                    L"a path Windows does not take", 0, ERROR_BAD_PATHNAME);

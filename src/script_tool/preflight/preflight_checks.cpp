@@ -17,21 +17,14 @@
 #include "script/file_command.h"
 #include "script/widen_text.h"
 #include "script_tool/findings/finding_codes.h"
+#include "platform/full_path.h"
 #include "script_tool/findings/quoted.h"
 #include "script_tool/findings/updater_words.h"
 #include "script_tool/script_reader/missing_folders.h"
 #include "script_tool/script_reader/run_program.h"
 #include "updater_client/target_folders.h"
 
-std::wstring FullPath(const std::wstring& path) {
-  const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (units == 0) return path;
-  std::wstring full(units, L'\0');
-  const DWORD written = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
-  if (written == 0 || written >= units) return path;
-  full.resize(written);
-  return full;
-}
+std::wstring FullPath(const std::wstring& path) { return FullPathOf(path).value_or(path); }
 
 namespace {
 
