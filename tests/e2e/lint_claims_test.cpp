@@ -382,10 +382,11 @@ TEST(LintClaims, EveryRuleHasARow) {
 }
 
 // A preflight code without a row would make a claim nobody saw the updater
-// keep.
+// keep. DP123 claims what the application's VerifyUpdate does, not the
+// updater: verify_update_test holds it, on the same kinds of bundle.
 TEST(PreflightClaims, EveryCodeHasARow) {
   for (const FindingCode& code : ToolFindingCodes()) {
-    if (code.Tool != "preflight") continue;
+    if (code.Tool != "preflight" || code.Code == preflight_code::kBundleRefused) continue;
     const bool held = std::any_of(AllRows().begin(), AllRows().end(), [&](const Running& running) {
       return running.row.preflight && running.row.code == code.Code;
     });
