@@ -337,6 +337,16 @@ TEST(BundleVectors, AreTheSameToThisBuildAsToOpenssl) {
       {"its signature, by the other key", manifest, "bundle/MANIFEST.sig", "other-public.pem",
        false},
       {"an edited manifest", edited, "bundle/MANIFEST.sig", "public.pem", false},
+      // The bundle VerifyUpdate's table places, and its signed variants.
+      {"placed", ReadBytes(kVectors / "placed/MANIFEST"), "placed/MANIFEST.sig", "public.pem",
+       true},
+      {"placed, by the other key", ReadBytes(kVectors / "placed/MANIFEST"),
+       "placed-variants/other-key.MANIFEST.sig", "public.pem", false},
+      {"a signed bad hash field", ReadBytes(kVectors / "placed-variants/bad-hash.MANIFEST"),
+       "placed-variants/bad-hash.MANIFEST.sig", "public.pem", true},
+      {"a signed bad hash field, its signature on another manifest",
+       ReadBytes(kVectors / "placed-variants/bad-size.MANIFEST"),
+       "placed-variants/bad-hash.MANIFEST.sig", "public.pem", false},
   };
   for (const auto& row : rows) {
     const std::string refused = CheckManifestSignature(
