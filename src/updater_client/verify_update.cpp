@@ -1,5 +1,6 @@
 #include "updater_client/verify_update.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -59,15 +60,16 @@ OwnedHandle OpenForReading(const std::wstring& path, DWORD& error) {
 }
 
 // The file's size and SHA-256 (hex), read once; its bytes kept when keep is
-// given. ERROR_SUCCESS or the system's error.
+// given. ERROR_SUCCESS or the system's error. chunk is the read buffer, made
+// once for every file: a fresh megabyte a file cost more than the reading.
 struct HashedFile {
   DWORD Error = ERROR_SUCCESS;
   std::uint64_t Size = 0;
   std::string Sha256;
 };
 
-HashedFile HashFile(const std::wstring& path, std::optional<std::uint64_t> expectedSize,
-                  std::string* keep) {
+HashedFile HashFile(const std::wstring& path, std::uint64_t expectedSize, std::string* keep,
+                    std::string& chunk) {
   HashedFile result;
   const OwnedHandle file = OpenForReading(path, result.Error);
   if (!file.IsValid()) return result;
@@ -78,18 +80,25 @@ HashedFile HashFile(const std::wstring& path, std::optional<std::uint64_t> expec
   }
   result.Size = static_cast<std::uint64_t>(size.QuadPart);
   // A size that differs is told without reading the file.
-  if (expectedSize && *expectedSize != result.Size) return result;
+  if (expectedSize != result.Size) return result;
+  // No one can write the file while it is open with read sharing alone, so
+  // its size stays: exactly that many bytes are read, and no last read
+  // is needed to find the end.
   CngSha256 hash;
-  std::string chunk(kReadChunkBytes, '\0');
-  for (;;) {
+  for (std::uint64_t left = result.Size; left > 0;) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::uint64_t>(left, chunk.size()));
     DWORD read = 0;
-    if (!::ReadFile(file.Get(), chunk.data(), kReadChunkBytes, &read, nullptr)) {
+    if (!::ReadFile(file.Get(), chunk.data(), wanted, &read, nullptr)) {
       result.Error = GetLastError();
       return result;
     }
-    if (read == 0) break;
+    if (read == 0) {
+      result.Error = ERROR_HANDLE_EOF;
+      return result;
+    }
     hash.Update(chunk.data(), read);
     if (keep != nullptr) keep->append(chunk.data(), read);
+    left -= read;
   }
   const std::optional<Sha256Digest> digest = hash.Finish();
   if (!digest) {
@@ -303,6 +312,7 @@ BundleVerdict VerifyUpdate(const std::wstring& bundleFolder, std::string_view pu
   }
 
   std::string scriptBytes;
+  std::string chunk(kReadChunkBytes, '\0');
   for (std::size_t i = 0; i < manifest.Entries.size(); ++i) {
     const ManifestEntry& entry = manifest.Entries[i];
     const std::size_t line = manifest.EntryLines[i];
@@ -319,7 +329,7 @@ BundleVerdict VerifyUpdate(const std::wstring& bundleFolder, std::string_view pu
       return Problem(BundleProblem::FileNotPlain, path, L"a plain file", L"a link or a folder", line);
     }
     const bool isScript = entry.Path == manifest.ScriptName;
-    const HashedFile read = HashFile(path, entry.Size, isScript ? &scriptBytes : nullptr);
+    const HashedFile read = HashFile(path, entry.Size, isScript ? &scriptBytes : nullptr, chunk);
     if (read.Error != ERROR_SUCCESS) {
       return Problem(BundleProblem::FileMissing, path, L"a file that can be read",
                      L"one that cannot", line, read.Error);
