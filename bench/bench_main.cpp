@@ -5,6 +5,8 @@
 //   devidudi_bench copysteps <folder> <count> <runs> [<way>,<way>...]
 //   devidudi_bench scale <script>
 //   devidudi_bench startup <devidudi.exe> <empty_window.exe> <script> <runs>
+//   devidudi_bench verifyupdate <bundle> <public.pem> <runs>
+//   devidudi_bench bcrypthash <MiB> <runs>
 
 #include <windows.h>
 
@@ -26,10 +28,16 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"startup" && argc == 6) {
     return MeasureStartup(argv[2], argv[3], argv[4], _wtoi(argv[5]));
   }
+  if (mode == L"verifyupdate" && argc == 5) {
+    return MeasureVerifyUpdate(argv[2], argv[3], _wtoi(argv[4]));
+  }
+  if (mode == L"bcrypthash" && argc == 4) return MeasureCngHash(_wtoi(argv[2]), _wtoi(argv[3]));
   std::fprintf(stderr,
                "usage: devidudi_bench throughput FOLDER COUNT RUNS\n"
                "       devidudi_bench copysteps FOLDER COUNT RUNS [WAYS]\n"
                "       devidudi_bench scale SCRIPT\n"
-               "       devidudi_bench startup DEVIDUDI EMPTY_WINDOW SCRIPT RUNS\n");
+               "       devidudi_bench startup DEVIDUDI EMPTY_WINDOW SCRIPT RUNS\n"
+               "       devidudi_bench verifyupdate BUNDLE PUBLIC_KEY RUNS\n"
+               "       devidudi_bench bcrypthash MIB RUNS\n");
   return 2;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The three measurements, each a mode of the benchmark program. Each reports
+// The measurements, each a mode of the benchmark program. Each reports
 // its figures through Report and returns the process exit code.
 
 #include <string>
@@ -27,3 +27,12 @@ int MeasureStartup(const std::wstring& updaterPath, const std::wstring& emptyPat
 // copy could be made (those named in the comma-separated `only`, or all),
 // `runs` times in turn.
 int MeasureCopySteps(const std::wstring& folder, int count, int runs, const std::wstring& only);
+
+// Checks the bundle with the application library's VerifyUpdate once, then
+// `runs` times timed; reports the median and the first check's verdict.
+int MeasureVerifyUpdate(const std::wstring& bundleFolder, const std::wstring& publicKeyPath,
+                        int runs);
+
+// SHA-256 with CNG (as VerifyUpdate hashes) over `mebibytes` MiB in memory,
+// `runs` times; reports the median and MiB/s.
+int MeasureCngHash(int mebibytes, int runs);

@@ -11,16 +11,25 @@ locale/de/). Then walks the road a release engineer walks, from the README:
 
   1. devidudi-script make without --new-folders (it must refuse, naming the flag),
   2. make --new-folders -o update.txt (the script, with the plan),
-     then the same with --bundle (the files it copies, the script and their
-     MANIFEST), timed beside sha256sum over those files and cp of them,
+     then the same with --bundle and --sign (the files it copies, the script
+     and their signed MANIFEST), timed beside sha256sum over those files and
+     cp of them; the release's source root is the bundle's payload folder,
+     where the application checks and applies it,
   3. lint update.txt,
-  4. verify --new-folders, and verify --bundle (the bundle alone gives NEW),
-  5. under Wine: the application's part (examples/start_update: the library's
-     CreateTargetFolders, then LaunchUpdater) and the real devidudi.exe,
-  6. the installed folder compared with NEW, bytes and last-write times.
+  4. verify --new-folders, and verify --bundle --public-key (the bundle
+     alone gives NEW),
+  5. under Wine: a copy of the bundle with one payload byte changed, which
+     the application's part must refuse (exit 4) without touching the
+     installed folder; the library's VerifyUpdate timed beside sha256sum of
+     the payload, and CNG's SHA-256 alone; then the application's part
+     (examples/start_update: VerifyUpdate, CreateTargetFolders, then
+     LaunchUpdater) on the bundle and the real devidudi.exe,
+  6. the installed folder compared with NEW, bytes and last-write times, and
+     the bundle's script deleted by the updater.
 
-Needs the native toolkit (build/linux) and the x64 programs (build/x64);
---native-only stops after verify and needs the toolkit alone.
+Needs the native toolkit (build/linux), the x64 programs (build/x64) and
+the openssl command, which makes a throwaway key pair for the run;
+--native-only stops after verify and needs the toolkit and openssl alone.
 Prints each step's time; exits 1 when a step does not do what it must.
 Nothing here is a test: it is the road tried at full size.
 """
@@ -84,6 +93,21 @@ def lay_out(count):
     return old, new, installed, len(changed), {Path(paths[i]) for i in same_bytes}
 
 
+def tree_size(folder):
+    sizes = [path.stat().st_size for path in Path(folder).rglob('*') if path.is_file()]
+    return len(sizes), sum(sizes)
+
+
+def median_seconds(command, rounds=5, **options):
+    """A native tool's median time over rounds runs, page cache warm."""
+    times = []
+    for _ in range(rounds):
+        started = time.monotonic()
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL, **options)
+        times.append(time.monotonic() - started)
+    return sorted(times)[len(times) // 2]
+
+
 def step(name, command, expect_codes=(0,), **options):
     started = time.monotonic()
     result = subprocess.run(command, capture_output=True, text=True, errors='replace', **options)
@@ -95,15 +119,14 @@ def step(name, command, expect_codes=(0,), **options):
     return result, seconds
 
 
-def bundle_beside_baseline(folders, roots, run_line, new, rounds=5):
+def bundle_beside_baseline(folders, roots, run_line, new, script, key, bundle, rounds=5):
     """make --bundle timed beside what it does by other tools: sha256sum over
     the files it copies, and cp of them (times kept) into a fresh folder.
     The three are run in turn, rounds times, and each one's median taken: on
     a shared machine one run says little."""
-    bundle = WORK / 'bundle'
     copies = WORK / 'baseline-copy'
     command = [str(TOOL), 'make', '--new-folders', *folders, *roots, *run_line, '--quiet',
-               '-o', str(WORK / 'bundled.txt'), '--bundle', str(bundle)]
+               '-o', str(script), '--bundle', str(bundle), '--sign', str(key)]
     alone = [str(TOOL), 'make', '--new-folders', *folders, *roots, *run_line, '--quiet',
              '--dry-run']
     times = {'bundle': [], 'alone': [], 'sha256sum': [], 'cp': []}
@@ -132,11 +155,11 @@ def bundle_beside_baseline(folders, roots, run_line, new, rounds=5):
     median = {name: sorted(values)[len(values) // 2] for name, values in times.items()}
     added = median['bundle'] - median['alone']
     baseline = median['sha256sum'] + median['cp']
-    print(f'make --new-folders --bundle: {median["bundle"]:.2f} s (median of {rounds}), '
+    print(f'make --new-folders --bundle --sign: {median["bundle"]:.2f} s (median of {rounds}), '
           f'without --bundle {median["alone"]:.2f} s: the bundle of {listing.count(0)} files '
           f'adds {added:.2f} s; sha256sum {median["sha256sum"]:.2f} s + cp {median["cp"]:.2f} s '
-          f'= {baseline:.2f} s ({added / baseline:.2f} times that)')
-    return bundle
+          f'= {baseline:.2f} s ({added / baseline:.2f} times that; target <= 1.3)')
+    return listing
 
 
 def compare(installed, new):
@@ -156,6 +179,73 @@ def compare(installed, new):
     return differences
 
 
+def make_key_pair():
+    """A P-256 key pair for this run alone: the release's key is never needed
+    to walk the road."""
+    key, public = WORK / 'key.pem', WORK / 'public.pem'
+    step('openssl key pair', ['openssl', 'ecparam', '-name', 'prime256v1', '-genkey', '-noout',
+                              '-out', str(key)])
+    step('openssl public key', ['openssl', 'pkey', '-in', str(key), '-pubout', '-out', str(public)])
+    return key, public
+
+
+def print_sizes(new, bundle):
+    for name, folder in (('NEW', new), ('payload', bundle / 'payload'),
+                         ('bundle (payload, script, MANIFEST, MANIFEST.sig)', bundle)):
+        files, size = tree_size(folder)
+        print(f'  {name}: {files} files, {size:,} bytes')
+
+
+def refuse_damaged_copy(bundle, public, installed, old, start_update):
+    """A copy of the bundle with one payload byte changed: the application's
+    part must refuse it (exit 4) before the installed folder is touched."""
+    damaged = WORK / 'bundle-damaged'
+    shutil.rmtree(damaged, ignore_errors=True)
+    shutil.copytree(bundle, damaged, copy_function=shutil.copy2)
+    victim = min(path for path in (damaged / 'payload').rglob('*')
+                 if path.is_file() and (old / path.relative_to(damaged / 'payload')).exists())
+    data = bytearray(victim.read_bytes())
+    data[0] ^= 0x01
+    victim.write_bytes(bytes(data))
+    refused, _ = start_update('start_update on the damaged copy (refused)', damaged,
+                              expect_codes=(4,))
+    relative = victim.relative_to(damaged / 'payload')
+    untouched = ((installed / relative).read_bytes() == (old / relative).read_bytes() and
+                 int((installed / relative).stat().st_mtime) == OLD_TIME)
+    print(f'  {refused.stderr.strip()}\n  installed {relative}: '
+          f'{"untouched" if untouched else "CHANGED"}')
+    shutil.rmtree(damaged)
+    if 'SHA-256' not in refused.stderr or not untouched:
+        sys.exit('release road: the damaged bundle was not refused for its hash, '
+                 'or the installed folder was touched')
+
+
+def time_verify_update(bench, bundle, public, listing):
+    """VerifyUpdate under Wine beside sha256sum of the payload natively, and
+    CNG's SHA-256 alone beside sha256sum over the same number of MiB: where
+    the check is slow, whether Wine's hashing is the cause."""
+    mebibytes, runs = 64, 5
+    checked, _ = bench('devidudi_bench verifyupdate', 'verifyupdate', windows_path(bundle),
+                       windows_path(public), runs)
+    hashed, _ = bench('devidudi_bench bcrypthash', 'bcrypthash', mebibytes, runs)
+    figures = {}
+    for line in (checked.stdout + hashed.stdout).splitlines():
+        name, _, value = line.partition(' ')
+        figures[name] = value
+    verify_seconds = float(figures['verifyupdate.median'])
+    payload_seconds = median_seconds(['xargs', '-0', 'sha256sum'], input=listing,
+                                     cwd=bundle / 'payload')
+    block = WORK / 'hash-block.bin'
+    block.write_bytes(b'x' * (mebibytes << 20))
+    native_rate = mebibytes / median_seconds(['sha256sum', str(block)])
+    block.unlink()
+    print(f'VerifyUpdate under Wine: {verify_seconds:.3f} s (median of {runs}), verdict '
+          f'{figures["verdict"]}; sha256sum of the payload\'s {listing.count(0)} files '
+          f'{payload_seconds:.3f} s ({verify_seconds / payload_seconds:.1f} times that; target <= 3)')
+    print(f'CNG SHA-256 under Wine: {float(figures["bcrypthash.mib_per_s"]):.0f} MiB/s over '
+          f'{mebibytes} MiB; sha256sum natively {native_rate:.0f} MiB/s')
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--files', type=int, default=20000)
@@ -163,7 +253,8 @@ def main():
                         help='stop after verify: no Wine, no x64 programs')
     arguments = parser.parse_args()
     needs = (TOOL,) if arguments.native_only else (TOOL, BIN / 'devidudi.exe',
-                                                    BIN / 'start_update.exe')
+                                                    BIN / 'start_update.exe',
+                                                    BIN / 'devidudi_bench.exe')
     for needed in needs:
         if not needed.exists():
             sys.exit(f'release road: {needed} is missing: build linux and x64 first')
@@ -172,9 +263,14 @@ def main():
     old, new, installed, changed, same_bytes = lay_out(arguments.files)
     print(f'laid out {arguments.files} files ({changed} rebuilt, {len(same_bytes)} rebuilt with equal '
           f'bytes, {len(NEW_FOLDER_FILES)} in new folders) in {time.monotonic() - started:.1f} s')
+    key, public = make_key_pair()
 
     script = WORK / 'update.txt'
-    roots = ['--source-root', windows_path(new), '--target-root', windows_path(installed)]
+    bundle = WORK / 'bundle'
+    # The application checks the bundle where it lies and the updater copies
+    # from there: the script's sources are the bundle's payload files.
+    roots = ['--source-root', windows_path(bundle / 'payload'),
+             '--target-root', windows_path(installed)]
     folders = ['--old', str(old), '--new', str(new)]
     run_line = ['--run', '"' + windows_path(installed) + '\\bin\\PexaMenu.exe" /updated']
     refused, _ = step('make (no --new-folders)', [str(TOOL), 'make', *folders, *roots, *run_line,
@@ -185,12 +281,15 @@ def main():
                                           *run_line, '--quiet', '-o', str(script)])
     print('  ' + '\n  '.join(line for line in made.stderr.splitlines()
                              if line.startswith(('cd', 'make')) or ': warning: ' in line))
-    bundle = bundle_beside_baseline(folders, roots, run_line, new)
-    step('lint', [str(TOOL), 'lint', str(script)])
+    listing = bundle_beside_baseline(folders, roots, run_line, new, script, key, bundle)
+    print_sizes(new, bundle)
+    shipped_script = bundle / script.name
+    step('lint', [str(TOOL), 'lint', str(shipped_script)])
     step('verify --new-folders', [str(TOOL), 'verify', '--new-folders', *folders, *roots,
                                   '--quiet', str(script)])
-    step('verify --new-folders --bundle', [str(TOOL), 'verify', '--new-folders', *folders,
-                                           *roots, '--quiet', '--bundle', str(bundle)])
+    step('verify --new-folders --bundle --public-key',
+         [str(TOOL), 'verify', '--new-folders', *folders, *roots, '--quiet',
+          '--bundle', str(bundle), '--public-key', str(public)])
     if arguments.native_only:
         return 0
 
@@ -199,10 +298,19 @@ def main():
                        WINEDLLOVERRIDES='mscoree,mshtml=')
     if not prefix.exists():
         step('wineboot (once)', ['wineboot', '--init'], env=environment)
-    applied, _ = step('start_update + devidudi.exe under Wine',
-                      [str(TOP / 'tools' / 'wine-run'), str(BIN / 'start_update.exe'),
-                       windows_path(BIN / 'devidudi.exe'), windows_path(script)],
-                      env=environment)
+
+    def start_update(name, bundle_folder, expect_codes=(0,)):
+        return step(name, [str(TOP / 'tools' / 'wine-run'), str(BIN / 'start_update.exe'),
+                           windows_path(BIN / 'devidudi.exe'), windows_path(bundle_folder),
+                           windows_path(public)], expect_codes=expect_codes, env=environment)
+
+    def bench(name, *arguments):
+        return step(name, [str(TOP / 'tools' / 'wine-run'), str(BIN / 'devidudi_bench.exe'),
+                           *map(str, arguments)], env=environment)
+
+    refuse_damaged_copy(bundle, public, installed, old, start_update)
+    time_verify_update(bench, bundle, public, listing)
+    applied, _ = start_update('start_update (VerifyUpdate) + devidudi.exe under Wine', bundle)
     print('  ' + '\n  '.join(applied.stdout.splitlines()))
     # Without make --times a file rebuilt with equal bytes is not copied and
     # keeps OLD's time, as verify lists it (kept-with-old-time).
@@ -213,8 +321,8 @@ def main():
     for relative, what in differences[:20]:
         print(f'  differs: {relative} ({what})')
     print(f'installed folder {"equals NEW" if not differences else "differs from NEW"}; '
-          f'script {"deleted" if not script.exists() else "still there"}')
-    return 1 if differences or script.exists() else 0
+          f'the bundle\'s script {"deleted" if not shipped_script.exists() else "still there"}')
+    return 1 if differences or shipped_script.exists() else 0
 
 
 if __name__ == '__main__':
