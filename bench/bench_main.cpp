@@ -7,6 +7,7 @@
 //   devidudi_bench startup <devidudi.exe> <empty_window.exe> <script> <runs>
 //   devidudi_bench verifyupdate <bundle> <public.pem> <runs>
 //   devidudi_bench bcrypthash <MiB> <runs>
+//   devidudi_bench readbundle <bundle> <runs>
 
 #include <windows.h>
 
@@ -32,12 +33,14 @@ int wmain(int argc, wchar_t** argv) {
     return MeasureVerifyUpdate(argv[2], argv[3], _wtoi(argv[4]));
   }
   if (mode == L"bcrypthash" && argc == 4) return MeasureCngHash(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (mode == L"readbundle" && argc == 4) return MeasureBundleReading(argv[2], _wtoi(argv[3]));
   std::fprintf(stderr,
                "usage: devidudi_bench throughput FOLDER COUNT RUNS\n"
                "       devidudi_bench copysteps FOLDER COUNT RUNS [WAYS]\n"
                "       devidudi_bench scale SCRIPT\n"
                "       devidudi_bench startup DEVIDUDI EMPTY_WINDOW SCRIPT RUNS\n"
                "       devidudi_bench verifyupdate BUNDLE PUBLIC_KEY RUNS\n"
-               "       devidudi_bench bcrypthash MIB RUNS\n");
+               "       devidudi_bench bcrypthash MIB RUNS\n"
+               "       devidudi_bench readbundle BUNDLE RUNS\n");
   return 2;
 }

@@ -36,3 +36,8 @@ int MeasureVerifyUpdate(const std::wstring& bundleFolder, const std::wstring& pu
 // SHA-256 with CNG (as VerifyUpdate hashes) over `mebibytes` MiB in memory,
 // `runs` times; reports the median and MiB/s.
 int MeasureCngHash(int mebibytes, int runs);
+
+// Opens, sizes and reads every file below the folder as VerifyUpdate does,
+// hashing nothing, `runs` times; reports the median: the floor Wine's own
+// file calls set under the check.
+int MeasureBundleReading(const std::wstring& bundleFolder, int runs);
