@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "names/text_conversions.h"
 #include "updater_client/target_folders.h"
 #include "updater_client/updater_client.h"
 #include "updater_client/verify_update.h"
@@ -36,52 +37,60 @@ bool ReadKeyFile(const std::wstring& path, std::string& text) {
   return true;
 }
 
+// One line in UTF-8: the runtime's wide printing would write the ANSI code
+// page, where a name like "Menüs" comes out damaged.
+void Say(FILE* stream, const std::wstring& line) {
+  const std::string text = WideToUtf8(line) + "\n";
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
-    std::fwprintf(stderr, L"usage: start_update UPDATER BUNDLE PUBLIC_KEY.pem\n");
+    Say(stderr, L"usage: start_update UPDATER BUNDLE PUBLIC_KEY.pem");
     return kExitUsage;
   }
   const std::wstring updater = argv[1];
   const std::wstring bundle = argv[2];
   std::string publicKey;
   if (!ReadKeyFile(argv[3], publicKey)) {
-    std::fwprintf(stderr, L"could not read %ls: error %lu\n", argv[3], GetLastError());
+    const DWORD error = GetLastError();
+    Say(stderr, L"could not read " + std::wstring(argv[3]) + L": error " + std::to_wstring(error));
     return kExitUsage;
   }
 
   const devidudi::BundleVerdict verdict = devidudi::VerifyUpdate(bundle, publicKey);
   if (!verdict.Accepted()) {
-    std::fwprintf(stderr, L"%ls\n", devidudi::DescribeBundleProblem(verdict).c_str());
+    Say(stderr, devidudi::DescribeBundleProblem(verdict));
     return kExitRefused;
   }
-  std::wprintf(L"verified %ls\n", bundle.c_str());
+  Say(stdout, L"verified " + bundle);
 
   const devidudi::TargetFoldersResult folders = devidudi::CreateTargetFolders(verdict.ScriptPath);
   for (const std::wstring& created : folders.Created) {
-    std::wprintf(L"created %ls\n", created.c_str());
+    Say(stdout, L"created " + created);
   }
   if (folders.Error != ERROR_SUCCESS) {
-    std::fwprintf(stderr, L"could not create %ls (line %zu): error %lu\n", folders.Failed.c_str(),
-                  folders.Line, folders.Error);
+    Say(stderr, L"could not create " + folders.Failed + L" (line " + std::to_wstring(folders.Line) +
+                    L"): error " + std::to_wstring(folders.Error));
     return 1;
   }
 
   devidudi::LaunchResult launched = devidudi::LaunchUpdater(updater, verdict.ScriptPath);
   if (!launched.Process.IsValid()) {
-    std::fwprintf(stderr, L"could not start %ls: error %lu\n", updater.c_str(), launched.Error);
+    Say(stderr, L"could not start " + updater + L": error " + std::to_wstring(launched.Error));
     return 1;
   }
   // A message box left open (a file that stays in use) would hold the
   // updater for good; a caller of this example wants an end.
   constexpr DWORD kLongestUpdateMs = 10 * 60 * 1000;
   if (WaitForSingleObject(launched.Process.Get(), kLongestUpdateMs) != WAIT_OBJECT_0) {
-    std::fwprintf(stderr, L"devidudi.exe is still running after 10 minutes\n");
+    Say(stderr, L"devidudi.exe is still running after 10 minutes");
     return 1;
   }
   DWORD exitCode = 1;
   GetExitCodeProcess(launched.Process.Get(), &exitCode);
-  std::wprintf(L"devidudi.exe ended with exit code %lu\n", exitCode);
+  Say(stdout, L"devidudi.exe ended with exit code " + std::to_wstring(exitCode));
   return static_cast<int>(exitCode);
 }
