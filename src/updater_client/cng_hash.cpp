@@ -49,6 +49,36 @@ class KeyHandle {
   BCRYPT_KEY_HANDLE handle_ = nullptr;
 };
 
+// ERROR_SUCCESS when rawSignature (r || s) is a signature of digest by the
+// key at point; NTE_BAD_SIGNATURE when it is not, NTE_BAD_KEY when CNG
+// takes no key from the point, another error when it could not check.
+DWORD CheckP256Signature(std::string_view point, const Sha256Digest& digest,
+                         std::string_view rawSignature) {
+  if (point.size() != kP256PointBytes || rawSignature.size() != kP256SignatureBytes) {
+    return static_cast<DWORD>(NTE_BAD_SIGNATURE);
+  }
+  const AlgorithmProvider algorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+  if (algorithm.Get() == nullptr) return static_cast<DWORD>(NTE_PROV_DLL_NOT_FOUND);
+  // BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y, big-endian.
+  std::string blob(sizeof(BCRYPT_ECCKEY_BLOB), '\0');
+  const BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, kP256CoordinateBytes};
+  std::memcpy(blob.data(), &header, sizeof header);
+  blob.append(point);
+  KeyHandle key;
+  const NTSTATUS imported =
+      BCryptImportKeyPair(algorithm.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Receive(),
+                          reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()), 0);
+  // A point CNG does not take as a P-256 key (one not on the curve, say).
+  if (!Succeeded(imported)) return static_cast<DWORD>(NTE_BAD_KEY);
+  std::string signature(rawSignature);
+  const NTSTATUS verified = BCryptVerifySignature(
+      key.Get(), nullptr, const_cast<PUCHAR>(digest.data()), kSha256DigestBytes,
+      reinterpret_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0);
+  if (Succeeded(verified)) return ERROR_SUCCESS;
+  return verified == kStatusInvalidSignature ? static_cast<DWORD>(NTE_BAD_SIGNATURE)
+                                             : static_cast<DWORD>(verified);
+}
+
 }  // namespace
 
 // One provider and one hash object, each closed once by its owner. With no
@@ -99,31 +129,18 @@ std::optional<Sha256Digest> CngSha256Of(std::string_view bytes) {
   return hash.Finish();
 }
 
-DWORD CheckP256Signature(std::string_view point, const Sha256Digest& digest,
-                         std::string_view rawSignature) {
-  if (point.size() != kP256PointBytes || rawSignature.size() != kP256SignatureBytes) {
-    return static_cast<DWORD>(NTE_BAD_SIGNATURE);
-  }
-  const AlgorithmProvider algorithm(BCRYPT_ECDSA_P256_ALGORITHM);
-  if (algorithm.Get() == nullptr) return static_cast<DWORD>(NTE_PROV_DLL_NOT_FOUND);
-  // BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y, big-endian.
-  std::string blob(sizeof(BCRYPT_ECCKEY_BLOB), '\0');
-  const BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, kP256CoordinateBytes};
-  std::memcpy(blob.data(), &header, sizeof header);
-  blob.append(point);
-  KeyHandle key;
-  const NTSTATUS imported =
-      BCryptImportKeyPair(algorithm.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Receive(),
-                          reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()), 0);
-  // A point CNG does not take as a P-256 key (one not on the curve, say).
-  if (!Succeeded(imported)) return static_cast<DWORD>(NTE_BAD_KEY);
-  std::string signature(rawSignature);
-  const NTSTATUS verified = BCryptVerifySignature(
-      key.Get(), nullptr, const_cast<PUCHAR>(digest.data()), kSha256DigestBytes,
-      reinterpret_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0);
-  if (Succeeded(verified)) return ERROR_SUCCESS;
-  return verified == kStatusInvalidSignature ? static_cast<DWORD>(NTE_BAD_SIGNATURE)
-                                             : static_cast<DWORD>(verified);
+SignatureOutcome CheckDerSignature(std::string_view signedBytes, std::string_view der,
+                                   std::string_view point) {
+  if (der.empty()) return {SignatureCheck::Empty};
+  const std::optional<std::string> raw = P256SignatureFromDer(der);
+  if (!raw) return {SignatureCheck::NotDer};
+  const std::optional<Sha256Digest> digest = CngSha256Of(signedBytes);
+  if (!digest) return {SignatureCheck::Failed, static_cast<DWORD>(ERROR_INVALID_FUNCTION)};
+  const DWORD checked = CheckP256Signature(point, *digest, *raw);
+  if (checked == ERROR_SUCCESS) return {SignatureCheck::Good};
+  if (checked == static_cast<DWORD>(NTE_BAD_SIGNATURE)) return {SignatureCheck::NotByKey};
+  if (checked == static_cast<DWORD>(NTE_BAD_KEY)) return {SignatureCheck::KeyRefused};
+  return {SignatureCheck::Failed, checked};
 }
 
 }  // namespace devidudi

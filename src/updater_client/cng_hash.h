@@ -36,11 +36,25 @@ class CngSha256 {
 
 std::optional<Sha256Digest> CngSha256Of(std::string_view bytes);
 
-// ERROR_SUCCESS when rawSignature (r || s, kP256SignatureBytes) is a
-// signature of digest by the P-256 key at point (X || Y, kP256PointBytes);
-// NTE_BAD_SIGNATURE when it is not; another error when the system could not
-// check it at all (the provider or the key refused).
-DWORD CheckP256Signature(std::string_view point, const Sha256Digest& digest,
-                         std::string_view rawSignature);
+// What became of a signature's check; the one judgement VerifyUpdate and
+// the toolkit's Windows build both word in their own way.
+enum class SignatureCheck {
+  Good,
+  Empty,       // no bytes at all
+  NotDer,      // not a DER-encoded ECDSA-Sig-Value of P-256 (damaged, cut short)
+  NotByKey,    // a signature of other bytes, or by another key
+  KeyRefused,  // CNG does not take the point as a P-256 key
+  Failed,      // the system could not check it; Error says why
+};
+struct SignatureOutcome {
+  SignatureCheck Result = SignatureCheck::Failed;
+  DWORD Error = ERROR_SUCCESS;
+};
+
+// Checks that der (as `openssl dgst -sha256 -sign` writes it) is an ECDSA
+// signature over SHA-256 of signedBytes by the P-256 key at point (X || Y,
+// kP256PointBytes, as ParseP256PublicKeyPem gives it).
+SignatureOutcome CheckDerSignature(std::string_view signedBytes, std::string_view der,
+                                   std::string_view point);
 
 }  // namespace devidudi

@@ -202,27 +202,27 @@ BundleVerdict CheckSignature(const std::wstring& folder, const std::string& mani
                                                  : L"no file that can be read",
                    0, error);
   }
-  if (der.empty()) return Problem(BundleProblem::SignatureNotValid, path, expected, L"an empty file");
-  const std::optional<std::string> raw = P256SignatureFromDer(der);
-  if (!raw) {
-    return Problem(BundleProblem::SignatureNotValid, path, expected,
-                   Decimal(der.size()) + L" bytes that are no DER-encoded ECDSA signature");
-  }
-  const std::optional<Sha256Digest> digest = CngSha256Of(manifest);
-  const DWORD checked = digest ? CheckP256Signature(key.Point, *digest, *raw)
-                               : static_cast<DWORD>(ERROR_INVALID_FUNCTION);
-  if (checked == ERROR_SUCCESS) return {};
-  if (checked == static_cast<DWORD>(NTE_BAD_SIGNATURE)) {
-    return Problem(BundleProblem::SignatureNotValid, path, expected,
-                   L"a signature of other bytes or by another key: MANIFEST was changed after "
-                   L"it was signed, or signed by another key");
-  }
-  if (checked == static_cast<DWORD>(NTE_BAD_KEY)) {
-    return Problem(BundleProblem::KeyUnusable, folder, L"a public key on P-256",
-                   L"a point Windows does not take as a P-256 key");
+  const SignatureOutcome checked = CheckDerSignature(manifest, der, key.Point);
+  switch (checked.Result) {
+    case SignatureCheck::Good:
+      return {};
+    case SignatureCheck::Empty:
+      return Problem(BundleProblem::SignatureNotValid, path, expected, L"an empty file");
+    case SignatureCheck::NotDer:
+      return Problem(BundleProblem::SignatureNotValid, path, expected,
+                     Decimal(der.size()) + L" bytes that are no DER-encoded ECDSA signature");
+    case SignatureCheck::NotByKey:
+      return Problem(BundleProblem::SignatureNotValid, path, expected,
+                     L"a signature of other bytes or by another key: MANIFEST was changed after "
+                     L"it was signed, or signed by another key");
+    case SignatureCheck::KeyRefused:
+      return Problem(BundleProblem::KeyUnusable, folder, L"a public key on P-256",
+                     L"a point Windows does not take as a P-256 key");
+    case SignatureCheck::Failed:
+      break;
   }
   return Problem(BundleProblem::SignatureNotValid, path, expected,
-                 L"a signature Windows could not check", 0, checked);
+                 L"a signature Windows could not check", 0, checked.Error);
 }
 
 // The first COP source that is no listed file of the payload.

@@ -54,16 +54,22 @@ std::string CheckManifestSignature(std::string_view manifest, std::string_view s
                                    std::string_view publicKeyPem) {
   const P256PublicKey key = ParseP256PublicKeyPem(publicKeyPem);
   if (!key.Problem.empty()) return "cannot be checked: the public key " + key.Problem;
-  if (signature.empty()) return "is empty";
-  const std::optional<std::string> raw = P256SignatureFromDer(signature);
-  if (!raw) return "is not a DER-encoded ECDSA signature (truncated or damaged)";
-  const std::optional<devidudi::Sha256Digest> digest = devidudi::CngSha256Of(manifest);
-  if (!digest) return "cannot be checked: CNG failed";
-  const DWORD checked = devidudi::CheckP256Signature(key.Point, *digest, *raw);
-  if (checked == ERROR_SUCCESS) return {};
-  if (checked == static_cast<DWORD>(NTE_BAD_SIGNATURE)) {
-    return "is not a signature of MANIFEST by this key";
+  using devidudi::SignatureCheck;
+  const devidudi::SignatureOutcome checked =
+      devidudi::CheckDerSignature(manifest, signature, key.Point);
+  switch (checked.Result) {
+    case SignatureCheck::Good:
+      return {};
+    case SignatureCheck::Empty:
+      return "is empty";
+    case SignatureCheck::NotDer:
+      return "is not a DER-encoded ECDSA signature (truncated or damaged)";
+    case SignatureCheck::NotByKey:
+      return "is not a signature of MANIFEST by this key";
+    case SignatureCheck::KeyRefused:
+      return "cannot be checked: Windows takes no P-256 key from the public key";
+    case SignatureCheck::Failed:
+      break;
   }
-  return "cannot be checked: CNG refused the key or the signature (error " +
-         std::to_string(checked) + ")";
+  return "cannot be checked: CNG failed (error " + std::to_string(checked.Error) + ")";
 }
