@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,15 +27,9 @@ double Median(std::vector<double> values) {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const devidudi::OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                               nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.IsValid()) return false;
-  char chunk[4096];
-  DWORD read = 0;
-  while (ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
-    bytes.append(chunk, read);
-  }
-  return true;
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return in.is_open() && !in.bad();
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "names/text_conversions.h"
@@ -26,15 +29,9 @@ constexpr int kExitRefused = 4;
 
 // An application builds its public key in; the example reads it from a file.
 bool ReadKeyFile(const std::wstring& path, std::string& text) {
-  const devidudi::OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                               nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.IsValid()) return false;
-  char chunk[4096];
-  DWORD read = 0;
-  while (ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
-    text.append(chunk, read);
-  }
-  return true;
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return in.is_open() && !in.bad();
 }
 
 // One line in UTF-8: the runtime's wide printing would write the ANSI code
@@ -55,8 +52,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring bundle = argv[2];
   std::string publicKey;
   if (!ReadKeyFile(argv[3], publicKey)) {
-    const DWORD error = GetLastError();
-    Say(stderr, L"could not read " + std::wstring(argv[3]) + L": error " + std::to_wstring(error));
+    Say(stderr, L"could not read " + std::wstring(argv[3]));
     return kExitUsage;
   }
 
